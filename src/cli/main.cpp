@@ -1,0 +1,72 @@
+#include "cli/CliCommand.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace
+{
+std::vector<CliCommand>& Registry()
+{
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
+void PrintHelp(std::ostream& out)
+{
+    out << "Usage: tamberly-cli COMMAND [ARGUMENTS]\n"
+           "Inspect SoundFont, wave and virtual bank files, convert waves, and drive the card.\n\n"
+           "Commands:\n";
+    auto commands = CliCommands();
+    std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    for (const auto& command : commands)
+    {
+        out << "  " << command.name;
+        if (!command.usage.empty())
+            out << ' ' << command.usage;
+        out << "\n      " << command.summary << '\n';
+    }
+    out << "\nOptions:\n  --help     show this text\n  --version  show the version\n";
+}
+} // namespace
+
+bool RegisterCliCommand(CliCommand command)
+{
+    Registry().push_back(std::move(command));
+    return true;
+}
+
+const std::vector<CliCommand>& CliCommands()
+{
+    return Registry();
+}
+
+int CliBadInput(CliContext& context, const std::string& what, const std::string& why)
+{
+    context.err << "tamberly-cli: " << what << ": " << why << '\n';
+    return kExitBadInput;
+}
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CliContext context{std::cout, std::cerr};
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help")
+    {
+        PrintHelp(args.empty() ? std::cerr : std::cout);
+        return args.empty() ? kExitBadInput : kExitOk;
+    }
+    if (args[0] == "--version")
+    {
+        std::cout << "tamberly-cli " << TAMBERLY_VERSION << '\n';
+        return kExitOk;
+    }
+    for (const auto& command : CliCommands())
+    {
+        if (command.name == args[0])
+        {
+            args.erase(args.begin());
+            return command.run(args, context);
+        }
+    }
+    return CliBadInput(context, args[0], "unknown command (see tamberly-cli --help)");
+}

@@ -1,0 +1,124 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace
+{
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+    {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+mode_t NewFileMode(const std::string& target)
+{
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0)
+        return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+} // namespace
+
+CAtomicFile::CAtomicFile(std::string targetPath) : target(std::move(targetPath))
+{
+}
+
+CAtomicFile::~CAtomicFile()
+{
+    Discard();
+}
+
+bool CAtomicFile::Open()
+{
+    Discard();
+    std::string pattern = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    temp.assign(name.data());
+    ::fchmod(fd, NewFileMode(target));
+    open = sink.Adopt(fd);
+    if (!open)
+    {
+        ::unlink(temp.c_str());
+        temp.clear();
+    }
+    return open;
+}
+
+bool CAtomicFile::Commit()
+{
+    if (!open)
+        return false;
+    open = false;
+    if (!sink.Close(true) || std::rename(temp.c_str(), target.c_str()) != 0)
+    {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        temp.clear();
+        errno = saved;
+        return false;
+    }
+    temp.clear();
+    SyncFolder(FolderOf(target));
+    return true;
+}
+
+void CAtomicFile::Discard()
+{
+    if (open)
+    {
+        sink.Close();
+        open = false;
+    }
+    if (!temp.empty())
+    {
+        ::unlink(temp.c_str());
+        temp.clear();
+    }
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    CFileSource source;
+    if (!source.Open(path))
+        return false;
+    out.resize(static_cast<std::size_t>(source.Size()));
+    return source.Read(out.data(), out.size()) == out.size();
+}
+
+bool WriteWholeFileAtomic(const std::string& path, const std::string& data)
+{
+    CAtomicFile file(path);
+    return file.Open() && file.Sink().Write(data.data(), data.size()) && file.Commit();
+}

@@ -1,0 +1,164 @@
+#include "platform/ByteStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CFileSource::~CFileSource()
+{
+    Close();
+}
+
+bool CFileSource::Open(const std::string& path)
+{
+    Close();
+    file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        // Directories and devices open on Linux but are no files to read.
+        Close();
+        return false;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    position = 0;
+    return true;
+}
+
+void CFileSource::Close()
+{
+    if (file)
+        std::fclose(file);
+    file = nullptr;
+    position = 0;
+    size = 0;
+}
+
+std::size_t CFileSource::Read(void* buffer, std::size_t count)
+{
+    if (!file || count == 0)
+        return 0;
+    const std::size_t got = std::fread(buffer, 1, count, file);
+    position += got;
+    return got;
+}
+
+bool CFileSource::Seek(std::uint64_t to)
+{
+    if (!file || to > size)
+        return false;
+    if (fseeko(file, static_cast<off_t>(to), SEEK_SET) != 0)
+        return false;
+    position = to;
+    return true;
+}
+
+CFileSink::~CFileSink()
+{
+    Close();
+}
+
+bool CFileSink::Create(const std::string& path)
+{
+    Close();
+    file = std::fopen(path.c_str(), "wb");
+    position = 0;
+    good = file != nullptr;
+    return good;
+}
+
+bool CFileSink::Adopt(int fd)
+{
+    Close();
+    file = fdopen(fd, "wb");
+    position = 0;
+    good = file != nullptr;
+    if (!file)
+        ::close(fd);
+    return good;
+}
+
+bool CFileSink::Close(bool sync)
+{
+    if (!file)
+        return good;
+    if (std::fflush(file) != 0)
+        good = false;
+    if (sync && fsync(fileno(file)) != 0)
+        good = false;
+    if (std::fclose(file) != 0)
+        good = false;
+    file = nullptr;
+    return good;
+}
+
+bool CFileSink::Write(const void* data, std::size_t count)
+{
+    if (!file || !good)
+        return good = false;
+    if (count != 0 && std::fwrite(data, 1, count, file) != count)
+        return good = false;
+    position += count;
+    return true;
+}
+
+bool CFileSink::Seek(std::uint64_t to)
+{
+    if (!file || !good)
+        return good = false;
+    if (fseeko(file, static_cast<off_t>(to), SEEK_SET) != 0)
+        return good = false;
+    position = to;
+    return true;
+}
+
+CMemorySource::CMemorySource(const void* bytes, std::size_t length)
+    : data(static_cast<const std::uint8_t*>(bytes)), size(length)
+{
+}
+
+CMemorySource::CMemorySource(const std::vector<std::uint8_t>& bytes) : CMemorySource(bytes.data(), bytes.size())
+{
+}
+
+std::size_t CMemorySource::Read(void* buffer, std::size_t count)
+{
+    const std::size_t got = std::min(count, size - position);
+    if (got != 0)
+        std::memcpy(buffer, data + position, got);
+    position += got;
+    return got;
+}
+
+bool CMemorySource::Seek(std::uint64_t to)
+{
+    if (to > size)
+        return false;
+    position = static_cast<std::size_t>(to);
+    return true;
+}
+
+bool CMemorySink::Write(const void* data, std::size_t count)
+{
+    if (!good)
+        return false;
+    if (position > capacity || count > capacity - position)
+        return good = false;
+    if (position + count > bytes.size())
+        bytes.resize(position + count);
+    if (count != 0)
+        std::memcpy(bytes.data() + position, data, count);
+    position += count;
+    return true;
+}
+
+bool CMemorySink::Seek(std::uint64_t to)
+{
+    if (!good || to > bytes.size())
+        return good = false;
+    position = static_cast<std::size_t>(to);
+    return true;
+}
