@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
+#include <vector>
 
 namespace
 {
@@ -70,23 +72,31 @@ std::string FileTitle(const std::string& path)
     return name;
 }
 
-void PutLE16(std::uint8_t*& p, std::uint16_t value)
+using Record = std::vector<std::uint8_t>;
+
+void Put16(Record& r, std::uint16_t value)
 {
-    WriteLE16(p, value);
-    p += 2;
+    r.push_back(static_cast<std::uint8_t>(value));
+    r.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-void PutLE32(std::uint8_t*& p, std::uint32_t value)
+void Put32(Record& r, std::uint32_t value)
 {
-    WriteLE32(p, value);
-    p += 4;
+    Put16(r, static_cast<std::uint16_t>(value));
+    Put16(r, static_cast<std::uint16_t>(value >> 16));
 }
 
-void PutName(std::uint8_t*& p, const char* text)
+// A 20-byte name, zero-padded.
+void PutName(Record& r, std::string_view text)
 {
-    std::memset(p, 0, 20);
-    std::memcpy(p, text, std::min<std::size_t>(std::strlen(text), 20));
-    p += 20;
+    const std::size_t length = std::min<std::size_t>(text.size(), 20);
+    r.insert(r.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+    r.insert(r.end(), 20 - length, 0);
+}
+
+bool WriteRecords(CRiffWriter& out, const char* id, const Record& r)
+{
+    return out.WriteChunk(MakeFourCC(id), r.data(), r.size());
 }
 } // namespace
 
@@ -447,70 +457,62 @@ bool CWaveFile::WritePresetData(CRiffWriter& out, const SampleHeader (&sampleHea
     for (std::uint32_t r = 44100; r > rate && r > 1; r /= 2)
         pitch = static_cast<std::uint16_t>(pitch + 1200);
 
-    std::uint8_t phdr[76];
-    std::uint8_t* p = phdr;
-    PutName(p, "Tamberly Patch");
-    PutLE16(p, 0);
-    PutLE16(p, 0);
-    PutLE16(p, 0);
-    std::memset(p, 0, 12);
-    p += 12;
-    PutName(p, "EOP");
-    PutLE16(p, 0);
-    PutLE16(p, 0);
-    PutLE16(p, 1);
-    std::memset(p, 0, 12);
+    Record phdr;
+    PutName(phdr, "Tamberly Patch");
+    Put16(phdr, 0); // preset
+    Put16(phdr, 0); // bank
+    Put16(phdr, 0); // first bag
+    phdr.insert(phdr.end(), 12, 0);
+    PutName(phdr, "EOP");
+    Put16(phdr, 0);
+    Put16(phdr, 0);
+    Put16(phdr, 1);
+    phdr.insert(phdr.end(), 12, 0);
 
-    const std::uint8_t pbag[8] = {0, 0, 0, 0, 1, 0, 0, 0};
-    const std::uint8_t pgen[8] = {41, 0, 0, 0, 0, 0, 0, 0};
-    const std::uint8_t zeros[6] = {};
+    const Record pbag = {0, 0, 0, 0, 1, 0, 0, 0};
+    const Record pgen = {41, 0, 0, 0, 0, 0, 0, 0}; // instrument 0, then the closing record
+    const Record noModulators(6, 0);
 
-    std::uint8_t inst[44];
-    p = inst;
-    PutName(p, "Generated Instr.");
-    PutLE16(p, 0);
-    PutName(p, "EOI");
-    PutLE16(p, samples);
+    Record inst;
+    PutName(inst, "Generated Instr.");
+    Put16(inst, 0);
+    PutName(inst, "EOI");
+    Put16(inst, samples);
 
-    std::uint8_t ibag[4 * 4];
-    p = ibag;
+    Record ibag;
     for (std::uint16_t k = 0; k <= samples; ++k)
     {
-        PutLE16(p, static_cast<std::uint16_t>(9 * k));
-        PutLE16(p, 0);
+        Put16(ibag, static_cast<std::uint16_t>(9 * k));
+        Put16(ibag, 0);
     }
 
-    std::uint8_t igen[36 * 3];
-    std::uint8_t shdr[16 * 3];
-    std::uint8_t* g = igen;
-    std::uint8_t* s = shdr;
+    Record igen;
+    Record shdr;
     for (std::uint16_t k = 0; k < samples; ++k)
     {
         for (const Generator& generator : generators)
         {
-            PutLE16(g, generator.op);
-            PutLE16(g, generator.amount);
+            Put16(igen, generator.op);
+            Put16(igen, generator.amount);
         }
-        PutLE16(g, 55);
-        PutLE16(g, pitch);
-        PutLE16(g, 17);
-        PutLE16(g, samples == 1 ? 64 : (k == 0 ? 0 : 127));
-        PutLE16(g, 53);
-        PutLE16(g, k);
+        Put16(igen, 55);
+        Put16(igen, pitch);
+        Put16(igen, 17); // pan: centre for one sample, left and right for two
+        Put16(igen, samples == 1 ? 64 : (k == 0 ? 0 : 127));
+        Put16(igen, 53);
+        Put16(igen, k);
 
-        PutLE32(s, sampleHeaders[k].start);
-        PutLE32(s, sampleHeaders[k].end);
-        PutLE32(s, sampleHeaders[k].loopStart);
-        PutLE32(s, sampleHeaders[k].loopEnd);
+        Put32(shdr, sampleHeaders[k].start);
+        Put32(shdr, sampleHeaders[k].end);
+        Put32(shdr, sampleHeaders[k].loopStart);
+        Put32(shdr, sampleHeaders[k].loopEnd);
     }
 
     CRiffChunk pdta;
     pdta.fccType = MakeFourCC("pdta");
-    return out.CreateChunk(pdta, CRiffWriter::Create::List) && out.WriteChunk(MakeFourCC("phdr"), phdr, 76) &&
-           out.WriteChunk(MakeFourCC("pbag"), pbag, 8) && out.WriteChunk(MakeFourCC("pmod"), zeros, 6) &&
-           out.WriteChunk(MakeFourCC("pgen"), pgen, 8) && out.WriteChunk(MakeFourCC("inst"), inst, 44) &&
-           out.WriteChunk(MakeFourCC("ibag"), ibag, 4 * (samples + 1u)) &&
-           out.WriteChunk(MakeFourCC("imod"), zeros, 6) &&
-           out.WriteChunk(MakeFourCC("igen"), igen, 36u * samples) &&
-           out.WriteChunk(MakeFourCC("shdr"), shdr, 16u * samples) && out.Ascend(pdta);
+    return out.CreateChunk(pdta, CRiffWriter::Create::List) && WriteRecords(out, "phdr", phdr) &&
+           WriteRecords(out, "pbag", pbag) && WriteRecords(out, "pmod", noModulators) &&
+           WriteRecords(out, "pgen", pgen) && WriteRecords(out, "inst", inst) &&
+           WriteRecords(out, "ibag", ibag) && WriteRecords(out, "imod", noModulators) &&
+           WriteRecords(out, "igen", igen) && WriteRecords(out, "shdr", shdr) && out.Ascend(pdta);
 }
