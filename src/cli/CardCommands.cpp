@@ -1,0 +1,262 @@
+// "tamberly-cli card ...": works the card from the shell, everything through
+// CAweSession exactly as the program does.
+
+#include "cli/CliCommand.h"
+#include "platform/StringTable.h"
+#include "synth/AweSession.h"
+
+#include <charconv>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <system_error>
+
+namespace
+{
+constexpr int kLastBank = 127;
+constexpr int kLastSlot = 127;
+constexpr int kLastEffect = 7;
+
+const char* const kUsage = "status | mode gm|gs|mt | load-bank BANK FILE | clear BANK | clear-all | "
+                           "load-preset BANK SLOT FILE PRESET | revert BANK SLOT | fx REVERB CHORUS";
+
+std::optional<int> ParseNumber(const std::string& text, int low, int high)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::string Number3(int n)
+{
+    std::string text = std::to_string(n);
+    return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
+}
+
+// Arguments checked before the card is touched; a failed check has reported itself.
+class CArguments
+{
+public:
+    CArguments(const std::vector<std::string>& arguments, CliContext& cliContext, std::string command)
+        : args(arguments), context(cliContext), name("card " + std::move(command))
+    {
+    }
+    bool Count(std::size_t expected)
+    {
+        if (args.size() == expected)
+            return true;
+        status = CliBadInput(context, name, "expected " + std::to_string(expected) + " argument(s) (usage: card " +
+                                                kUsage + ")");
+        return false;
+    }
+    std::optional<int> Number(std::size_t index, const char* what, int low, int high)
+    {
+        auto value = ParseNumber(args[index], low, high);
+        if (!value)
+            status = CliBadInput(context, name, std::string(what) + " must be a number from " + std::to_string(low) +
+                                                    " to " + std::to_string(high) + ", not \"" + args[index] + "\"");
+        return value;
+    }
+    // The file as an absolute path: the card keeps the name for later.
+    std::optional<std::string> File(std::size_t index)
+    {
+        std::error_code error;
+        const auto path = std::filesystem::absolute(args[index], error);
+        if (error || !std::filesystem::is_regular_file(path, error))
+        {
+            status = CliBadInput(context, args[index], "no such file");
+            return std::nullopt;
+        }
+        return path.lexically_normal().string();
+    }
+    void Bad(const std::string& why) { status = CliBadInput(context, name, why); }
+    int Failed(const std::string& why)
+    {
+        context.err << "tamberly-cli: " << name << ": " << why << '\n';
+        return kExitFailure;
+    }
+    const std::string& Name() const { return name; }
+    int status = kExitBadInput;
+
+private:
+    const std::vector<std::string>& args;
+    CliContext& context;
+    std::string name;
+};
+
+void PrintStatus(CAweSession& card, std::ostream& out)
+{
+    const int mode = card.GetSynthBank();
+    static const StringId modeNames[] = {IDS_MODE_GM_VALUE, IDS_MODE_GS_VALUE, IDS_MODE_MT_VALUE};
+    out << "Synth mode:   " << mode;
+    if (mode >= 0 && mode <= 2)
+        out << ' ' << LoadString(modeNames[mode]);
+    out << " (" << card.GetBankName(0) << ")\n";
+    out << "Reverb:       " << card.GetReverb() << '\n';
+    out << "Chorus:       " << card.GetChorus() << '\n';
+    const int freeKB = card.GetMemoryKB(true);
+    out << "Sound memory: " << freeKB << " KB free of " << card.GetMemoryKB(false) << " KB\n";
+    for (int bank = 1; bank <= kLastBank; ++bank)
+    {
+        const std::string name = card.GetBankName(bank);
+        if (name.empty())
+            continue;
+        out << "Bank " << Number3(bank) << ": " << name << '\n';
+        const std::string file = card.GetBankFile(bank);
+        if (!file.empty())
+            out << "  file: " << file << '\n';
+        for (int slot = 0; slot <= kLastSlot; ++slot)
+        {
+            const std::string preset = card.GetPresetName(bank, slot);
+            if (!preset.empty())
+                out << "  " << Number3(slot) << ' ' << preset << '\n';
+        }
+    }
+}
+
+// Runs one subcommand; prepare checks the arguments and returns the card
+// action, or nothing after reporting bad arguments.
+using CardAction = std::function<int(CAweSession&, CArguments&, CliContext&)>;
+using Preparer = std::function<std::optional<CardAction>(const std::vector<std::string>&, CArguments&)>;
+
+std::optional<CardAction> PrepareStatus(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(0))
+        return std::nullopt;
+    return [](CAweSession& card, CArguments&, CliContext& context) {
+        PrintStatus(card, context.out);
+        return kExitOk;
+    };
+}
+
+std::optional<CardAction> PrepareMode(const std::vector<std::string>& args, CArguments& check)
+{
+    if (!check.Count(1))
+        return std::nullopt;
+    static const std::map<std::string, int> modes = {{"gm", 0}, {"gs", 1}, {"mt", 2}};
+    const auto it = modes.find(args[0]);
+    if (it == modes.end())
+    {
+        check.Bad("the mode is gm, gs or mt, not \"" + args[0] + "\"");
+        return std::nullopt;
+    }
+    const int mode = it->second;
+    return [mode](CAweSession& card, CArguments& c, CliContext&) {
+        return card.SelectSynthBank(mode) ? kExitOk : c.Failed("the card refused the synth mode");
+    };
+}
+
+std::optional<CardAction> PrepareLoadBank(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(2))
+        return std::nullopt;
+    const auto bank = check.Number(0, "BANK", 1, kLastBank);
+    const auto file = bank ? check.File(1) : std::nullopt;
+    if (!file)
+        return std::nullopt;
+    return [bank = *bank, file = *file](CAweSession& card, CArguments& c, CliContext&) {
+        return card.LoadBank(bank, file) ? kExitOk : c.Failed("the card refused " + file);
+    };
+}
+
+std::optional<CardAction> PrepareClear(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(1))
+        return std::nullopt;
+    const auto bank = check.Number(0, "BANK", 1, kLastBank);
+    if (!bank)
+        return std::nullopt;
+    return [bank = *bank](CAweSession& card, CArguments& c, CliContext&) {
+        return card.ClearBank(bank) ? kExitOk : c.Failed("the card did not clear the bank");
+    };
+}
+
+std::optional<CardAction> PrepareClearAll(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(0))
+        return std::nullopt;
+    return [](CAweSession& card, CArguments& c, CliContext&) {
+        return card.ClearAllBanks() ? kExitOk : c.Failed("the card did not clear every bank");
+    };
+}
+
+std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(4))
+        return std::nullopt;
+    const auto bank = check.Number(0, "BANK", 0, kLastBank);
+    const auto slot = bank ? check.Number(1, "SLOT", 0, kLastSlot) : std::nullopt;
+    const auto file = slot ? check.File(2) : std::nullopt;
+    const auto preset = file ? check.Number(3, "PRESET", 0, 65535) : std::nullopt;
+    if (!preset)
+        return std::nullopt;
+    return [bank = *bank, slot = *slot, file = *file, preset = *preset](CAweSession& card, CArguments& c,
+                                                                           CliContext& context) {
+        int usedKB = 0;
+        if (!card.LoadPreset(bank, slot, file, preset, &usedKB))
+            return c.Failed("the card refused preset " + std::to_string(preset) + " of " + file);
+        context.out << Number3(bank) << ':' << Number3(slot) << " loaded, " << usedKB << " KB\n";
+        return kExitOk;
+    };
+}
+
+std::optional<CardAction> PrepareRevert(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(2))
+        return std::nullopt;
+    const auto bank = check.Number(0, "BANK", 0, kLastBank);
+    const auto slot = bank ? check.Number(1, "SLOT", 0, kLastSlot) : std::nullopt;
+    if (!slot)
+        return std::nullopt;
+    return [bank = *bank, slot = *slot](CAweSession& card, CArguments& c, CliContext&) {
+        return card.RevertPreset(bank, slot) ? kExitOk : c.Failed("the card did not revert the slot");
+    };
+}
+
+std::optional<CardAction> PrepareFx(const std::vector<std::string>&, CArguments& check)
+{
+    if (!check.Count(2))
+        return std::nullopt;
+    const auto reverb = check.Number(0, "REVERB", 0, kLastEffect);
+    const auto chorus = reverb ? check.Number(1, "CHORUS", 0, kLastEffect) : std::nullopt;
+    if (!chorus)
+        return std::nullopt;
+    return [reverb = *reverb, chorus = *chorus](CAweSession& card, CArguments& c, CliContext&) {
+        if (!card.SetReverb(reverb))
+            return c.Failed("the card refused the reverb type");
+        return card.SetChorus(chorus) ? kExitOk : c.Failed("the card refused the chorus type");
+    };
+}
+
+int RunCard(const std::vector<std::string>& args, CliContext& context)
+{
+    static const std::map<std::string, Preparer> commands = {
+        {"status", PrepareStatus},         {"mode", PrepareMode},   {"load-bank", PrepareLoadBank},
+        {"clear", PrepareClear},           {"clear-all", PrepareClearAll},
+        {"load-preset", PrepareLoadPreset}, {"revert", PrepareRevert}, {"fx", PrepareFx}};
+    if (args.empty())
+        return CliBadInput(context, "card", std::string("missing subcommand (usage: card ") + kUsage + ")");
+    const auto it = commands.find(args[0]);
+    if (it == commands.end())
+        return CliBadInput(context, "card " + args[0], std::string("unknown subcommand (usage: card ") + kUsage + ")");
+
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    CArguments check(rest, context, args[0]);
+    const auto action = it->second(rest, check);
+    if (!action)
+        return check.status;
+
+    CAweSession card;
+    if (!card.IsAvailable())
+        return CliBadInput(context, "card", LoadString(IDS_AWE_NOT_AVAILABLE));
+    return (*action)(card, check, context);
+}
+
+const bool registered = RegisterCliCommand({"card", kUsage, "drive the card: show its state, switch the synth mode and "
+                                                            "effects, load and clear banks and presets",
+                                            RunCard});
+} // namespace

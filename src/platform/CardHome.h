@@ -1,0 +1,12 @@
+#pragma once
+// Where the card's persistent files live (the driver's registry entries and
+// the emulated card's state): $TAMBERLY_CARD_HOME when it is set and not
+// empty, else ~/.local/state/tamberly/card. Nothing is created here.
+
+#include <string>
+
+std::string CardHomePath();
+
+// Creates a folder and its missing parents (mode 0700 for new ones); true
+// when the folder exists afterwards.
+bool MakeFolders(const std::string& path);

@@ -1,0 +1,441 @@
+#include "synth/AweSession.h"
+#include "support/RiffBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dlfcn.h>
+#include <memory>
+#include <stdexcept>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Lines = std::vector<std::string>;
+using Tree = CRegistryStore::Tree;
+
+const std::string kSettings = "Software\\Creative Tech\\sbawe32\\Settings";
+
+// The recording manager library, shared with the sessions under test: the
+// dynamic linker hands out one instance per file.
+class Recorder
+{
+public:
+    Recorder()
+    {
+        handle = ::dlopen(TAMBERLY_RECORDER_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            throw std::runtime_error(::dlerror());
+        reset = Symbol<void (*)()>("Recorder_Reset");
+        script = Symbol<ScriptFn>("Recorder_Script");
+        setDefault = Symbol<ScriptFn>("Recorder_Default");
+        log = Symbol<const char* (*)()>("Recorder_Log");
+        reset();
+    }
+    ~Recorder() { ::dlclose(handle); }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    void Script(std::uint32_t code, std::int32_t result, const char* name = "", std::uint32_t v1 = 0,
+                std::uint32_t v2 = 0)
+    {
+        script(code, result, name, v1, v2);
+    }
+    void Default(std::uint32_t code, std::int32_t result, const char* name = "", std::uint32_t v1 = 0,
+                 std::uint32_t v2 = 0)
+    {
+        setDefault(code, result, name, v1, v2);
+    }
+    // The calls logged since the last Take, one per line.
+    Lines Take()
+    {
+        Lines lines;
+        std::istringstream in(log());
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        reset();
+        return lines;
+    }
+
+private:
+    using ScriptFn = void (*)(std::uint32_t, std::int32_t, const char*, std::uint32_t, std::uint32_t);
+    template <typename F>
+    F Symbol(const char* name)
+    {
+        auto f = reinterpret_cast<F>(::dlsym(handle, name));
+        if (!f)
+            throw std::runtime_error(name);
+        return f;
+    }
+    void* handle = nullptr;
+    void (*reset)() = nullptr;
+    ScriptFn script = nullptr;
+    ScriptFn setDefault = nullptr;
+    const char* (*log)() = nullptr;
+};
+
+// One command as the session brackets it.
+Lines Bracketed(const std::string& command)
+{
+    return {"901 h=0", command, "902 h=77"};
+}
+
+Lines Join(std::initializer_list<Lines> parts)
+{
+    Lines all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class AweSessionTest : public ::testing::Test
+{
+protected:
+    // A driver registered the way the card's driver does it.
+    void RegisterDriver(const std::string& synthesizer = "0")
+    {
+        ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
+            const std::string drivers = kMidiDriversKey;
+            tree.SetValue(drivers + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Creative Tech\\sbawe32");
+            tree.SetValue(kSettings, "Synthesizer", synthesizer);
+            tree.SetValue(kSettings, "GM", "/banks/gm.sbk");
+            tree.SetValue(kSettings, "GS", "/banks/gs.sbk");
+            tree.SetValue(kSettings, "MT", "/banks/mt.sbk");
+            tree.SetValue(kSettings + "\\UserBank", "B005", "/banks/user five.sbk");
+        }));
+    }
+    void SetSynthesizer(const std::string& value)
+    {
+        ASSERT_TRUE(CRegistryStore(dir.Path()).Update(
+            [&](Tree& tree) { tree.SetValue(kSettings, "Synthesizer", value); }));
+    }
+    std::unique_ptr<CAweSession> MakeSession()
+    {
+        auto session = std::make_unique<CAweSession>(TAMBERLY_RECORDER_PATH, CRegistryStore(dir.Path()));
+        recorder.Take();
+        return session;
+    }
+
+    TempDir dir;
+    Recorder recorder;
+};
+} // namespace
+
+TEST_F(AweSessionTest, EveryOperationIsOneCommandBetweenOpenAndClose)
+{
+    auto session = MakeSession();
+    ASSERT_TRUE(session->IsAvailable());
+
+    recorder.Script(kAweGetBankName, 0, "Strings \t  ");
+    EXPECT_EQ(session->GetBankName(3), "Strings");
+    EXPECT_EQ(recorder.Take(), Bracketed("909 h=77 bank=3 size=50"));
+
+    recorder.Script(kAweGetSynthBank, 0, "General MIDI ");
+    EXPECT_EQ(session->GetBankName(0), "General MIDI");
+    EXPECT_EQ(recorder.Take(), Bracketed("906 h=77 size=50"));
+
+    recorder.Script(kAweGetPresetName, 0, "Piano\n");
+    EXPECT_EQ(session->GetPresetName(7, 127), "Piano");
+    EXPECT_EQ(recorder.Take(), Bracketed("912 h=77 bank=7 preset=127 size=50"));
+
+    recorder.Script(kAweGetPresetName, 3, "ignored on failure");
+    EXPECT_EQ(session->GetPresetName(7, 1), "");
+    recorder.Take();
+
+    EXPECT_TRUE(session->LoadBank(5, "/x/my bank.sbk"));
+    EXPECT_EQ(recorder.Take(), Bracketed("908 h=77 bank=5 path=/x/my bank.sbk"));
+    EXPECT_TRUE(session->ClearBank(127));
+    EXPECT_EQ(recorder.Take(), Bracketed("910 h=77 bank=127"));
+    EXPECT_TRUE(session->ClearPreset(3, 9));
+    EXPECT_EQ(recorder.Take(), Bracketed("913 h=77 bank=3 preset=9"));
+
+    recorder.Script(kAweSelectSynthBank, 1);
+    EXPECT_FALSE(session->SelectSynthBank(2));
+    EXPECT_EQ(recorder.Take(), Bracketed("907 h=77 bank=2"));
+    EXPECT_EQ(session->GetOpenCount(), 0);
+}
+
+TEST_F(AweSessionTest, NamesNeverReadPastTheBuffer)
+{
+    auto session = MakeSession();
+    const std::string longName(60, 'n');
+    recorder.Script(kAweGetBankName, 0, longName.c_str());
+    EXPECT_EQ(session->GetBankName(9), std::string(50, 'n'));
+    recorder.Script(kAweGetSynthBank, 0, "   ");
+    EXPECT_EQ(session->GetBankName(0), "");
+}
+
+TEST_F(AweSessionTest, NestedOpensShareOneManagerHandle)
+{
+    auto session = MakeSession();
+    recorder.Default(kAweOpen, 0, "", 4242);
+    EXPECT_EQ(session->Open(), 1);
+    EXPECT_EQ(session->Open(), 2);
+    EXPECT_TRUE(session->SendCommand(kAweClearBank, 4, 0)); // open count 3 during the call
+    EXPECT_EQ(session->GetOpenCount(), 2);
+    session->Close(false);
+    EXPECT_EQ(session->GetOpenCount(), 1);
+    session->Close(false);
+    EXPECT_EQ(session->GetOpenCount(), 0);
+    session->Close(false);
+    EXPECT_EQ(recorder.Take(), (Lines{"901 h=0", "910 h=4242 bank=4", "902 h=4242"}));
+
+    recorder.Default(kAweOpen, 0, "", 4242);
+    session->Open();
+    session->Open();
+    session->Close(true);
+    EXPECT_EQ(session->GetOpenCount(), 0);
+    EXPECT_EQ(recorder.Take(), (Lines{"901 h=0", "902 h=4242"}));
+}
+
+TEST_F(AweSessionTest, FailingOpenEndsTheOperation)
+{
+    auto session = MakeSession();
+    recorder.Default(kAweOpen, 1);
+    EXPECT_EQ(session->Open(), 0);
+    EXPECT_FALSE(session->ClearBank(3));
+    EXPECT_EQ(session->GetMemoryKB(true), 0);
+    EXPECT_EQ(session->GetBankName(2), "");
+    EXPECT_EQ(session->GetOpenCount(), 0);
+    EXPECT_EQ(recorder.Take(), (Lines{"901 h=0", "901 h=0", "901 h=0", "901 h=0"}));
+}
+
+TEST_F(AweSessionTest, BanksAndPresetsOutside0To127SendNothing)
+{
+    RegisterDriver();
+    auto session = MakeSession();
+    int usedKB = 55;
+    for (const int bad : {-1, 128})
+    {
+        EXPECT_EQ(session->GetBankName(bad), "");
+        EXPECT_EQ(session->GetPresetName(bad, 0), "");
+        EXPECT_EQ(session->GetPresetName(0, bad), "");
+        EXPECT_FALSE(session->LoadBank(bad, "/a.sbk"));
+        EXPECT_FALSE(session->ClearBank(bad));
+        EXPECT_FALSE(session->ClearPreset(bad, 0));
+        EXPECT_FALSE(session->ClearPreset(1, bad));
+        EXPECT_FALSE(session->LoadPreset(bad, 0, "/a.sbk", 0, &usedKB));
+        EXPECT_EQ(usedKB, 0);
+        usedKB = 55;
+        EXPECT_FALSE(session->LoadPreset(0, bad, "/a.sbk", 0, &usedKB));
+        EXPECT_EQ(usedKB, 0);
+        EXPECT_FALSE(session->RevertPreset(bad, 0));
+        EXPECT_FALSE(session->RevertPreset(5, bad));
+        EXPECT_EQ(session->GetBankFile(bad), "");
+    }
+    EXPECT_FALSE(session->ClearBank(0)); // the synth bank is never emptied
+    EXPECT_FALSE(session->LoadPreset(1, 1, "/a.sbk", -1, nullptr));
+    EXPECT_EQ(recorder.Take(), Lines{});
+}
+
+TEST_F(AweSessionTest, ClearAllBanksStopsAtTheFirstFailure)
+{
+    auto session = MakeSession();
+    for (int i = 0; i < 4; ++i)
+        recorder.Script(kAweClearBank, 0);
+    recorder.Script(kAweClearBank, 2);
+    EXPECT_FALSE(session->ClearAllBanks());
+    Lines expected;
+    for (int bank = 1; bank <= 5; ++bank)
+        expected = Join({expected, Bracketed("910 h=77 bank=" + std::to_string(bank))});
+    EXPECT_EQ(recorder.Take(), expected);
+
+    EXPECT_TRUE(session->ClearAllBanks());
+    const Lines all = recorder.Take();
+    ASSERT_EQ(all.size(), 3u * 127);
+    EXPECT_EQ(all[1], "910 h=77 bank=1");
+    EXPECT_EQ(all[all.size() - 2], "910 h=77 bank=127");
+}
+
+TEST_F(AweSessionTest, SynthBankNumberAndReselection)
+{
+    auto session = MakeSession();
+    recorder.Script(kAweGetSynthBank, 0, "MT-32", 2);
+    EXPECT_EQ(session->GetSynthBank(), 2);
+    EXPECT_EQ(recorder.Take(), Bracketed("906 h=77 size=256"));
+
+    recorder.Script(kAweGetSynthBank, 1, "", 2);
+    EXPECT_EQ(session->GetSynthBank(), 0);
+    recorder.Take();
+
+    recorder.Script(kAweGetSynthBank, 0, "GS", 1);
+    EXPECT_TRUE(session->SelectSynthBank(-1));
+    EXPECT_EQ(recorder.Take(), Join({Bracketed("906 h=77 size=256"), Bracketed("907 h=77 bank=1")}));
+}
+
+TEST_F(AweSessionTest, MemoryInKilobytesRoundsDown)
+{
+    auto session = MakeSession();
+    recorder.Script(kAweGetMemory, 0, "", 1023, 512);
+    EXPECT_EQ(session->GetMemoryKB(false), 1);
+    recorder.Script(kAweGetMemory, 0, "", 1023, 512);
+    EXPECT_EQ(session->GetMemoryKB(true), 1);
+    recorder.Script(kAweGetMemory, 0, "", 511, 511);
+    EXPECT_EQ(session->GetMemoryKB(false), 0);
+    recorder.Script(kAweGetMemory, 1, "", 4096 * 512, 4096 * 512);
+    EXPECT_EQ(session->GetMemoryKB(false), 0);
+    EXPECT_EQ(recorder.Take().size(), 4u * 3);
+}
+
+TEST_F(AweSessionTest, EffectsKeepTheOtherType)
+{
+    auto session = MakeSession();
+    recorder.Default(kAweGetEffects, 0, "", 3, 6);
+    EXPECT_EQ(session->GetReverb(), 3);
+    EXPECT_EQ(session->GetChorus(), 6);
+    recorder.Take();
+
+    recorder.Default(kAweGetEffects, 0, "", 3, 6);
+    EXPECT_TRUE(session->SetReverb(4));
+    EXPECT_EQ(recorder.Take(),
+              Join({Bracketed("904 h=77"), Bracketed("905 h=77 selector=0 reverb=4 chorus=6")}));
+
+    recorder.Default(kAweGetEffects, 0, "", 3, 6);
+    EXPECT_TRUE(session->SetChorus(5));
+    EXPECT_EQ(recorder.Take(),
+              Join({Bracketed("904 h=77"), Bracketed("905 h=77 selector=0 reverb=3 chorus=5")}));
+
+    // A failing read gives 0 whatever the library left in the record.
+    recorder.Default(kAweGetEffects, 9, "", 3, 6);
+    EXPECT_EQ(session->GetReverb(), 0);
+    EXPECT_EQ(session->GetChorus(), 0);
+}
+
+TEST_F(AweSessionTest, LoadPresetClearsThenMeasuresTheMemoryItTook)
+{
+    RegisterDriver("1");
+    auto session = MakeSession();
+    recorder.Script(kAweGetMemory, 0, "", 8192 * 512, 3000 * 512);
+    recorder.Script(kAweGetMemory, 0, "", 8192 * 512, 2200 * 512 + 511);
+    int usedKB = -1;
+    EXPECT_TRUE(session->LoadPreset(0, 5, "/x/a.sbk", 7, &usedKB));
+    EXPECT_EQ(usedKB, 800);
+    // A synth bank slot first gets its own preset back from the mode's file.
+    EXPECT_EQ(recorder.Take(), Join({Bracketed("911 h=77 bank=0 preset=5 path=/banks/gs.sbk source=5"),
+                                     Bracketed("308 h=77"),
+                                     Bracketed("911 h=77 bank=0 preset=5 path=/x/a.sbk source=7"),
+                                     Bracketed("308 h=77")}));
+
+    EXPECT_TRUE(session->LoadPreset(9, 0, "/x/b.sbk", 0, &usedKB));
+    EXPECT_EQ(recorder.Take(), Join({Bracketed("913 h=77 bank=9 preset=0"), Bracketed("308 h=77"),
+                                     Bracketed("911 h=77 bank=9 preset=0 path=/x/b.sbk source=0"),
+                                     Bracketed("308 h=77")}));
+
+    // A failed load reports 0 KB (never a loaded size) and measures nothing more.
+    recorder.Script(kAweGetMemory, 0, "", 8192 * 512, 3000 * 512);
+    recorder.Script(kAweLoadPreset, 5);
+    usedKB = 123;
+    EXPECT_FALSE(session->LoadPreset(9, 1, "/x/b.sbk", 0, &usedKB));
+    EXPECT_EQ(usedKB, 0);
+    EXPECT_EQ(recorder.Take(), Join({Bracketed("913 h=77 bank=9 preset=1"), Bracketed("308 h=77"),
+                                     Bracketed("911 h=77 bank=9 preset=1 path=/x/b.sbk source=0")}));
+
+    // Without a place for the size nothing is measured and nothing is written,
+    // whether the load succeeds or fails.
+    EXPECT_TRUE(session->LoadPreset(9, 2, "/x/b.sbk", 3, nullptr));
+    recorder.Script(kAweLoadPreset, 5);
+    EXPECT_FALSE(session->LoadPreset(9, 2, "/x/b.sbk", 3, nullptr));
+    const Lines calls = recorder.Take();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "308 h=77"), 0);
+    EXPECT_EQ(calls.size(), 4u * 3);
+}
+
+TEST_F(AweSessionTest, RevertPutsBackTheBankFilePresetOrEmptiesTheSlot)
+{
+    RegisterDriver();
+    auto session = MakeSession();
+    EXPECT_TRUE(session->RevertPreset(5, 12));
+    EXPECT_EQ(recorder.Take(), Join({Bracketed("913 h=77 bank=5 preset=12"),
+                                     Bracketed("911 h=77 bank=5 preset=12 path=/banks/user five.sbk source=12")}));
+    EXPECT_TRUE(session->RevertPreset(6, 12));
+    EXPECT_EQ(recorder.Take(), Bracketed("913 h=77 bank=6 preset=12"));
+    EXPECT_TRUE(session->ClearPreset(0, 40));
+    EXPECT_EQ(recorder.Take(), Bracketed("911 h=77 bank=0 preset=40 path=/banks/gm.sbk source=40"));
+}
+
+TEST_F(AweSessionTest, BankFileFollowsTheSynthesizerValue)
+{
+    RegisterDriver();
+    auto session = MakeSession();
+    EXPECT_EQ(session->GetSettingsKey(), kSettings);
+    EXPECT_EQ(session->GetBankFile(5), "/banks/user five.sbk");
+    EXPECT_EQ(session->GetBankFile(6), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"1", "/banks/gs.sbk"}, {"  2", "/banks/mt.sbk"}, {"abc", "/banks/gm.sbk"}, {"3", ""},
+        {"-1", ""},           {"", "/banks/gm.sbk"},    {"99999999999999999999", ""}};
+    for (const auto& [value, file] : cases)
+    {
+        SetSynthesizer(value);
+        EXPECT_EQ(session->GetBankFile(0), file) << "Synthesizer=" << value;
+    }
+    EXPECT_EQ(recorder.Take(), Lines{});
+}
+
+TEST_F(AweSessionTest, DriverIsTheFirstLowerCaseSbawe32Subkey)
+{
+    const std::string drivers = kMidiDriversKey;
+    ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
+        tree.SetValue(drivers + "\\other.drv<0000>", "SOFTWAREKEY", "Software\\Other");
+        tree.SetValue(drivers + "\\SBAWE32.DRV<0001>", "SOFTWAREKEY", "Software\\Capitals");
+        tree.SetValue(drivers + "\\sbawe32.dr", "SOFTWAREKEY", "Software\\Short");
+        tree.SetValue(drivers + "\\sbawe32.drv<0002>", "SOFTWAREKEY", "Software\\First");
+        tree.SetValue(drivers + "\\sbawe32.drv", "SOFTWAREKEY", "Software\\Second");
+        tree.SetValue("Software\\First\\Settings\\UserBank", "B001", "/first.sbk");
+    }));
+    auto session = MakeSession();
+    EXPECT_EQ(session->GetSettingsKey(), "Software\\First\\Settings");
+    EXPECT_EQ(session->GetBankFile(1), "/first.sbk");
+}
+
+TEST_F(AweSessionTest, NoDriverMeansNoBankFiles)
+{
+    ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
+        tree.SetValue(std::string(kMidiDriversKey) + "\\SBAWE32.DRV", "SOFTWAREKEY", "Software\\Capitals");
+        tree.CreateKey(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>"); // no software key
+        tree.SetValue("Settings\\UserBank", "B001", "/stray.sbk");
+    }));
+    auto session = MakeSession();
+    EXPECT_EQ(session->GetSettingsKey(), "");
+    EXPECT_EQ(session->GetBankFile(0), "");
+    EXPECT_EQ(session->GetBankFile(1), "");
+    EXPECT_TRUE(session->RevertPreset(1, 3)); // an empty slot then
+    EXPECT_EQ(recorder.Take(), Bracketed("913 h=77 bank=1 preset=3"));
+}
+
+TEST_F(AweSessionTest, DestructionClosesAnOpenManager)
+{
+    auto session = MakeSession();
+    session->Open();
+    session->Open();
+    session.reset();
+    EXPECT_EQ(recorder.Take(), (Lines{"901 h=0", "902 h=77"}));
+}
+
+TEST(AweSessionWithoutLibrary, EverythingFailsQuietly)
+{
+    TempDir dir;
+    for (const std::string& library : {dir.File("libmissing.so"), std::string("libm.so.6")})
+    {
+        CAweSession session(library, CRegistryStore(dir.Path()));
+        EXPECT_FALSE(session.IsAvailable()) << library;
+        EXPECT_EQ(session.Open(), 0);
+        EXPECT_EQ(session.GetOpenCount(), 0);
+        EXPECT_FALSE(session.SendCommand(kAweClearBank, 1, 0));
+        EXPECT_EQ(session.GetMemoryKB(true), 0);
+        EXPECT_EQ(session.GetBankName(0), "");
+        EXPECT_EQ(session.GetPresetName(1, 1), "");
+        EXPECT_EQ(session.GetSynthBank(), 0);
+        EXPECT_FALSE(session.SelectSynthBank(-1));
+        EXPECT_EQ(session.GetReverb(), 0);
+        EXPECT_FALSE(session.SetChorus(2));
+        EXPECT_FALSE(session.LoadBank(1, "/a.sbk"));
+        EXPECT_FALSE(session.ClearAllBanks());
+        int usedKB = 7;
+        EXPECT_FALSE(session.LoadPreset(1, 1, "/a.sbk", 0, &usedKB));
+        EXPECT_EQ(usedKB, 0);
+        EXPECT_FALSE(session.RevertPreset(1, 1));
+        session.Close(true);
+    }
+}
