@@ -3,6 +3,7 @@
 #include "bank/ArchiveException.h"
 #include "platform/FileException.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -104,6 +105,55 @@ void CArchiveWriter::WriteCount(std::uint32_t count)
     WriteDWord(count);
 }
 
+namespace
+{
+std::size_t SlotOf(const CArchiveObject* object, std::size_t mask)
+{
+    // Fibonacci hashing of the address; the low bits are alignment zeros.
+    const auto bits = reinterpret_cast<std::uintptr_t>(object) >> 4;
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+} // namespace
+
+std::uint32_t CArchiveWriter::FindObject(const CArchiveObject* object) const
+{
+    if (objectSlots.empty())
+        return 0;
+    const std::size_t mask = objectSlots.size() - 1;
+    for (std::size_t i = SlotOf(object, mask);; i = (i + 1) & mask)
+    {
+        if (objectSlots[i].object == object)
+            return objectSlots[i].number;
+        if (objectSlots[i].object == nullptr)
+            return 0;
+    }
+}
+
+void CArchiveWriter::AddObject(const CArchiveObject* object, std::uint32_t number)
+{
+    if (2 * (objectCount + 1) > objectSlots.size())
+    {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * objectSlots.size()));
+        old.swap(objectSlots);
+        const std::size_t mask = objectSlots.size() - 1;
+        for (const Slot& slot : old)
+        {
+            if (!slot.object)
+                continue;
+            std::size_t i = SlotOf(slot.object, mask);
+            while (objectSlots[i].object)
+                i = (i + 1) & mask;
+            objectSlots[i] = slot;
+        }
+    }
+    const std::size_t mask = objectSlots.size() - 1;
+    std::size_t i = SlotOf(object, mask);
+    while (objectSlots[i].object)
+        i = (i + 1) & mask;
+    objectSlots[i] = {object, number};
+    ++objectCount;
+}
+
 std::uint32_t CArchiveWriter::NextNumber()
 {
     if (lastNumber >= maxNumber)
@@ -118,22 +168,24 @@ void CArchiveWriter::WriteObject(const CArchiveObject* object)
         WriteWord(0);
         return;
     }
-    if (const auto known = objectNumbers.find(object); known != objectNumbers.end())
+    if (const std::uint32_t known = FindObject(object); known != 0)
     {
-        if (known->second < 0x7FFF)
+        if (known < 0x7FFF)
         {
-            WriteWord(static_cast<std::uint16_t>(known->second));
+            WriteWord(static_cast<std::uint16_t>(known));
         }
         else
         {
             WriteWord(0x7FFF);
-            WriteDWord(known->second);
+            WriteDWord(known);
         }
         return;
     }
 
     const CRuntimeClass& cls = object->GetRuntimeClass();
-    if (const auto known = classNumbers.find(&cls); known != classNumbers.end())
+    const auto known = std::find_if(classNumbers.begin(), classNumbers.end(),
+                                    [&](const auto& entry) { return entry.first == &cls; });
+    if (known != classNumbers.end())
     {
         if (known->second < 0x7FFF)
         {
@@ -152,8 +204,8 @@ void CArchiveWriter::WriteObject(const CArchiveObject* object)
         WriteWord(cls.schema);
         WriteWord(static_cast<std::uint16_t>(cls.className.size()));
         WriteBytes(cls.className.data(), cls.className.size());
-        classNumbers.emplace(&cls, number);
+        classNumbers.emplace_back(&cls, number);
     }
-    objectNumbers.emplace(object, NextNumber());
+    AddObject(object, NextNumber());
     object->Serialize(*this);
 }

@@ -18,7 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 // The highest number one stream may assign to a class or an object.
 inline constexpr std::uint32_t kMaxArchiveNumber = 1073741821;
@@ -51,12 +52,22 @@ public:
 private:
     std::uint32_t NextNumber();
     void FlushBuffer();
+    // Numbers of the objects written so far: an open-addressing table, as
+    // a stream may hold hundreds of thousands of them.
+    std::uint32_t FindObject(const CArchiveObject* object) const;
+    void AddObject(const CArchiveObject* object, std::uint32_t number);
 
     IByteSink& sink;
     std::uint32_t maxNumber;
     std::uint32_t lastNumber = 0;
-    std::unordered_map<const CArchiveObject*, std::uint32_t> objectNumbers;
-    std::unordered_map<const CRuntimeClass*, std::uint32_t> classNumbers;
+    struct Slot
+    {
+        const CArchiveObject* object = nullptr;
+        std::uint32_t number = 0;
+    };
+    std::vector<Slot> objectSlots; // size a power of two, at most half full
+    std::size_t objectCount = 0;
+    std::vector<std::pair<const CRuntimeClass*, std::uint32_t>> classNumbers;
     std::array<std::uint8_t, 4096> buffer{};
     std::size_t used = 0;
 };
