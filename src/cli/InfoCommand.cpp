@@ -1,0 +1,121 @@
+// tamberly-cli info FILE.sbk: the INFO texts and the presets of a SoundFont
+// bank, in a stable tab-separated text that scripts and tests can compare.
+
+#include "cli/CliCommand.h"
+#include "soundfont/SoundFontReader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+// Texts from the file are 8-bit bytes of unknown code page: printable ASCII
+// passes, everything else is escaped so that one field stays on one line.
+std::string Escape(std::string_view text)
+{
+    std::string out;
+    for (const char c : text)
+    {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (byte < 0x20 || byte >= 0x7F)
+        {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            out += hex;
+        }
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string ChunkName(FourCC id)
+{
+    std::string name;
+    for (int shift = 0; shift < 32; shift += 8)
+        name += static_cast<char>((id >> shift) & 0xFF);
+    std::string quoted = "\"";
+    quoted += Escape(name);
+    quoted += '"';
+    return quoted;
+}
+
+std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path)
+{
+    using Problem = CSoundFontReader::OpenProblem;
+    const std::string chunk = ChunkName(reader.GetProblemChunk());
+    switch (reader.GetOpenProblem())
+    {
+    case Problem::CannotOpen:
+    {
+        std::error_code error;
+        const auto status = std::filesystem::status(path, error);
+        if (!std::filesystem::exists(status))
+            return "cannot open (no such file)";
+        if (std::filesystem::is_directory(status))
+            return "cannot open (is a directory)";
+        if (!std::filesystem::is_regular_file(status))
+            return "cannot open (not a regular file)";
+        return "cannot open (not readable)";
+    }
+    case Problem::NoSfbkForm:
+        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
+    case Problem::NoList:
+        return "not a SoundFont bank (no " + chunk + " list)";
+    case Problem::MissingChunk:
+        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
+    case Problem::TruncatedChunk:
+        return "not a SoundFont bank (" + chunk + " chunk cut short)";
+    case Problem::OutOfMemory:
+        return "cannot read (" + chunk + " chunk does not fit in memory)";
+    case Problem::None:
+        break;
+    }
+    return "not a SoundFont bank";
+}
+
+int RunInfo(const std::vector<std::string>& args, CliContext& context)
+{
+    if (args.size() != 1)
+        return CliBadInput(context, "info", "expects one file (info FILE.sbk)");
+    const std::string& path = args[0];
+
+    CSoundFontReader reader;
+    if (!reader.Open(path))
+        return CliBadInput(context, path, WhyNotOpened(reader, path));
+    reader.Close();
+
+    std::ostream& out = context.out;
+    out << "Name:\t" << Escape(reader.name) << '\n'
+        << "Engineer:\t" << Escape(reader.engineer) << '\n'
+        << "Created:\t" << Escape(reader.creationDate) << '\n'
+        << "Copyright:\t" << Escape(reader.copyright) << '\n'
+        << "Comment:\t" << Escape(reader.comment) << '\n'
+        << "Product:\t" << Escape(reader.product) << '\n';
+    out << "Index\tPreset\tBank\tName\tSamples\tBytes\n";
+    const int count = reader.GetPresetCount();
+    for (int i = 0; i < count; ++i)
+    {
+        const PresetHeader header = reader.GetPresetHeader(i);
+        out << i << '\t' << header.presetNumber << '\t' << header.bank << '\t'
+            << Escape(CSoundFontReader::GetDisplayName(header)) << '\t' << reader.GetSampleCount(i, -1)
+            << '\t' << reader.GetPresetSampleBytes(i) << '\n';
+    }
+    out.flush();
+    return out ? kExitOk : kExitFailure;
+}
+
+const bool registered = RegisterCliCommand({"info", "FILE.sbk",
+                                            "print the INFO texts and the presets (number, bank, name, "
+                                            "samples, bytes) of a SoundFont bank",
+                                            RunInfo});
+} // namespace

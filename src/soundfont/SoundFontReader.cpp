@@ -1,0 +1,368 @@
+#include "soundfont/SoundFontReader.h"
+
+#include "platform/StringTable.h"
+
+#include <algorithm>
+#include <new>
+
+using namespace soundfont;
+
+namespace
+{
+constexpr FourCC kFormSfbk = MakeFourCC("sfbk");
+constexpr FourCC kListPdta = MakeFourCC("pdta");
+constexpr FourCC kListInfo = MakeFourCC("INFO");
+constexpr FourCC kListSdta = MakeFourCC("sdta");
+
+// Offsets of the bag index in a preset and an instrument record.
+constexpr std::size_t kPresetBagOffset = 24;
+constexpr std::size_t kInstrumentBagOffset = 20;
+
+std::size_t RecordCount(const std::optional<std::vector<std::uint8_t>>& chunk, std::size_t recordSize)
+{
+    return chunk ? chunk->size() / recordSize : 0;
+}
+
+std::uint16_t Field16(const std::vector<std::uint8_t>& chunk, std::size_t offset)
+{
+    return ReadLE16(chunk.data() + offset);
+}
+
+std::string TextUpToZero(const std::vector<std::uint8_t>& bytes)
+{
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return std::string(bytes.begin(), end);
+}
+} // namespace
+
+CSoundFontReader::~CSoundFontReader() = default;
+
+bool CSoundFontReader::Open(const std::string& path)
+{
+    auto file = std::make_unique<CFileSource>();
+    if (!file->Open(path))
+        file.reset();
+    return Open(std::move(file));
+}
+
+bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
+{
+    FreeChunks();
+    Close();
+    // Texts of an earlier file must not outlive it, whatever this one holds.
+    for (std::string* text : {&name, &engineer, &creationDate, &copyright, &comment, &product})
+        text->clear();
+    problem = OpenProblem::None;
+    problemChunk = 0;
+    form = {};
+    lists.clear();
+
+    if (!newSource)
+    {
+        problem = OpenProblem::CannotOpen;
+        return false;
+    }
+    source = std::move(newSource);
+
+    const struct
+    {
+        const char* id;
+        Buffer* buffer;
+    } presetChunks[] = {{"phdr", &phdr}, {"pbag", &pbag}, {"pgen", &pgen}, {"inst", &inst},
+                        {"ibag", &ibag}, {"igen", &igen}, {"shdr", &shdr}};
+    for (const auto& chunk : presetChunks)
+        *chunk.buffer = ReadChunk(kListPdta, MakeFourCC(chunk.id));
+
+    const struct
+    {
+        const char* id;
+        std::string* text;
+    } infoChunks[] = {{"INAM", &name},         {"IPRD", &product},  {"ICOP", &copyright},
+                      {"ICRD", &creationDate}, {"IENG", &engineer}, {"ICMT", &comment}};
+    for (const auto& chunk : infoChunks)
+    {
+        const Buffer data = ReadChunk(kListInfo, MakeFourCC(chunk.id));
+        *chunk.text = data ? TextUpToZero(*data) : std::string();
+    }
+
+    if (const auto smpl = FindChunk(kListSdta, MakeFourCC("smpl")))
+        sampleDataSize = static_cast<std::uint32_t>(smpl->Available()); // never above the claimed size
+
+    if (IsValid())
+        return true;
+    FreeChunks();
+    Close();
+    return false;
+}
+
+void CSoundFontReader::Close()
+{
+    source.reset();
+}
+
+bool CSoundFontReader::IsValid() const
+{
+    return phdr && pbag && pgen && inst && ibag && igen && shdr;
+}
+
+void CSoundFontReader::FreeChunks()
+{
+    for (Buffer* buffer : {&phdr, &pbag, &pgen, &inst, &ibag, &igen, &shdr})
+        buffer->reset();
+    sampleDataSize = 0;
+}
+
+void CSoundFontReader::NoteProblem(OpenProblem what, FourCC chunk)
+{
+    if (problem != OpenProblem::None)
+        return;
+    problem = what;
+    problemChunk = chunk;
+}
+
+// Every search starts afresh at the beginning of the file: the first "sfbk"
+// form, its first list of the type, the first chunk of the id in that list.
+std::optional<CRiffChunk> CSoundFontReader::FindChunk(FourCC listType, FourCC chunkId)
+{
+    if (!source)
+        return std::nullopt;
+    const bool reportProblems = listType == kListPdta;
+    CRiffReader riff(*source);
+
+    if (!form.searched)
+    {
+        form.searched = true;
+        CRiffChunk found;
+        found.fccType = kFormSfbk;
+        if (source->Seek(0) && riff.Descend(found, nullptr, CRiffReader::Find::Riff))
+            form.found = found;
+    }
+    if (!form.found)
+    {
+        if (reportProblems)
+            NoteProblem(OpenProblem::NoSfbkForm, kFourCCRiff);
+        return std::nullopt;
+    }
+
+    auto entry =
+        std::find_if(lists.begin(), lists.end(), [&](const auto& item) { return item.first == listType; });
+    if (entry == lists.end())
+    {
+        Lookup lookup;
+        lookup.searched = true;
+        CRiffChunk found;
+        found.fccType = listType;
+        // The lists follow the form's type.
+        if (source->Seek(form.found->dataOffset + 4) &&
+            riff.Descend(found, &*form.found, CRiffReader::Find::List))
+            lookup.found = found;
+        entry = lists.insert(lists.end(), {listType, lookup});
+    }
+    const std::optional<CRiffChunk>& list = entry->second.found;
+    if (!list)
+    {
+        if (reportProblems)
+            NoteProblem(OpenProblem::NoList, listType);
+        return std::nullopt;
+    }
+
+    CRiffChunk chunk;
+    chunk.ckid = chunkId;
+    if (!source->Seek(list->dataOffset + 4) || !riff.Descend(chunk, &*list, CRiffReader::Find::Chunk))
+    {
+        if (reportProblems)
+            NoteProblem(OpenProblem::MissingChunk, chunkId);
+        return std::nullopt;
+    }
+    return chunk;
+}
+
+CSoundFontReader::Buffer CSoundFontReader::ReadChunk(FourCC listType, FourCC chunkId)
+{
+    const auto chunk = FindChunk(listType, chunkId);
+    if (!chunk)
+        return std::nullopt;
+    const bool reportProblems = listType == kListPdta;
+    // A size that runs past the list or the file is a cut or a lie: the data is not all there.
+    if (!chunk->IsWhole())
+    {
+        if (reportProblems)
+            NoteProblem(OpenProblem::TruncatedChunk, chunkId);
+        return std::nullopt;
+    }
+    try
+    {
+        std::vector<std::uint8_t> data(chunk->cksize);
+        if (!data.empty() &&
+            (!source->Seek(chunk->dataOffset) || source->Read(data.data(), data.size()) != data.size()))
+        {
+            if (reportProblems)
+                NoteProblem(OpenProblem::TruncatedChunk, chunkId);
+            return std::nullopt;
+        }
+        return data;
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (reportProblems)
+            NoteProblem(OpenProblem::OutOfMemory, chunkId);
+        return std::nullopt;
+    }
+}
+
+int CSoundFontReader::GetPresetCount() const
+{
+    return static_cast<int>(RecordCount(phdr, kPresetHeaderSize)) - 1;
+}
+
+PresetHeader CSoundFontReader::GetPresetHeader(int index) const
+{
+    PresetHeader header;
+    if (index < 0 || index >= GetPresetCount())
+        return header;
+    const std::uint8_t* record = phdr->data() + static_cast<std::size_t>(index) * kPresetHeaderSize;
+    std::copy(record, record + header.name.size(), header.name.begin());
+    header.presetNumber = ReadLE16(record + 20);
+    header.bank = ReadLE16(record + 22);
+    header.bagIndex = ReadLE16(record + kPresetBagOffset);
+    return header;
+}
+
+int CSoundFontReader::FindPreset(int presetNumber) const
+{
+    const int count = GetPresetCount();
+    for (int i = 0; i < count; ++i)
+    {
+        if (Field16(*phdr, static_cast<std::size_t>(i) * kPresetHeaderSize + 20) == presetNumber)
+            return i;
+    }
+    return -1;
+}
+
+CSoundFontReader::Range CSoundFontReader::ZoneGenerators(const Buffer& headers, std::size_t headerSize,
+                                                         std::size_t bagOffset, std::size_t index,
+                                                         const Buffer& bags, const Buffer& generators) const
+{
+    // The record after index closes its bag range; the bag after the last closes its generator range.
+    const std::size_t headerCount = RecordCount(headers, headerSize);
+    const std::size_t bagCount = RecordCount(bags, kBagSize);
+    if (index + 1 >= headerCount || bagCount == 0)
+        return {};
+    const std::size_t firstBag = Field16(*headers, index * headerSize + bagOffset);
+    const std::size_t endBag =
+        std::min<std::size_t>(Field16(*headers, (index + 1) * headerSize + bagOffset), bagCount - 1);
+    if (firstBag >= endBag)
+        return {};
+    const std::size_t first = Field16(*bags, firstBag * kBagSize);
+    const std::size_t end =
+        std::min(std::size_t{Field16(*bags, endBag * kBagSize)}, RecordCount(generators, kGeneratorSize));
+    if (first >= end)
+        return {};
+    return {first, end};
+}
+
+int CSoundFontReader::Collect(const Range& generators, const Buffer& generatorChunk, std::uint16_t oper,
+                              std::size_t recordCount, IndexList& out) const
+{
+    out.clear();
+    for (std::size_t g = generators.first; g < generators.end; ++g)
+    {
+        if (out.size() == static_cast<std::size_t>(kMaxCollected))
+            break; // full: nothing further can be added
+        const std::size_t at = g * kGeneratorSize;
+        if (Field16(*generatorChunk, at) != oper)
+            continue;
+        const std::uint16_t amount = Field16(*generatorChunk, at + 2);
+        if (amount < recordCount && std::find(out.begin(), out.end(), amount) == out.end())
+            out.push_back(amount);
+    }
+    return static_cast<int>(out.size());
+}
+
+int CSoundFontReader::GetPresetInstruments(int preset, IndexList& out) const
+{
+    out.clear();
+    if (preset < 0)
+        return 0;
+    const Range range = ZoneGenerators(phdr, kPresetHeaderSize, kPresetBagOffset,
+                                       static_cast<std::size_t>(preset), pbag, pgen);
+    return Collect(range, pgen, kGenInstrument, RecordCount(inst, kInstrumentHeaderSize), out);
+}
+
+int CSoundFontReader::GetInstrumentSamples(int instrument, IndexList& out) const
+{
+    out.clear();
+    if (instrument < 0)
+        return 0;
+    const Range range = ZoneGenerators(inst, kInstrumentHeaderSize, kInstrumentBagOffset,
+                                       static_cast<std::size_t>(instrument), ibag, igen);
+    return Collect(range, igen, kGenSampleId, RecordCount(shdr, kSampleHeaderSize), out);
+}
+
+int CSoundFontReader::GetSampleCount(int preset, int instrumentPos) const
+{
+    IndexList instruments;
+    const int count = GetPresetInstruments(preset, instruments);
+    IndexList samples;
+    if (instrumentPos == -1)
+    {
+        int total = 0;
+        for (const std::uint16_t instrument : instruments)
+            total += GetInstrumentSamples(instrument, samples);
+        return total;
+    }
+    if (instrumentPos < 0 || instrumentPos >= count)
+        return 0;
+    return GetInstrumentSamples(instruments[static_cast<std::size_t>(instrumentPos)], samples);
+}
+
+std::int64_t CSoundFontReader::SampleBytes(const IndexList& samples) const
+{
+    std::int64_t points = 0;
+    for (const std::uint16_t sample : samples)
+    {
+        const std::uint8_t* record = shdr->data() + std::size_t{sample} * kSampleHeaderSize;
+        const std::uint32_t start = ReadLE32(record);
+        const std::uint32_t end = ReadLE32(record + 4);
+        if (end < sampleDataSize && end >= start)
+            points += end - start;
+    }
+    return 2 * points;
+}
+
+std::int64_t CSoundFontReader::GetInstrumentSampleBytes(int preset, int instrumentPos) const
+{
+    IndexList instruments;
+    const int count = GetPresetInstruments(preset, instruments);
+    if (instrumentPos < 0 || instrumentPos >= count)
+        return 0;
+    IndexList samples;
+    GetInstrumentSamples(instruments[static_cast<std::size_t>(instrumentPos)], samples);
+    return SampleBytes(samples);
+}
+
+std::int64_t CSoundFontReader::GetPresetSampleBytes(int preset) const
+{
+    // Walks the preset once rather than once per instrument position.
+    IndexList instruments;
+    GetPresetInstruments(preset, instruments);
+    IndexList samples;
+    std::int64_t total = 0;
+    for (const std::uint16_t instrument : instruments)
+    {
+        GetInstrumentSamples(instrument, samples);
+        total += SampleBytes(samples);
+    }
+    return total;
+}
+
+std::string CSoundFontReader::GetDisplayName(const PresetHeader& header)
+{
+    if (header.bank == 128)
+        return FormatString(IDS_DRUM_PATCH, header.presetNumber + 1);
+    const auto zero = std::find(header.name.begin(), header.name.end(), '\0');
+    std::string text(header.name.begin(), zero);
+    const auto last = text.find_last_not_of(" \t\n\v\f\r");
+    text.erase(last == std::string::npos ? 0 : last + 1);
+    return text;
+}
