@@ -16,6 +16,7 @@
 #include "bank/PatchItem.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CPatchItemList : public CArchiveObject
@@ -62,6 +63,19 @@ public:
     int IndexOf(const CPatchItem* item) const;
     // Whether an element targets bank (and, with loadedOnly, is loaded).
     bool HasBankEntries(int bank, bool loadedOnly) const;
+
+    // The patches a source file offers, by its type (PatchItemListFile.cpp):
+    // - .sbk: one per preset record in file order, appended; nothing when the
+    //   file does not open;
+    // - .wav: one per conversion option the file offers, appended;
+    // - .tmb: the document's patches whose SoundFont source still holds their
+    //   preset, in place of the content (the old elements are deleted);
+    //   throws CFileException when the file cannot be opened and
+    //   CArchiveException when it does not decode, leaving the list empty;
+    // - anything else: nothing.
+    // New patches are unloaded document patches, unassigned unless a
+    // document placed them. Returns the size of the list afterwards.
+    int ReadFromFile(const std::string& path);
 
     auto begin() const { return items.begin(); }
     auto end() const { return items.end(); }
