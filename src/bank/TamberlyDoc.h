@@ -1,0 +1,237 @@
+#pragma once
+// The virtual bank document: the patches placed on the card's banks, the
+// card-wide settings a bank fixes (bank files of user banks, synth mode,
+// reverb and chorus), a free information text, and the selections the panes
+// share (folder, file, bank, patch). Every change of the card goes through
+// the document, and every change is announced to the observers (the panes)
+// with a hint word (DocumentObserver.h).
+//
+// Ownership:
+// - The document owns its patches. Patches it lets go of (replaced or
+//   removed) and the stand-alone slot descriptions GetPatch makes stay alive
+//   until ReleaseTemporaryPatches, which the application's idle pass calls;
+//   no pointer the document hands out is reused before then, so a caller's
+//   stale list never names another patch. Nobody else deletes them.
+// - Lists given to AddPatches and PlacePatches hold patches of the caller's;
+//   the patches the document takes are removed from them, the rest stay the
+//   caller's. Lists given to RemovePatches, and the lists observers receive,
+//   own nothing.
+// - The card (CAweSession) is the document's; the keyboard link and the
+//   observers are the front end's and must outlive their registration.
+//
+// Failing card operations are quiet: the operation stops where it must and
+// patches that did not load stay in the document unloaded.
+// One thread only.
+
+#include "bank/DocumentObserver.h"
+#include "bank/PatchItemList.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CArchiveReader;
+class CArchiveWriter;
+class CAweSession;
+class IEffectsRunner;
+class IInfoRunner;
+class IKeyboardLink;
+class IPatchPropertiesRunner;
+
+class CTamberlyDoc
+{
+public:
+    // The card of the library the environment names (CAweSession()).
+    CTamberlyDoc();
+    // A given card (tests, tools); null makes the default one.
+    explicit CTamberlyDoc(std::unique_ptr<CAweSession> card);
+    // Deletes the patches and both pools. The card is left as it is: closing
+    // the document (OnCloseDocument) is what empties it.
+    ~CTamberlyDoc();
+    CTamberlyDoc(const CTamberlyDoc&) = delete;
+    CTamberlyDoc& operator=(const CTamberlyDoc&) = delete;
+
+    CAweSession& GetCard() { return *card; }
+
+    // Observers -------------------------------------------------------------
+    void AddObserver(IDocumentObserver* observer);
+    void RemoveObserver(IDocumentObserver* observer);
+    // Tells every observer (in registration order), then makes the current
+    // patch follow the change: SetCurrentPatch(GetPatch(currentPatch,
+    // currentBank)).
+    void UpdateViews(IDocumentObserver* sender, unsigned hint, const CPatchItemList* patches = nullptr);
+
+    // Keyboard --------------------------------------------------------------
+    // The MIDI keyboard the current patch is sent to; null sends nothing.
+    void SetKeyboard(IKeyboardLink* link) { keyboard = link; }
+    IKeyboardLink* GetKeyboard() const { return keyboard; }
+    // Opens or closes the keyboard's MIDI devices (application activation).
+    void EnableMidi(bool on);
+
+    // Selection -------------------------------------------------------------
+    // -1 the document's own list ("Virtual Bank"), 0 the synth bank, 1..127 user banks.
+    int GetCurrentBank() const { return currentBank; }
+    // The list index (current bank -1) or the program slot of the selected patch; -1 none.
+    int GetCurrentPatch() const { return currentPatch; }
+    // A new bank (-1..127) clears the current patch and sends HintBankList;
+    // the bank already current changes nothing. False for a bank outside -1..127.
+    bool SetCurrentBank(IDocumentObserver* sender, int bank);
+    // Selects item (null: none) and sends it to the keyboard; no update.
+    bool SetCurrentPatch(IDocumentObserver* sender, const CPatchItem* item);
+    void SetCurrentFolder(IDocumentObserver* sender, const std::string& path);
+    void SetCurrentFile(IDocumentObserver* sender, const std::string& path);
+    const std::string& GetCurrentFolder() const { return currentFolder; }
+    const std::string& GetCurrentFile() const { return currentFile; }
+
+    // Slots -----------------------------------------------------------------
+    // The number of patches for bank -1, 128 for the card's banks, 0 else.
+    int GetSlotCount(int bank) const;
+    // The patch to show for slot patch of bank: bank -1, the document patch
+    // at that list index; a card bank, the first loaded document patch on
+    // the slot, else a stand-alone description of what the card holds there
+    // (documentPatch false; valid until ReleaseTemporaryPatches). Null for a
+    // slot outside 0..GetSlotCount(bank)-1. Never delete what it returns.
+    CPatchItem* GetPatch(int patch, int bank);
+    // The idle pass: deletes the slot descriptions and the patches the
+    // document let go of since the last call.
+    void ReleaseTemporaryPatches();
+
+    // Content ---------------------------------------------------------------
+    const CPatchItemList& GetPatches() const { return patches; }
+    const std::string& GetInfoText() const { return infoText; }
+    bool IsModified() const { return modified; }
+    void SetModifiedFlag(bool isModified = true) { modified = isModified; }
+    // The file the document was last opened from or saved to; empty when new.
+    const std::string& GetPathName() const { return pathName; }
+
+    // Lifecycle -------------------------------------------------------------
+    // Empties the document and the card: current bank -1, patches deleted,
+    // information text emptied, user banks cleared, synth bank selected
+    // again; then HintEverything.
+    void DeleteContents();
+    // DeleteContents, no path, not modified. False without the card, with
+    // GetErrorMessage() "Awe32 is not available !".
+    bool OnNewDocument();
+    // Opens a .tmb file: the card is emptied and set up from the document
+    // (bank files, synth mode, effects, then every patch). An empty file is
+    // an empty document. False with a message in GetErrorMessage() when the
+    // file cannot be opened (the document is untouched) or does not decode
+    // (the document is left empty and untitled, and so is the card).
+    bool OnOpenDocument(const std::string& path);
+    // Saves to path through a temporary file beside it, which replaces path
+    // only once complete: a failed save leaves the old file as it was. False
+    // with a message in GetErrorMessage().
+    bool OnSaveDocument(const std::string& path);
+    // Closing: DeleteContents (which empties the card) and no path.
+    void OnCloseDocument();
+    // The message of the last failed OnNewDocument, OnOpenDocument or OnSaveDocument.
+    const std::string& GetErrorMessage() const { return errorMessage; }
+
+    // The document layout (DocumentFile.h). Storing takes the synth mode,
+    // effects and bank files from the card. Loading decodes the whole stream
+    // first (throwing CArchiveException, with nothing changed), then sets the
+    // card up and loads every patch; call DeleteContents before.
+    void Serialize(CArchiveWriter& archive);
+    void Serialize(CArchiveReader& archive);
+
+    // Card commands (TamberlyDocCard.cpp) ------------------------------------
+    // 0 General MIDI, 1 GS, 2 MT-32. The mode already active changes nothing.
+    void SelectSynthMode(int mode);
+    // Loads again every document patch of bank (every patch for -1).
+    void ReloadBankPatches(int bank);
+    // The FX command: puts the card's effects back unless OK; modified when
+    // the card's effects changed.
+    void EditEffects(IEffectsRunner& runner);
+    // The properties of a document patch (nothing for others); applied
+    // changes are undone unless the sheet ends with OK.
+    void EditPatchProperties(CPatchItem* item, IPatchPropertiesRunner& runner);
+    // The information command: OK stores the text and marks the document modified.
+    void EditInfo(IInfoRunner& runner);
+    // Loads a SoundFont bank file into the current user bank (false when the
+    // current bank is no user bank or the card refuses); the document's
+    // patches of that bank are loaded again over it.
+    bool LoadFileIntoCurrentBank(IDocumentObserver* sender, const std::string& path);
+    // The "Load file in current bank" command once a file was chosen: the
+    // load, and the document marked modified whatever came of it.
+    void OnLoadFileInCurrentBank(const std::string& path);
+    // Empties the current user bank; the document's patches there come back.
+    void ClearCurrentBank();
+    // Empties every user bank; the document's patches come back, bank files do not.
+    void ClearAllBanks();
+    // Asks the folder tree to read its folders again.
+    void RefreshFolderTree();
+
+    // Status panes and bank captions, as display text.
+    // "%dKB free", or previous when the card tells no total.
+    std::string GetFreeMemoryPaneText(const std::string& previous);
+    // The current patch's name, or "None".
+    std::string GetCurrentPatchPaneText();
+    // "Virtual Bank" (-1), the synth bank's name (0), "[nnn] name",
+    // "[nnn] TMB" or "[nnn]" (user banks); inUse (may be null) receives
+    // whether the bank has content.
+    std::string GetBankCaption(int bank, bool* inUse);
+
+    // Patch operations (TamberlyDocCard.cpp) ---------------------------------
+    // Takes every patch of list (last first) into the document and loads it;
+    // a valid patch aimed at a slot a document patch holds joins unassigned.
+    // False (nothing done) for an empty list.
+    bool AddPatches(IDocumentObserver* sender, CPatchItemList& list);
+    // newList[i] goes to the slot of oldList[i] for the common length (last
+    // first): it replaces oldList[i] when that is a document patch, else the
+    // document patch holding that slot, else it is added. Invalid new
+    // patches stay in newList. False when either list is empty.
+    bool PlacePatches(IDocumentObserver* sender, const CPatchItemList& oldList, CPatchItemList& newList);
+    // Gives the document patch item the values of newValues (which stays the
+    // caller's): unloaded from its old slot, loaded at the new one. A target
+    // that is unassigned in part, or held by another document patch, makes
+    // both targets -1 (in newValues too). False when item is no document patch.
+    bool ReplacePatch(CPatchItem* item, CPatchItem* newValues);
+    // Unloads and removes the document patches of list; other pointers are
+    // ignored without being read.
+    void RemovePatches(IDocumentObserver* sender, const CPatchItemList& list);
+
+    // Import of a Soundshelf Manager bank file (TamberlyDocImport.cpp) ---------
+    struct ShbImport
+    {
+        bool readable = false;   // the file could be read at all
+        int bankFiles = 0;       // user bank entries handed to the card
+        int bankFilesLoaded = 0; // of which the card took
+        int instruments = 0;     // patches added or put in place of others
+        int instrumentsLoaded = 0;
+        int skipped = 0;         // entries that could not be read
+    };
+    // Sets the effects, loads the bank files into their user banks and puts
+    // one patch per instrument into the document (in place of a document
+    // patch on the same slot); HintBankContent, modified.
+    ShbImport ImportShbFile(const std::string& path);
+
+    // Checks -----------------------------------------------------------------
+    // Empty when the document is consistent: no null patch, every patch held
+    // once and marked a document patch, none of them in the pools, the
+    // selection in range. Otherwise the first problem found.
+    std::string CheckConsistency() const;
+    // Objects waiting for ReleaseTemporaryPatches.
+    int GetTemporaryPatchCount() const { return temporaryPatches.GetSize() + retiredPatches.GetSize(); }
+
+private:
+    bool Fail(std::string message);
+    bool IsPooled(const CPatchItem* item) const;
+    // Hands a patch the document no longer holds to the retired pool.
+    void Retire(CPatchItem* item);
+
+    int currentBank = -1;
+    int currentPatch = -1;
+    std::unique_ptr<CAweSession> card;
+    std::string currentFile;
+    std::string currentFolder;
+    CPatchItemList patches;
+    IKeyboardLink* keyboard = nullptr;
+    std::string infoText;
+
+    bool modified = false;
+    std::string pathName;
+    std::string errorMessage;
+    std::vector<IDocumentObserver*> observers;
+    CPatchItemList temporaryPatches; // slot descriptions handed out by GetPatch
+    CPatchItemList retiredPatches;   // patches replaced or removed
+};
