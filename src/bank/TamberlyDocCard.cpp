@@ -1,0 +1,306 @@
+// The document's card commands and the patch operations the panes call.
+
+#include "bank/TamberlyDoc.h"
+
+#include "bank/EffectsRunner.h"
+#include "bank/InfoRunner.h"
+#include "bank/PatchPropertiesRunner.h"
+#include "platform/StringTable.h"
+#include "platform/TextEncoding.h"
+#include "synth/AweSession.h"
+
+#include <algorithm>
+
+namespace
+{
+constexpr int kFirstUserBank = 1;
+constexpr int kLastUserBank = 127;
+
+// An empty list that never owns what it points to (for the observers).
+class CBorrowedList
+{
+public:
+    CBorrowedList() = default;
+    ~CBorrowedList() { list.RemoveAll(); }
+    CBorrowedList(const CBorrowedList&) = delete;
+    CBorrowedList& operator=(const CBorrowedList&) = delete;
+
+    void Add(CPatchItem* item) { list.Add(item); }
+    const CPatchItemList& Get() const { return list; }
+
+private:
+    CPatchItemList list;
+};
+} // namespace
+
+// Card commands -------------------------------------------------------------
+
+void CTamberlyDoc::SelectSynthMode(int mode)
+{
+    if (card->GetSynthBank() == mode)
+        return;
+    if (!card->SelectSynthBank(mode))
+        return;
+    // The new synth bank replaced the presets the document put there.
+    ReloadBankPatches(0);
+    SetModifiedFlag();
+    UpdateViews(nullptr, currentBank == 0 ? HintBankCleared : HintBankTabs);
+}
+
+void CTamberlyDoc::ReloadBankPatches(int bank)
+{
+    for (CPatchItem* item : patches)
+        if (bank == -1 || item->GetTargetBank() == bank)
+            item->LoadIntoCard(*card);
+}
+
+void CTamberlyDoc::EditEffects(IEffectsRunner& runner)
+{
+    const int reverb = card->GetReverb();
+    const int chorus = card->GetChorus();
+    if (!runner.RunEffects(*card, reverb, chorus))
+    {
+        card->SetReverb(reverb);
+        card->SetChorus(chorus);
+    }
+    if (card->GetReverb() != reverb || card->GetChorus() != chorus)
+        SetModifiedFlag();
+}
+
+void CTamberlyDoc::EditPatchProperties(CPatchItem* item, IPatchPropertiesRunner& runner)
+{
+    if (!item || patches.IndexOf(item) < 0)
+        return;
+    CPatchItem working(*item);
+    const CPatchItem saved(*item);
+    const bool ok = runner.RunPatchProperties(working, *item, *this);
+    // Cancel after Apply: put the patch and the card back as they were.
+    if (!ok && patches.IndexOf(item) >= 0 && *item != saved)
+    {
+        CPatchItem restore(saved);
+        ReplacePatch(item, &restore);
+    }
+}
+
+void CTamberlyDoc::EditInfo(IInfoRunner& runner)
+{
+    std::string text = infoText;
+    if (!runner.RunInfo(text))
+        return;
+    infoText = std::move(text);
+    SetModifiedFlag();
+}
+
+bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std::string& path)
+{
+    if (currentBank < kFirstUserBank)
+        return false;
+    if (!card->LoadBank(currentBank, path))
+        return false;
+    // The bank file replaced the bank's presets, the document's patches
+    // among them; they come back on top of it, as when the document is
+    // opened again, so that what they show as loaded is what the card plays.
+    ReloadBankPatches(currentBank);
+    SetModifiedFlag();
+    UpdateViews(sender, HintBankContent);
+    return true;
+}
+
+void CTamberlyDoc::OnLoadFileInCurrentBank(const std::string& path)
+{
+    LoadFileIntoCurrentBank(nullptr, path);
+    SetModifiedFlag();
+}
+
+void CTamberlyDoc::ClearCurrentBank()
+{
+    // Only user banks can be cleared; reloading "bank -1" would reload every patch.
+    if (currentBank < kFirstUserBank)
+        return;
+    card->ClearBank(currentBank);
+    ReloadBankPatches(currentBank);
+    UpdateViews(nullptr, HintBankCleared);
+    SetModifiedFlag();
+}
+
+void CTamberlyDoc::ClearAllBanks()
+{
+    card->ClearAllBanks();
+    for (int bank = kFirstUserBank; bank <= kLastUserBank; ++bank)
+        ReloadBankPatches(bank);
+    UpdateViews(nullptr, currentBank > 0 ? HintBankContent : HintBankTabs);
+    SetModifiedFlag();
+}
+
+std::string CTamberlyDoc::GetFreeMemoryPaneText(const std::string& previous)
+{
+    const int freeKB = card->GetMemoryKB(true);
+    const int totalKB = card->GetMemoryKB(false);
+    if (totalKB == 0)
+        return previous;
+    return FormatString(IDS_KB_FREE, freeKB);
+}
+
+std::string CTamberlyDoc::GetCurrentPatchPaneText()
+{
+    const CPatchItem* item = currentPatch == -1 ? nullptr : GetPatch(currentPatch, currentBank);
+    return item ? StoredTextToDisplay(item->GetName()) : LoadString(IDS_NONE);
+}
+
+std::string CTamberlyDoc::GetBankCaption(int bank, bool* inUse)
+{
+    bool used = false;
+    std::string caption;
+    if (bank == -1)
+    {
+        caption = LoadString(IDS_VIRTUAL_BANK);
+        used = !patches.IsEmpty();
+    }
+    else if (bank == 0)
+    {
+        caption = StoredTextToDisplay(card->GetBankName(0));
+        used = true;
+    }
+    else if (bank >= kFirstUserBank && bank <= kLastUserBank)
+    {
+        std::string suffix;
+        if (const std::string name = card->GetBankName(bank); !name.empty())
+            suffix = ' ' + StoredTextToDisplay(name);
+        else if (patches.HasBankEntries(bank, true))
+            suffix = ' ' + LoadString(IDS_TMB_BANK);
+        used = !suffix.empty();
+        caption = FormatString(IDS_BANK_CAPTION, bank, suffix.c_str());
+    }
+    if (inUse)
+        *inUse = used;
+    return caption;
+}
+
+// Patch operations ------------------------------------------------------------
+
+bool CTamberlyDoc::AddPatches(IDocumentObserver* sender, CPatchItemList& list)
+{
+    if (list.IsEmpty())
+        return false;
+    CBorrowedList added;
+    for (int i = list.GetSize() - 1; i >= 0; --i)
+    {
+        CPatchItem* item = list.GetItem(i);
+        // Patches the document already holds (twice in the list, or its own)
+        // or hands out itself are not the caller's to give; they leave the
+        // list so that its owner does not delete them.
+        if (patches.IndexOf(item) >= 0 || IsPooled(item))
+        {
+            list.RemoveAt(i);
+            continue;
+        }
+        if (item->IsValid() && patches.FindAt(item->GetTargetBank(), item->GetTargetPatch()))
+        {
+            item->SetTargetBank(-1);
+            item->SetTargetPatch(-1);
+        }
+        list.RemoveAt(i);
+        item->SetDocumentPatch(true);
+        patches.Add(item);
+        item->LoadIntoCard(*card);
+        added.Add(item);
+    }
+    SetModifiedFlag();
+    UpdateViews(sender, HintPatches, &added.Get());
+    return true;
+}
+
+bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList& oldList, CPatchItemList& newList)
+{
+    const int count = std::min(oldList.GetSize(), newList.GetSize());
+    if (count == 0)
+        return false;
+    CBorrowedList changed;
+    for (int i = count - 1; i >= 0; --i)
+    {
+        CPatchItem* oldItem = oldList.GetItem(i);
+        CPatchItem* newItem = newList.GetItem(i);
+        if (patches.IndexOf(newItem) >= 0 || IsPooled(newItem))
+        {
+            newList.RemoveAt(i);
+            continue;
+        }
+        // Whether old is the document's is decided by the pointer alone; a
+        // patch replaced earlier in this call is retired, not freed, so its
+        // slot can still be read.
+        int at = patches.IndexOf(oldItem);
+        newItem->SetTargetBank(oldItem->GetTargetBank());
+        newItem->SetTargetPatch(oldItem->GetTargetPatch());
+        // An invalid patch stays the caller's, who deletes it with its list.
+        if (!newItem->IsValid())
+            continue;
+        // A slot description stands for a slot that shows no loaded
+        // document patch; an unloaded one there makes way, so that the slot
+        // never holds a patch that cannot be seen or reached.
+        if (at < 0 && newItem->GetTargetBank() >= 0 && newItem->GetTargetPatch() >= 0)
+            patches.FindAt(newItem->GetTargetBank(), newItem->GetTargetPatch(), &at);
+        newList.RemoveAt(i);
+        newItem->SetDocumentPatch(true);
+        if (at >= 0)
+            Retire(patches.SetAt(at, newItem));
+        else
+            patches.Add(newItem);
+        changed.Add(newItem);
+        newItem->LoadIntoCard(*card);
+    }
+    SetModifiedFlag();
+    UpdateViews(sender, HintPatches, &changed.Get());
+    return true;
+}
+
+bool CTamberlyDoc::ReplacePatch(CPatchItem* item, CPatchItem* newValues)
+{
+    if (!item || !newValues || patches.IndexOf(item) < 0)
+        return false;
+    const int bank = newValues->GetTargetBank();
+    const int slot = newValues->GetTargetPatch();
+    bool unassign = bank == -1 || slot == -1;
+    for (const CPatchItem* other : patches)
+        if (!unassign && other != item && other->GetTargetBank() == bank && other->GetTargetPatch() == slot)
+            unassign = true;
+    if (unassign)
+    {
+        newValues->SetTargetBank(-1);
+        newValues->SetTargetPatch(-1);
+    }
+
+    CPatchItem kept(*item);
+    item->UnloadFromCard(*card);
+    newValues->LoadIntoCard(*card);
+    item->CopyFrom(*newValues);
+    item->SetDocumentPatch(true);
+
+    SetModifiedFlag();
+    CBorrowedList concerned;
+    concerned.Add(&kept);
+    concerned.Add(newValues);
+    UpdateViews(nullptr, HintPatches, &concerned.Get());
+    return true;
+}
+
+void CTamberlyDoc::RemovePatches(IDocumentObserver* sender, const CPatchItemList& list)
+{
+    if (list.IsEmpty())
+        return;
+    CBorrowedList removed;
+    for (CPatchItem* item : list)
+    {
+        // Only the pointer is looked at: a patch the caller still names may
+        // have been replaced (and retired) by an operation before this one.
+        const int at = patches.IndexOf(item);
+        if (at < 0)
+            continue;
+        item->UnloadFromCard(*card);
+        patches.RemoveAt(at);
+        removed.Add(item);
+    }
+    SetModifiedFlag();
+    UpdateViews(sender, HintPatches, &removed.Get());
+    for (CPatchItem* item : removed.Get())
+        Retire(item);
+}
