@@ -1,0 +1,62 @@
+// Import of a Soundshelf Manager bank file into the open document.
+
+#include "bank/TamberlyDoc.h"
+
+#include "bank/ShbFile.h"
+#include "synth/AweSession.h"
+
+#include <memory>
+
+CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
+{
+    ShbImport result;
+    CShbFile file;
+    result.readable = file.Load(path);
+    result.skipped = file.skipped;
+
+    // Types the card does not have are not sent; it keeps its own then.
+    if (file.reverb >= 0 && file.reverb <= 7)
+        card->SetReverb(file.reverb);
+    if (file.chorus >= 0 && file.chorus <= 7)
+        card->SetChorus(file.chorus);
+
+    for (const ShbUserBank& entry : file.userBanks)
+    {
+        ++result.bankFiles;
+        if (card->LoadBank(entry.bank, entry.path))
+            ++result.bankFilesLoaded;
+    }
+
+    for (const ShbInstrument& entry : file.instruments)
+    {
+        auto item = std::make_unique<CPatchItem>(true);
+        item->SetTargetBank(entry.targetBank);
+        item->SetTargetPatch(entry.targetPatch);
+        item->SetSourceFile(entry.sourceFile);
+        item->SetSourcePatch(entry.sourcePatch);
+        item->SetName(entry.name);
+        // An imported instrument takes the place of the document patch on
+        // its slot; an unassigned one has no slot to take.
+        int at = -1;
+        if (entry.targetBank >= 0 && entry.targetPatch >= 0)
+            patches.FindAt(entry.targetBank, entry.targetPatch, &at);
+        CPatchItem* added = item.release();
+        if (at >= 0)
+        {
+            CPatchItem* old = patches.GetItem(at);
+            old->UnloadFromCard(*card);
+            Retire(patches.SetAt(at, added));
+        }
+        else
+        {
+            patches.Add(added);
+        }
+        ++result.instruments;
+        if (added->LoadIntoCard(*card) == 1)
+            ++result.instrumentsLoaded;
+    }
+
+    UpdateViews(nullptr, HintBankContent);
+    SetModifiedFlag();
+    return result;
+}
