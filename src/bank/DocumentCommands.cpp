@@ -3,38 +3,54 @@
 #include "bank/TamberlyDoc.h"
 #include "synth/AweSession.h"
 
-std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, unsigned commandId,
-                                                    bool keyboardVisible)
+namespace
+{
+constexpr int kSynthMt32 = 32784;
+constexpr int kClearCurrentBank = 32785;
+constexpr int kSynthGm = 32786;
+constexpr int kSynthGs = 32787;
+constexpr int kLoadFileInBank = 32797;
+constexpr int kSelectFx = 32799;
+constexpr int kClearAllBanks = 32800;
+constexpr int kKeyboard = 32803;
+constexpr int kRefreshTree = 32807;
+constexpr int kImportShb = 32809;
+constexpr int kInfo = 32810;
+constexpr int kPaneCurrentPatch = 37;
+constexpr int kPaneFreeMemory = 512;
+} // namespace
+
+std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int commandId, bool keyboardVisible)
 {
     CommandState state;
     switch (commandId)
     {
-    case ID_AWE_GENERAL_MIDI:
+    case kSynthGm:
         state.checked = document.GetCard().GetSynthBank() == 0;
         break;
-    case ID_AWE_ROLAND_GS:
+    case kSynthGs:
         state.checked = document.GetCard().GetSynthBank() == 1;
         break;
-    case ID_AWE_MT32:
+    case kSynthMt32:
         state.checked = document.GetCard().GetSynthBank() == 2;
         break;
-    case ID_AWE_LOAD_FILE:
+    case kLoadFileInBank:
         state.enabled = document.GetCurrentBank() > 0;
         break;
-    case ID_AWE_CLEAR_BANK:
+    case kClearCurrentBank:
         state.enabled =
             document.GetCurrentBank() > 0 && !document.GetCard().GetBankName(document.GetCurrentBank()).empty();
         break;
-    case ID_VIEW_KEYBOARD:
+    case kKeyboard:
         state.checked = keyboardVisible;
         break;
-    case ID_AWE_SELECT_FX:
-    case ID_AWE_CLEAR_ALL:
-    case ID_REFRESH_FOLDER_TREE:
-    case ID_IMPORT_SHB:
-    case ID_BANK_INFO:
-    case ID_PANE_FREE_MEMORY:
-    case ID_PANE_CURRENT_PATCH:
+    case kSelectFx:
+    case kClearAllBanks:
+    case kRefreshTree:
+    case kImportShb:
+    case kInfo:
+    case kPaneCurrentPatch:
+    case kPaneFreeMemory:
         break;
     default:
         return std::nullopt;

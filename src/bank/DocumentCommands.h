@@ -1,29 +1,24 @@
 #pragma once
-// The commands the document handles, with the rules that enable them and
-// set their check marks. The front end's update handlers call
-// GetDocumentCommandState; the commands themselves are calls on the document
-// (after a file chooser or a sheet where the command needs one).
+// The enable and check rules of the commands the document handles, for the
+// front end's update handlers. The commands themselves are calls on the
+// document (after a file chooser or a sheet where the command needs one):
+//
+//   32786, 32787, 32784  synth mode GM, GS, MT-32   SelectSynthMode(0, 1, 2)
+//   32799                select FX                  EditEffects(runner)
+//   32797                load file in current bank  chooser, OnLoadFileInCurrentBank(path)
+//   32785                clear current bank         ClearCurrentBank()
+//   32800                clear all banks            ClearAllBanks()
+//   32803                keyboard                   the front end shows or hides its window
+//   32807                refresh folder tree        RefreshFolderTree()
+//   32809                import SHB                 chooser, ImportShbFile(path)
+//   32810                info                       EditInfo(runner)
+//   512, 37              status panes               GetFreeMemoryPaneText, GetCurrentPatchPaneText
+//
+// (The numbers are those of the front end's command table.)
 
 #include <optional>
 
 class CTamberlyDoc;
-
-enum DocumentCommandId : unsigned
-{
-    ID_AWE_MT32 = 32784,             // SelectSynthMode(2)
-    ID_AWE_CLEAR_BANK = 32785,       // ClearCurrentBank()
-    ID_AWE_GENERAL_MIDI = 32786,     // SelectSynthMode(0)
-    ID_AWE_ROLAND_GS = 32787,        // SelectSynthMode(1)
-    ID_AWE_LOAD_FILE = 32797,        // file chooser, then OnLoadFileInCurrentBank(path)
-    ID_AWE_SELECT_FX = 32799,        // EditEffects(runner)
-    ID_AWE_CLEAR_ALL = 32800,        // ClearAllBanks()
-    ID_VIEW_KEYBOARD = 32803,        // the front end shows or hides the keyboard window
-    ID_REFRESH_FOLDER_TREE = 32807,  // RefreshFolderTree()
-    ID_IMPORT_SHB = 32809,           // file chooser, then ImportShbFile(path)
-    ID_BANK_INFO = 32810,            // EditInfo(runner)
-    ID_PANE_FREE_MEMORY = 512,       // status pane: GetFreeMemoryPaneText(previous)
-    ID_PANE_CURRENT_PATCH = 37,      // status pane: GetCurrentPatchPaneText()
-};
 
 struct CommandState
 {
@@ -32,8 +27,8 @@ struct CommandState
     bool operator==(const CommandState&) const = default;
 };
 
-// The state of one of the commands above; nothing for other ids. The
+// The state of one of the commands above; nothing for other numbers. The
 // keyboard command's check mark is the keyboard window's visibility, which
-// only the front end knows. The synth mode commands ask the card.
-std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, unsigned commandId,
+// only the front end knows. The synth mode check marks ask the card.
+std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int commandId,
                                                     bool keyboardVisible = false);

@@ -107,18 +107,24 @@ CAweSession::~CAweSession()
         ::dlclose(library);
 }
 
-void CAweSession::LoadLibrary(const std::string& libraryPath)
+void CAweSession::LoadLibrary(const std::string& path)
 {
+    libraryPath = path;
     synthValueName = LoadString(IDS_SYNTH_VALUE);
     modeValueNames[0] = LoadString(IDS_MODE_GM_VALUE);
     modeValueNames[1] = LoadString(IDS_MODE_GS_VALUE);
     modeValueNames[2] = LoadString(IDS_MODE_MT_VALUE);
 
-    library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
         return;
     // POSIX guarantees that a data pointer from dlsym converts to a function pointer.
     entryPoint = reinterpret_cast<AweManagerProc>(::dlsym(library, kAweManagerEntryName));
+}
+
+bool CAweSession::IsEmulatedCard() const
+{
+    return IsAvailable() && std::filesystem::path(libraryPath).filename() == kAweManagerLibraryName;
 }
 
 void CAweSession::FindSettingsKey()

@@ -32,6 +32,11 @@ public:
     CAweSession& operator=(const CAweSession&) = delete;
 
     bool IsAvailable() const { return entryPoint != nullptr; }
+    // The library file as it was asked for (a path or a bare name).
+    const std::string& GetLibraryPath() const { return libraryPath; }
+    // True when the loaded manager is the emulated card (its library's file
+    // name), whose synth port the MIDI keyboard prefers.
+    bool IsEmulatedCard() const;
     int GetOpenCount() const { return openCount; }
     // Opens the manager (nested opens only count); returns the open count, 0 on failure.
     int Open();
@@ -80,10 +85,11 @@ public:
     const std::string& GetSettingsKey() const { return settingsKey; }
 
 private:
-    void LoadLibrary(const std::string& libraryPath);
+    void LoadLibrary(const std::string& path);
     void FindSettingsKey();
     std::string ReadRegistry(const std::string& key, const std::string& value) const;
 
+    std::string libraryPath;
     void* library = nullptr;
     AweManagerProc entryPoint = nullptr;
     std::uint32_t managerHandle = 0;

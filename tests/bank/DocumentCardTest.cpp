@@ -230,23 +230,25 @@ TEST_F(DocumentCardTest, StatusPanesAndBankCaptions)
 TEST_F(DocumentCardTest, CommandStatesFollowTheBankAndTheCard)
 {
     using State = CommandState;
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_LOAD_FILE), (State{false, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_CLEAR_BANK), (State{false, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_CLEAR_ALL), (State{true, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_VIEW_KEYBOARD, true), (State{true, true}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_VIEW_KEYBOARD), (State{true, false}));
+    // Load file in bank 32797, clear bank 32785, clear all 32800, keyboard
+    // 32803, synth modes GM 32786, GS 32787, MT-32 32784.
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32797), (State{false, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32785), (State{false, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32800), (State{true, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32803, true), (State{true, true}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32803), (State{true, false}));
     EXPECT_EQ(GetDocumentCommandState(*doc, 57634), std::nullopt);
 
     doc->SetCurrentBank(nullptr, 3);
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_LOAD_FILE), (State{true, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_CLEAR_BANK), (State{false, false})); // the card names no bank 3
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32797), (State{true, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32785), (State{false, false})); // the card names no bank 3
     recorder.Script(kAweGetBankName, 0, "DRUMS");
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_CLEAR_BANK), (State{true, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32785), (State{true, false}));
 
     recorder.Default(kAweGetSynthBank, 0, "", 2);
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_GENERAL_MIDI), (State{true, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_ROLAND_GS), (State{true, false}));
-    EXPECT_EQ(GetDocumentCommandState(*doc, ID_AWE_MT32), (State{true, true}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32786), (State{true, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32787), (State{true, false}));
+    EXPECT_EQ(GetDocumentCommandState(*doc, 32784), (State{true, true}));
 }
 
 TEST_F(DocumentCardTest, AddedPatchesJoinUnassignedWhereASlotIsTaken)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <dlfcn.h>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <sstream>
@@ -438,4 +439,24 @@ TEST(AweSessionWithoutLibrary, EverythingFailsQuietly)
         EXPECT_FALSE(session.RevertPreset(1, 1));
         session.Close(true);
     }
+}
+
+TEST(AweSessionLibrary, TheEmulatedCardIsKnownByItsLibraryName)
+{
+    TempDir dir;
+    const std::string emulated = dir.File(kAweManagerLibraryName);
+    std::filesystem::copy_file(TAMBERLY_RECORDER_PATH, emulated);
+
+    CAweSession card(emulated, CRegistryStore(dir.Path()));
+    ASSERT_TRUE(card.IsAvailable());
+    EXPECT_TRUE(card.IsEmulatedCard());
+    EXPECT_EQ(card.GetLibraryPath(), emulated);
+
+    CAweSession other(TAMBERLY_RECORDER_PATH, CRegistryStore(dir.Path()));
+    ASSERT_TRUE(other.IsAvailable());
+    EXPECT_FALSE(other.IsEmulatedCard());
+
+    // The name alone is no card: a library that does not load is none.
+    CAweSession missing(dir.File("gone/" + std::string(kAweManagerLibraryName)), CRegistryStore(dir.Path()));
+    EXPECT_FALSE(missing.IsEmulatedCard());
 }

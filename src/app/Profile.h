@@ -1,0 +1,33 @@
+#pragma once
+// The user's profile: QSettings("Ravell Software", "Tamberly") in the native
+// INI format, with section and value names taken from the string table so
+// that every pane names its entries the same way.
+
+#include <QRect>
+#include <QString>
+
+class QHeaderView;
+class QSettings;
+
+namespace Profile
+{
+// The settings object every helper reads and writes (created on first use).
+QSettings& Settings();
+
+QString GetProfileString(unsigned sectionId, const QString& value, const QString& fallback = {});
+void WriteProfileString(unsigned sectionId, const QString& value, const QString& text);
+int GetProfileNumber(unsigned sectionId, unsigned valueId, int fallback);
+int GetProfileNumber(unsigned sectionId, const QString& value, int fallback);
+void WriteProfileNumber(unsigned sectionId, unsigned valueId, int number);
+void WriteProfileNumber(unsigned sectionId, const QString& value, int number);
+
+// Four numbers named name.Left, name.Top, name.Right, name.Bottom. Loading
+// keeps each side of rect that the profile lacks; false when none was stored.
+void SaveWindowRect(unsigned sectionId, unsigned nameId, const QRect& rect);
+bool LoadWindowRect(unsigned sectionId, unsigned nameId, QRect& rect);
+
+// Widths of the first count columns as name.ColumnWidth0, name.ColumnWidth1, ...
+// Loading takes each column's present width as the default.
+void SaveColumnWidths(unsigned sectionId, unsigned nameId, const QHeaderView* header, int count);
+void LoadColumnWidths(unsigned sectionId, unsigned nameId, QHeaderView* header, int count);
+} // namespace Profile

@@ -1,0 +1,51 @@
+#include "synth/MidiPortChoice.h"
+
+namespace
+{
+bool IsOwnPort(const std::string& port)
+{
+    const std::string prefix = std::string(kKeyboardClientName) + ':';
+    return port.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The port a setting names: its exact name first; then, since the client and
+// port numbers in a sequencer port's name change between sessions, the first
+// port whose name contains the setting.
+int FindNamed(const std::vector<std::string>& ports, const std::string& wanted, const std::string& excluded)
+{
+    if (wanted.empty())
+        return -1;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (ports[i] == wanted && ports[i] != excluded && !IsOwnPort(ports[i]))
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (ports[i].find(wanted) != std::string::npos && ports[i] != excluded && !IsOwnPort(ports[i]))
+            return static_cast<int>(i);
+    return -1;
+}
+
+int FindFirst(const std::vector<std::string>& ports, const std::string& excluded)
+{
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (ports[i] != excluded && !IsOwnPort(ports[i]))
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
+int ChooseMidiOutput(const std::vector<std::string>& ports, const MidiPortPreference& preference)
+{
+    int chosen = FindNamed(ports, preference.output, std::string());
+    if (chosen < 0 && preference.emulatedCard)
+        chosen = FindNamed(ports, kCardSynthPortName, std::string());
+    if (chosen < 0)
+        chosen = FindFirst(ports, std::string());
+    return chosen;
+}
+
+int ChooseMidiInput(const std::vector<std::string>& ports, const MidiPortPreference& preference,
+                    const std::string& outputPort)
+{
+    const int chosen = FindNamed(ports, preference.input, outputPort);
+    return chosen >= 0 ? chosen : FindFirst(ports, outputPort);
+}

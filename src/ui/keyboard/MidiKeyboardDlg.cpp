@@ -1,0 +1,228 @@
+#include "ui/keyboard/MidiKeyboardDlg.h"
+
+#include "platform/StringTable.h"
+#include "ui/keyboard/PianoCtrl.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMetaObject>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace
+{
+constexpr int kBankSelect = 0;
+constexpr int kControlChange = 0xB0;
+constexpr int kProgramChange = 0xC0;
+constexpr int kNoteOn = 0x90;
+constexpr int kSliderTicks = 8;
+// The window's size in dialog units, as the 1996 dialog had it.
+constexpr int kWidthUnits = 315;
+constexpr int kHeightUnits = 65;
+
+constexpr unsigned kControllerNames[CMidiKeyboardDlg::kControllerCount] = {
+    IDS_CONTROLLER_MODULATION, IDS_CONTROLLER_VOLUME, IDS_CONTROLLER_PAN,   IDS_CONTROLLER_EXPRESSION,
+    IDS_CONTROLLER_SUSTAIN,    IDS_CONTROLLER_REVERB, IDS_CONTROLLER_CHORUS};
+
+QString Text(unsigned id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+} // namespace
+
+CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QWidget* parent)
+    : QDialog(parent),
+      controllers{{{1, 0}, {7, 127}, {10, 64}, {11, 127}, {64, 0}, {91, 40}, {93, 10}}},
+      devices(std::move(midiDevices))
+{
+    setWindowTitle(Text(IDS_MIDI_KEYBOARD));
+    setModal(false);
+
+    controllerList = new QComboBox(this);
+    for (std::size_t row = 0; row < kControllerCount; ++row)
+        controllerList->addItem(Text(kControllerNames[row]), static_cast<int>(row));
+    // The texts start with the controller numbers, so the order above is the sorted order.
+    controllerList->model()->sort(0);
+
+    slider = new QSlider(Qt::Horizontal, this);
+    slider->setRange(0, 127);
+    slider->setTickInterval(kSliderTicks);
+    slider->setTickPosition(QSlider::TicksBelow);
+
+    piano = new CPianoCtrl(this);
+    piano->SetFirstOctave(2);
+    piano->SetOctaveCount(6);
+
+    auto* hint = new QLabel(Text(IDS_MIDI_KEYBOARD_HINT), this);
+    hint->setWordWrap(true);
+    QFont small = hint->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    hint->setFont(small);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(controllerList);
+    top->addWidget(slider, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(piano, 1);
+    layout->addWidget(hint);
+
+    controllerList->setCurrentIndex(0);
+    slider->setValue(controllers[static_cast<std::size_t>(SelectedRow())].value);
+
+    connect(slider, &QSlider::valueChanged, this, &CMidiKeyboardDlg::OnSliderMoved);
+    connect(controllerList, &QComboBox::currentIndexChanged, this, &CMidiKeyboardDlg::OnControllerChosen);
+    connect(piano, &CPianoCtrl::PianoKey, this, &CMidiKeyboardDlg::OnPianoKey);
+
+    const QFontMetrics metrics(font());
+    resize(kWidthUnits * metrics.averageCharWidth() / 4, kHeightUnits * metrics.height() / 8);
+    piano->setFocus();
+}
+
+CMidiKeyboardDlg::~CMidiKeyboardDlg()
+{
+    CloseMidi();
+}
+
+bool CMidiKeyboardDlg::OpenMidi()
+{
+    if (open)
+        return true;
+    if (!devices || !devices->OpenOutput())
+        return false;
+    // Input arrives on the device layer's thread; the window handles it on its own.
+    const bool inputOpen = devices->OpenInput([this](ShortMessage message) {
+        QMetaObject::invokeMethod(this, [this, message] { SendShortMessage(message); }, Qt::QueuedConnection);
+    });
+    if (!inputOpen)
+    {
+        devices->CloseOutput();
+        return false;
+    }
+    devices->StartInput();
+    open = true;
+    SendControllers(0);
+    SetBankProgram(-1, -1);
+    return true;
+}
+
+void CMidiKeyboardDlg::CloseMidi()
+{
+    if (!open)
+        return;
+    devices->CloseInput();
+    devices->CloseOutput();
+    open = false;
+}
+
+bool CMidiKeyboardDlg::SendShortMessage(ShortMessage message)
+{
+    if (!open)
+        return false;
+    if (((message >> 4) & 0x0F) == 0x9)
+        piano->SetKeyVelocity(MessageData1(message), MessageData2(message));
+    devices->SendShortMessage(MoveToFirstChannel(message));
+    return true;
+}
+
+bool CMidiKeyboardDlg::SendChannelMessage(int status, int data1, int data2)
+{
+    return SendShortMessage(MakeShortMessage(status, data1, data2));
+}
+
+void CMidiKeyboardDlg::SendControllers(int channel)
+{
+    for (const Controller& row : controllers)
+        SendChannelMessage(kControlChange + channel, row.controller, row.value);
+}
+
+void CMidiKeyboardDlg::SetBankProgram(int newBank, int newProgram)
+{
+    if (newBank == -1)
+        newBank = bank;
+    if (newProgram == -1)
+        newProgram = program;
+    SendChannelMessage(kControlChange, kBankSelect, newBank);
+    SendChannelMessage(kProgramChange, newProgram, 0);
+    bank = newBank;
+    program = newProgram;
+}
+
+void CMidiKeyboardDlg::SetPatch(const std::string& name, int newBank, int newProgram)
+{
+    if (newBank == -1 || newProgram == -1)
+        newBank = newProgram = 0;
+    SetBankProgram(newBank, newProgram);
+    setWindowTitle(QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PATCH, name.c_str(), newBank, newProgram)));
+}
+
+void CMidiKeyboardDlg::EnableMidi(bool on)
+{
+    if (on)
+        OpenMidi();
+    else
+        CloseMidi();
+}
+
+void CMidiKeyboardDlg::ToggleVisible()
+{
+    if (isVisible())
+    {
+        hide();
+        return;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void CMidiKeyboardDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Q_EMIT VisibilityChanged(true);
+}
+
+void CMidiKeyboardDlg::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    Q_EMIT VisibilityChanged(false);
+}
+
+void CMidiKeyboardDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+    {
+        hide();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+int CMidiKeyboardDlg::SelectedRow() const
+{
+    // A drop-down list always has a selection once it is set up; the item's
+    // data is its row of the controller table.
+    const int row = controllerList->currentData().toInt();
+    return row >= 0 && row < static_cast<int>(kControllerCount) ? row : 0;
+}
+
+void CMidiKeyboardDlg::OnSliderMoved(int position)
+{
+    controllers[static_cast<std::size_t>(SelectedRow())].value = position;
+    SendControllers(0);
+}
+
+void CMidiKeyboardDlg::OnControllerChosen(int /*row*/)
+{
+    // Setting the position is no move of the slider: nothing is sent.
+    const QSignalBlocker quiet(slider);
+    slider->setValue(controllers[static_cast<std::size_t>(SelectedRow())].value);
+}
+
+void CMidiKeyboardDlg::OnPianoKey(int note, int velocity)
+{
+    SendChannelMessage(kNoteOn, note, velocity);
+}
