@@ -204,8 +204,7 @@ CardResult CCardModel::ClearSlot(int bank, int slot)
 {
     if (!IsUserBank(bank) || !IsSlot(slot))
         return CardResult::OutOfRange;
-    if (presets.erase({bank, slot}) > 0)
-        return CardResult::Ok;
+    presets.erase({bank, slot});
     const auto bankFile = bankFiles.find(bank);
     if (bankFile != bankFiles.end() && bankFile->second.presets.contains(slot))
         bankFile->second.emptied.insert(slot);

@@ -99,8 +99,9 @@ public:
     // Gives a slot back to its bank: the synth bank's ROM preset, or the
     // bank file's preset there (also one emptied before).
     CardResult RestoreSlot(int bank, int slot);
-    // Empties a user bank slot: the preset loaded there, else the bank file's
-    // preset there (its samples stay with the bank file). An empty slot stays empty.
+    // Empties a user bank slot: the preset loaded there goes, and the bank
+    // file's preset there is hidden (its samples stay with the bank file)
+    // until the slot is restored or the bank replaced. An empty slot stays empty.
     CardResult ClearSlot(int bank, int slot);
 
     // What a slot holds apart from the synth bank's ROM: the preset loaded
