@@ -36,8 +36,10 @@ void PutText(std::string& out, std::string_view text)
 
 void PutNumber(std::string& out, std::uint64_t value)
 {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out += ' ';
-    out += std::to_string(value);
+    out.append(digits, end);
 }
 
 // ---- reading ----
@@ -243,7 +245,12 @@ std::optional<std::string> CCardModel::BankName(int bank) const
 //   end
 std::string CCardModel::Serialize() const
 {
-    std::string out(kHeader);
+    std::string out;
+    std::size_t lines = presets.size();
+    for (const auto& [bank, bankFile] : bankFiles)
+        lines += 1 + bankFile.presets.size() + bankFile.emptied.size();
+    out.reserve(64 + 80 * lines);
+    out += kHeader;
     out += "\nsynth";
     PutNumber(out, static_cast<std::uint64_t>(synthMode));
     out += "\neffects";

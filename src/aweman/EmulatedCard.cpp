@@ -14,8 +14,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -523,10 +523,12 @@ CEmulatedCard::FileStamp CEmulatedCard::StampOf(const std::string& path)
 
 bool CEmulatedCard::NewToken()
 {
-    std::random_device random;
+    // From the kernel each time: processes forked from one another must not
+    // draw the same tokens.
     std::uint64_t next = 0;
     while (next == 0 || next == token)
-        next = (std::uint64_t{random()} << 32) ^ random();
+        if (::getrandom(&next, sizeof next, 0) != static_cast<ssize_t>(sizeof next))
+            return false;
     if (::pwrite(lockFd, &next, sizeof next, 0) != static_cast<ssize_t>(sizeof next))
         return false;
     token = next;
