@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-struct PresetSpec
+struct BankPreset
 {
     std::string name;
     std::uint16_t number = 0;
@@ -78,9 +78,9 @@ protected:
         return std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path()));
     }
 
-    // A bank file in the files folder: one sample, instrument and preset per
-    // spec, the sample data of sampleBytes.
-    std::string WriteBank(const std::string& name, const std::vector<PresetSpec>& presets, std::uint32_t sampleBytes,
+    // A bank file in the files folder: one sample, instrument and preset for
+    // each of presets, the sample data of sampleBytes.
+    std::string WriteBank(const std::string& name, const std::vector<BankPreset>& presets, std::uint32_t sampleBytes,
                           const std::optional<std::string>& title = std::nullopt) const
     {
         SoundFontBuilder bank;

@@ -10,7 +10,7 @@ constexpr int kFullKB = 28672;
 
 // A 64 KB bank: strings on slots 0 and 5; a second record numbered 5 (in the
 // drum bank) comes later and does not take the slot.
-std::vector<PresetSpec> StringPresets()
+std::vector<BankPreset> StringPresets()
 {
     return {{"Violin", 0, 0, 1024}, {"Cello", 5, 0, 8192}, {"Late Five", 5, 128, 512}, {"High", 200, 0, 16}};
 }
