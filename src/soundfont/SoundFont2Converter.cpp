@@ -522,7 +522,7 @@ GenSet CConversion::ZoneGenerators(Span bags, Span generators, std::size_t bag) 
     return set;
 }
 
-// The region of a RAM sample, made on first use; none for a sample without points.
+// The region of a RAM sample, made on first use; none for a sample of fewer than two points.
 std::optional<std::size_t> CConversion::RegionOf(std::size_t sample)
 {
     if (const auto found = regionOfSample.find(sample); found != regionOfSample.end())
@@ -533,7 +533,8 @@ std::optional<std::size_t> CConversion::RegionOf(std::size_t sample)
     region.start = ReadLE32(record);
     region.end = std::min(ReadLE32(record + 4), dataPoints);
     std::optional<std::size_t> result;
-    if (region.start < region.end)
+    // Players take a sample of one point for a broken header; it would be silent anyway.
+    if (region.start < region.end && region.end - region.start >= 2)
     {
         // Version-1 loop points lie one and two points before where version 2
         // counts them. A loop reaching past the sample's end (as every
@@ -756,6 +757,10 @@ void CConversion::AddPreset(std::size_t index, std::uint16_t program, std::uint1
 
 void CConversion::Write(Bytes& out)
 {
+    // Players refuse a file without samples, and a preset of ROM samples alone would only be silent.
+    if (samples.empty())
+        throw ConvertError("no sample data to convert (samples in the card's ROM are left out)");
+
     // Where each sample's points go: one after another, each followed by silence.
     std::uint64_t points = 0;
     for (Region& region : regions)

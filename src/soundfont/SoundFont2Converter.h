@@ -15,7 +15,8 @@
 //   pitches gets two headers over the same data.
 // - ROM samples (those before the first sample that starts at point 0) are
 //   not in the file: zones that use them are left out, and so is an
-//   instrument left without zones. A preset keeps its place even when empty.
+//   instrument left without zones. A preset keeps its place even when empty,
+//   but a result without any sample is refused: players refuse such a file.
 // - Sample data is copied as 16-bit points with 46 zero points after each
 //   sample; the "snam" names become the header names.
 //
@@ -23,8 +24,8 @@
 // that is not a multiple of its record size, indices that decrease or point
 // past their chunk, a generator naming an instrument or sample that does not
 // exist, or sample data cut short refuse the file. A sample header reaching
-// past the sample data is cut at its end (a sample left without points drops
-// its zones). A result too large for the 16-bit indices of version 2 is
+// past the sample data is cut at its end (a sample left with fewer than two
+// points drops its zones). A result too large for the 16-bit indices of version 2 is
 // refused as well.
 
 #include "platform/ByteStream.h"

@@ -669,13 +669,14 @@ TEST(Sf2Converter, CorruptBanksAreRefused)
         EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
     }
 
-    // A sample reaching past the data is cut at its end; one without points loses its zones.
+    // A sample reaching past the data is cut at its end; one without two points loses its zones.
     SoundFontBuilder past;
     past.SampleData(1000);
     past.AddSample(0, 300);
     past.AddSample(400, 900); // the data holds 500 points
     past.AddSample(700, 800);
-    past.AddPreset("P", 0, 0, {past.AddInstrument("I", {0, 1, 2})});
+    past.AddSample(10, 11); // one point: players take it for a broken header
+    past.AddPreset("P", 0, 0, {past.AddInstrument("I", {0, 1, 2, 3})});
     const Sf2 sf2 = Convert(past.Build());
     ASSERT_EQ(sf2.samples.size(), 2u);
     EXPECT_EQ(sf2.samples[1].end - sf2.samples[1].start, 100u);
@@ -760,6 +761,25 @@ TEST_F(Sf2InFluidSynth, ABankLoadsWithItsPresets)
     EXPECT_EQ(presets[6], (FluidPreset{128, 0, "Drum Kit"}));
     const FluidRender render = probe.Play(id, 0, 3, 60, 100, 0.2);
     EXPECT_GT(Rms(render.left, 0, render.left.size()), 0.001);
+
+    // One preset on its slot; a preset left without zones by its ROM samples loads as well.
+    SoundFontBuilder rom;
+    rom.SampleData(1000);
+    rom.AddSample(100, 200);
+    rom.AddSample(0, 100);
+    rom.AddPreset("Rom", 4, 0, {rom.AddInstrument("Rom", {0})});
+    rom.AddPreset("Ram", 9, 0, {rom.AddInstrument("Ram", {1})});
+    const Bytes sbk = rom.Build();
+    CMemorySource source(sbk);
+    Bytes out;
+    ASSERT_TRUE(CSoundFont2Converter().ConvertPreset(source, 9, out, nullptr, 3, 17));
+    EXPECT_EQ(probe.Presets(Load(out)), std::vector<FluidPreset>({{3, 17, "Ram"}}));
+    const int both = Load(ConvertBytes(sbk));
+    EXPECT_EQ(probe.Presets(both).size(), 2u);
+    // FluidSynth refuses a file without samples: a preset of ROM samples alone is refused here already.
+    std::string error;
+    EXPECT_FALSE(CSoundFont2Converter().ConvertPreset(source, 4, out, &error));
+    EXPECT_EQ(error, "no sample data to convert (samples in the card's ROM are left out)");
 }
 
 // The rules the notes on version 1 call empirical, checked by ear (by RMS).
