@@ -32,8 +32,6 @@ constexpr std::size_t kPresetBagOffset = 24;
 constexpr std::size_t kInstrumentBagOffset = 20;
 constexpr std::size_t kNameSize = 20;
 
-constexpr std::size_t kSf2PresetSize = 38;
-constexpr std::size_t kSf2InstrumentSize = 22;
 constexpr std::size_t kSf2ModulatorSize = 10;
 constexpr std::size_t kSf2SampleSize = 46;
 

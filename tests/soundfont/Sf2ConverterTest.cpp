@@ -782,7 +782,7 @@ TEST_F(Sf2InFluidSynth, ABankLoadsWithItsPresets)
     EXPECT_EQ(error, "no sample data to convert (samples in the card's ROM are left out)");
 }
 
-// The rules the notes on version 1 call empirical, checked by ear (by RMS).
+// Rules that rendering decided (see the converter), checked by their RMS levels.
 TEST_F(Sf2InFluidSynth, MeasuredLevels)
 {
     const auto level = [&](const SfZone& zone, double from, double to)
