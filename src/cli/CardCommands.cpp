@@ -11,6 +11,8 @@
 #include <map>
 #include <optional>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -100,21 +102,25 @@ void PrintStatus(CAweSession& card, std::ostream& out)
     out << "Chorus:       " << card.GetChorus() << '\n';
     const int freeKB = card.GetMemoryKB(true);
     out << "Sound memory: " << freeKB << " KB free of " << card.GetMemoryKB(false) << " KB\n";
+    // A bank shows when it has a name (a bank file) or holds presets loaded on their own.
     for (int bank = 1; bank <= kLastBank; ++bank)
     {
         const std::string name = card.GetBankName(bank);
-        if (name.empty())
+        std::vector<std::pair<int, std::string>> slots;
+        for (int slot = 0; slot <= kLastSlot; ++slot)
+        {
+            std::string preset = card.GetPresetName(bank, slot);
+            if (!preset.empty())
+                slots.emplace_back(slot, std::move(preset));
+        }
+        if (name.empty() && slots.empty())
             continue;
-        out << "Bank " << Number3(bank) << ": " << name << '\n';
+        out << "Bank " << Number3(bank) << ": " << (name.empty() ? "(no bank file)" : name) << '\n';
         const std::string file = card.GetBankFile(bank);
         if (!file.empty())
             out << "  file: " << file << '\n';
-        for (int slot = 0; slot <= kLastSlot; ++slot)
-        {
-            const std::string preset = card.GetPresetName(bank, slot);
-            if (!preset.empty())
-                out << "  " << Number3(slot) << ' ' << preset << '\n';
-        }
+        for (const auto& [slot, preset] : slots)
+            out << "  " << Number3(slot) << ' ' << preset << '\n';
     }
 }
 

@@ -63,6 +63,7 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
         return false;
     }
     source = std::move(newSource);
+    opening = true;
 
     const struct
     {
@@ -87,6 +88,7 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
 
     if (const auto smpl = FindChunk(kListSdta, MakeFourCC("smpl")))
         sampleDataSize = static_cast<std::uint32_t>(smpl->Available()); // never above the claimed size
+    opening = false;
 
     if (IsValid())
         return true;
@@ -126,7 +128,7 @@ std::optional<CRiffChunk> CSoundFontReader::FindChunk(FourCC listType, FourCC ch
 {
     if (!source)
         return std::nullopt;
-    const bool reportProblems = listType == kListPdta;
+    const bool reportProblems = opening && listType == kListPdta;
     CRiffReader riff(*source);
 
     if (!form.searched)
@@ -182,7 +184,7 @@ CSoundFontReader::Buffer CSoundFontReader::ReadChunk(FourCC listType, FourCC chu
     const auto chunk = FindChunk(listType, chunkId);
     if (!chunk)
         return std::nullopt;
-    const bool reportProblems = listType == kListPdta;
+    const bool reportProblems = opening && listType == kListPdta;
     // A size that runs past the list or the file is a cut or a lie: the data is not all there.
     if (!chunk->IsWhole())
     {
@@ -208,6 +210,32 @@ CSoundFontReader::Buffer CSoundFontReader::ReadChunk(FourCC listType, FourCC chu
             NoteProblem(OpenProblem::OutOfMemory, chunkId);
         return std::nullopt;
     }
+}
+
+std::span<const std::uint8_t> CSoundFontReader::GetChunkData(FourCC chunkId) const
+{
+    const struct
+    {
+        const char* id;
+        const Buffer* buffer;
+    } chunks[] = {{"phdr", &phdr}, {"pbag", &pbag}, {"pgen", &pgen}, {"inst", &inst},
+                  {"ibag", &ibag}, {"igen", &igen}, {"shdr", &shdr}};
+    for (const auto& chunk : chunks)
+    {
+        if (MakeFourCC(chunk.id) == chunkId && *chunk.buffer)
+            return {(*chunk.buffer)->data(), (*chunk.buffer)->size()};
+    }
+    return {};
+}
+
+std::optional<CRiffChunk> CSoundFontReader::FindListChunk(FourCC listType, FourCC chunkId)
+{
+    return FindChunk(listType, chunkId);
+}
+
+std::optional<std::vector<std::uint8_t>> CSoundFontReader::ReadListChunk(FourCC listType, FourCC chunkId)
+{
+    return ReadChunk(listType, chunkId);
 }
 
 int CSoundFontReader::GetPresetCount() const

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,23 @@ public:
     // byte without trailing white space.
     static std::string GetDisplayName(const PresetHeader& header);
 
+    // Raw access for readers that need more than the listing (the SoundFont 2
+    // converter). The bytes of one of the seven preset-data chunks ("phdr" to
+    // "shdr") as Open read them, whole and unchecked: a size need not be a
+    // multiple of the record size. Empty for any other id or after a failed
+    // Open; valid until the next Open or destruction.
+    std::span<const std::uint8_t> GetChunkData(FourCC chunkId) const;
+    // The first chunk of the id in the first list of the type, in the open
+    // file; nullopt when there is none or the file is closed. Its Available()
+    // bytes are there to read through GetSource().
+    std::optional<CRiffChunk> FindListChunk(FourCC listType, FourCC chunkId);
+    // That chunk's data, when it is whole; nullopt when missing, cut short
+    // or too large for memory.
+    std::optional<std::vector<std::uint8_t>> ReadListChunk(FourCC listType, FourCC chunkId);
+    // The open file; null once closed. The position is left wherever the
+    // last read put it.
+    IByteSource* GetSource() const { return source.get(); }
+
     // The INFO texts: each chunk's bytes up to its first zero byte; empty when missing.
     std::string name;         // INAM
     std::string engineer;     // IENG
@@ -206,4 +224,5 @@ private:
     Buffer phdr, pbag, pgen, inst, ibag, igen, shdr;
     OpenProblem problem = OpenProblem::None;
     FourCC problemChunk = 0;
+    bool opening = false; // problems are noted only while Open reads the preset data
 };

@@ -127,11 +127,17 @@ TEST_F(CardCliTest, StatusShowsModeEffectsMemoryAndUserBanks)
     for (int bank = 1; bank < 5; ++bank)
         Script("script 909 0 0 0");
     Script("script 909 0 0 0 Strings  ");
+    Script("script 909 0 0 0");
+    Script("script 909 0 0 0 No File");
+    for (int slot = 0; slot < 4 * 128; ++slot)
+        Script("script 912 0 0 0");
     Script("script 912 0 0 0 Violin");
     Script("script 912 0 0 0");
     Script("script 912 0 0 0 Cello ");
-    Script("script 909 0 0 0");
-    Script("script 909 0 0 0 No File");
+    for (int slot = 3; slot < 128 + 3; ++slot)
+        Script("script 912 0 0 0");
+    // Bank 6 has no name but a preset loaded on its own at slot 3.
+    Script("script 912 0 0 0 Solo Flute");
     const CliRun run = Cli("card status");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Synth mode:   1 GS (Roland GS)\n"
@@ -142,12 +148,15 @@ TEST_F(CardCliTest, StatusShowsModeEffectsMemoryAndUserBanks)
                        "  file: /banks/strings.sbk\n"
                        "  000 Violin\n"
                        "  002 Cello\n"
+                       "Bank 006: (no bank file)\n"
+                       "  003 Solo Flute\n"
                        "Bank 007: No File\n");
     const Lines commands = Commands();
     EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](const auto& l) { return l.rfind("909 ", 0) == 0; }),
               127);
+    // Every slot of every bank is asked for: a bank without a name may still hold presets.
     EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](const auto& l) { return l.rfind("912 ", 0) == 0; }),
-              2 * 128);
+              127 * 128);
 }
 
 TEST_F(CardCliTest, CommandsReachTheCard)

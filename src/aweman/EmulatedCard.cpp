@@ -1,0 +1,576 @@
+#include "aweman/EmulatedCard.h"
+
+#include "aweman/SynthBank.h"
+#include "platform/AtomicFile.h"
+#include "platform/CardHome.h"
+#include "platform/RegistryStore.h"
+#include "soundfont/SoundFontReader.h"
+#include "synth/AweManager.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace
+{
+// The longest path a FileReference may name.
+constexpr std::uint32_t kMaxPathLength = 4096;
+// A state file beyond this is damaged: a full card states about 20,000 short lines.
+constexpr off_t kMaxStateBytes = 16 << 20;
+constexpr std::size_t kMaxNameLength = 255;
+constexpr std::uint64_t kWordsPerKB = 512;
+
+// Records are copied in and fields copied out byte-wise: the caller's
+// pointers carry no alignment promise.
+template <typename Record>
+bool ReadRecord(std::uintptr_t pointer, Record& record)
+{
+    if (pointer == 0)
+        return false;
+    std::memcpy(&record, reinterpret_cast<const void*>(pointer), sizeof record);
+    return true;
+}
+
+template <typename Field>
+void WriteField(std::uintptr_t pointer, std::size_t offset, const Field& value)
+{
+    std::memcpy(reinterpret_cast<void*>(pointer + offset), &value, sizeof value);
+}
+
+// The path a FileReference names: its length must be the path's, up to the NUL.
+std::optional<std::string> ReferencedPath(const FileReference& file)
+{
+    if (!file.path || file.length == 0 || file.length > kMaxPathLength)
+        return std::nullopt;
+    // Reads at most length + 1 bytes: the path and its NUL when the length is true.
+    if (::strnlen(file.path, file.length + 1) != file.length)
+        return std::nullopt;
+    return std::string(file.path, file.length);
+}
+
+// Checks a NameBuffer before anything else is done, so that a refusal changes nothing.
+bool UsableBuffer(const NameBuffer& name)
+{
+    return name.buffer != nullptr && name.size > 0;
+}
+
+// The name, cut to the buffer and always ended by a NUL inside it.
+void WriteName(const NameBuffer& name, const std::string& text)
+{
+    const std::size_t length = std::min<std::size_t>(text.size(), name.size - 1);
+    std::memcpy(name.buffer, text.data(), length);
+    name.buffer[length] = '\0';
+}
+
+std::string Absolute(const std::string& path)
+{
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (Absolute(a) == Absolute(b))
+        return true;
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// The file name without its folder and its last extension.
+std::string FileTitle(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot != 0)
+        name.erase(dot);
+    return name;
+}
+
+std::string TrimmedName(std::string text)
+{
+    text = text.substr(0, text.find('\0'));
+    const auto last = text.find_last_not_of(" \t\r\n");
+    text.erase(last == std::string::npos ? 0 : last + 1);
+    if (text.size() > kMaxNameLength)
+        text.resize(kMaxNameLength);
+    return text;
+}
+
+// A preset's name as the card shows it: the stored name, or its number when the name is blank.
+std::string PresetName(const PresetHeader& header)
+{
+    std::string name = TrimmedName(std::string(header.name.data(), header.name.size()));
+    if (name.empty())
+    {
+        char number[16];
+        std::snprintf(number, sizeof number, "Preset %03u", static_cast<unsigned>(header.presetNumber));
+        name = number;
+    }
+    return name;
+}
+
+std::uint64_t WordsOfBytes(std::uint64_t bytes)
+{
+    return (bytes + 1) / 2;
+}
+
+bool LockExclusive(int fd)
+{
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+enum class StateRead
+{
+    Missing,
+    Read,
+    Damaged,
+};
+
+StateRead ReadState(const std::string& path, CCardModel& model)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? StateRead::Missing : StateRead::Damaged;
+    std::string text;
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxStateBytes || !ReadWholeFile(path, text))
+        return StateRead::Damaged;
+    auto parsed = CCardModel::Parse(text);
+    if (!parsed)
+        return StateRead::Damaged;
+    model = std::move(*parsed);
+    return StateRead::Read;
+}
+} // namespace
+
+CEmulatedCard& CEmulatedCard::Instance()
+{
+    static CEmulatedCard card;
+    return card;
+}
+
+CEmulatedCard::~CEmulatedCard()
+{
+    Detach();
+}
+
+void CEmulatedCard::Install()
+{
+    const std::lock_guard guard(mutex);
+    try
+    {
+        if (handles.empty() && Attach())
+            Detach();
+    }
+    catch (...)
+    {
+        // The first open tries again.
+        Detach();
+    }
+}
+
+std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1,
+                                 std::uintptr_t param2)
+{
+    const std::lock_guard guard(mutex);
+    CardResult result = CardResult::Ok;
+    try
+    {
+        if (code == kAweOpen)
+            result = Open(param1);
+        else if (code == kAweClose)
+            result = Close(handle);
+        else if (!handles.contains(handle))
+            result = CardResult::BadHandle;
+        else
+            result = Dispatch(code, param1, param2);
+    }
+    catch (...)
+    {
+        // Out of memory or a file system error: nothing was committed.
+        result = CardResult::Unavailable;
+    }
+    return static_cast<std::int32_t>(result);
+}
+
+CardResult CEmulatedCard::Open(std::uintptr_t handleOut)
+{
+    if (handleOut == 0)
+        return CardResult::BadRecord;
+    if (handles.empty() && !Attach())
+        return CardResult::Unavailable;
+    do
+        ++lastHandle;
+    while (lastHandle == 0 || handles.contains(lastHandle));
+    handles.insert(lastHandle);
+    WriteField(handleOut, 0, lastHandle);
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::Close(std::uint32_t handle)
+{
+    if (handles.erase(handle) == 0)
+        return CardResult::BadHandle;
+    if (handles.empty())
+        Detach();
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2)
+{
+    switch (code)
+    {
+    case kAweGetMemory: return GetMemory(param1, param2);
+    case kAweGetEffects: return GetEffects(param1);
+    case kAweSetEffects: return SetEffects(param1);
+    case kAweGetSynthBank: return GetSynthBank(param1);
+    case kAweSelectSynthBank: return SelectSynthBank(param1);
+    case kAweLoadBank: return LoadBank(param1, param2);
+    case kAweGetBankName: return GetBankName(param1, param2);
+    case kAweClearBank: return ClearBank(param1);
+    case kAweLoadPreset: return LoadPreset(param1, param2);
+    case kAweGetPresetName: return GetPresetName(param1, param2);
+    case kAweClearPreset: return ClearPreset(param1, param2);
+    default: return CardResult::UnknownCommand;
+    }
+}
+
+// ---- commands ----
+
+CardResult CEmulatedCard::GetMemory(std::uintptr_t totalOut, std::uintptr_t freeOut) const
+{
+    if (totalOut == 0 || freeOut == 0)
+        return CardResult::BadRecord;
+    WriteField(totalOut, 0, static_cast<std::uint32_t>(totalWords));
+    WriteField(freeOut, 0, static_cast<std::uint32_t>(model.FreeWords(totalWords)));
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::GetEffects(std::uintptr_t record) const
+{
+    if (record == 0)
+        return CardResult::BadRecord;
+    WriteField(record, offsetof(EffectsRecord, reverb), static_cast<std::uint16_t>(model.reverb));
+    WriteField(record, offsetof(EffectsRecord, chorus), static_cast<std::uint16_t>(model.chorus));
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::SetEffects(std::uintptr_t record)
+{
+    EffectsRecord effects;
+    if (!ReadRecord(record, effects) || effects.selector != 0)
+        return CardResult::BadRecord;
+    CCardModel next = model;
+    if (const auto result = next.SetEffects(effects.reverb, effects.chorus); result != CardResult::Ok)
+        return result;
+    return Commit(std::move(next));
+}
+
+CardResult CEmulatedCard::GetSynthBank(std::uintptr_t nameBuffer) const
+{
+    NameBuffer name;
+    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
+        return CardResult::BadRecord;
+    WriteName(name, CSynthBank::ModeName(model.synthMode));
+    WriteField(nameBuffer, offsetof(NameBuffer, synthBank), static_cast<std::uint16_t>(model.synthMode));
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::SelectSynthBank(std::uintptr_t mode)
+{
+    if (mode > static_cast<std::uintptr_t>(CCardModel::kLastSynthMode))
+        return CardResult::OutOfRange;
+    CCardModel next = model;
+    next.SelectSynthMode(static_cast<int>(mode));
+    return Commit(std::move(next));
+}
+
+CardResult CEmulatedCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t fileReference)
+{
+    FileReference file;
+    if (!ReadRecord(fileReference, file))
+        return CardResult::BadRecord;
+    const auto path = ReferencedPath(file);
+    if (!path)
+        return CardResult::BadRecord;
+    const int bank = static_cast<int>(bankParam & 0xFFFF);
+    if (!CCardModel::IsUserBank(bank))
+        return CardResult::OutOfRange;
+
+    CSoundFontReader reader;
+    if (!reader.Open(*path))
+        return CardResult::BadFile;
+    CCardModel::BankFile bankFile;
+    bankFile.file = Absolute(*path);
+    bankFile.name = TrimmedName(reader.name);
+    if (bankFile.name.empty())
+        bankFile.name = TrimmedName(FileTitle(bankFile.file));
+    bankFile.words = WordsOfBytes(reader.SampleDataSize());
+    for (int index = 0; index < reader.GetPresetCount(); ++index)
+    {
+        const PresetHeader header = reader.GetPresetHeader(index);
+        // The first record with a number takes its slot.
+        if (CCardModel::IsSlot(header.presetNumber))
+            bankFile.presets.emplace(header.presetNumber, PresetName(header));
+    }
+
+    CCardModel next = model;
+    if (const auto result = next.LoadBankFile(bank, std::move(bankFile), totalWords); result != CardResult::Ok)
+        return result;
+    return Commit(std::move(next));
+}
+
+CardResult CEmulatedCard::GetBankName(std::uintptr_t bank, std::uintptr_t nameBuffer) const
+{
+    NameBuffer name;
+    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
+        return CardResult::BadRecord;
+    if (bank == 0 || bank > static_cast<std::uintptr_t>(CCardModel::kLastBank))
+        return CardResult::OutOfRange;
+    const auto text = model.BankName(static_cast<int>(bank));
+    if (!text)
+        return CardResult::Empty;
+    WriteName(name, *text);
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::ClearBank(std::uintptr_t bankParam)
+{
+    CCardModel next = model;
+    if (const auto result = next.ClearBank(static_cast<int>(bankParam & 0xFFFF)); result != CardResult::Ok)
+        return result;
+    return Commit(std::move(next));
+}
+
+CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_t fileReference)
+{
+    PresetAddress address;
+    FileReference file;
+    if (!ReadRecord(presetAddress, address) || !ReadRecord(fileReference, file))
+        return CardResult::BadRecord;
+    const auto path = ReferencedPath(file);
+    if (!path)
+        return CardResult::BadRecord;
+    const int bank = address.bank;
+    const int slot = address.preset;
+    if (!CCardModel::IsBank(bank) || !CCardModel::IsSlot(slot))
+        return CardResult::OutOfRange;
+
+    CSoundFontReader reader;
+    if (!reader.Open(*path))
+        return CardResult::BadFile;
+    const int index = file.sourcePreset <= 0xFFFF ? reader.FindPreset(static_cast<int>(file.sourcePreset)) : -1;
+    if (index < 0)
+        return CardResult::NoSuchPreset;
+
+    CCardModel next = model;
+    // A slot's own preset loaded back from its bank's file (as reverting
+    // does) is the bank's preset again, with the memory it already has.
+    const bool ownPreset = file.sourcePreset == static_cast<std::uint32_t>(slot);
+    const auto bankFile = model.bankFiles.find(bank);
+    if (ownPreset && bank == 0 && SameFile(*path, synthFiles[static_cast<std::size_t>(model.synthMode)]))
+    {
+        next.RestoreSlot(bank, slot);
+        return Commit(std::move(next));
+    }
+    if (ownPreset && bankFile != model.bankFiles.end() && bankFile->second.presets.contains(slot) &&
+        SameFile(*path, bankFile->second.file))
+    {
+        next.RestoreSlot(bank, slot);
+        return Commit(std::move(next));
+    }
+
+    CCardModel::Preset preset;
+    preset.file = Absolute(*path);
+    preset.source = file.sourcePreset;
+    preset.name = PresetName(reader.GetPresetHeader(index));
+    preset.words = WordsOfBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(0, reader.GetPresetSampleBytes(index))));
+    if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords); result != CardResult::Ok)
+        return result;
+    return Commit(std::move(next));
+}
+
+CardResult CEmulatedCard::GetPresetName(std::uintptr_t presetAddress, std::uintptr_t nameBuffer) const
+{
+    PresetAddress address;
+    NameBuffer name;
+    if (!ReadRecord(presetAddress, address) || !ReadRecord(nameBuffer, name) || !UsableBuffer(name))
+        return CardResult::BadRecord;
+    const int bank = address.bank;
+    const int slot = address.preset;
+    if (!CCardModel::IsBank(bank) || !CCardModel::IsSlot(slot))
+        return CardResult::OutOfRange;
+    auto text = model.SlotName(bank, slot);
+    if (!text && bank == 0)
+        text = CSynthBank::InstrumentName(model.synthMode, slot);
+    if (!text)
+        return CardResult::Empty;
+    WriteName(name, *text);
+    return CardResult::Ok;
+}
+
+CardResult CEmulatedCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset)
+{
+    if (bank > static_cast<std::uintptr_t>(CCardModel::kLastBank) ||
+        preset > static_cast<std::uintptr_t>(CCardModel::kLastSlot))
+        return CardResult::OutOfRange;
+    CCardModel next = model;
+    if (const auto result = next.ClearSlot(static_cast<int>(bank), static_cast<int>(preset)); result != CardResult::Ok)
+        return result;
+    return Commit(std::move(next));
+}
+
+// ---- state ----
+
+std::string CEmulatedCard::StatePath() const
+{
+    return home + "/card.state";
+}
+
+bool CEmulatedCard::Attach()
+{
+    home = CardHomePath();
+    if (!MakeFolders(home))
+        return false;
+    lockFd = ::open((home + "/card.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd < 0)
+        return false;
+    if (!LockExclusive(lockFd))
+    {
+        Detach();
+        return false;
+    }
+
+    std::uint64_t current = 0;
+    if (::pread(lockFd, &current, sizeof current, 0) != static_cast<ssize_t>(sizeof current))
+        current = 0;
+    const bool reload =
+        !cached || home != cachedHome || current == 0 || current != token || StampOf(StatePath()) != stateStamp;
+    if (reload)
+    {
+        cached = false;
+        model = CCardModel();
+        const bool damaged = ReadState(StatePath(), model) == StateRead::Damaged;
+        if (damaged)
+            model = CCardModel();
+        if (damaged || current == 0)
+        {
+            // A new lock file gets a token for the caches to hold on to; a
+            // damaged card starts afresh, and the fresh state replaces the damage.
+            if (!NewToken())
+                token = 0;
+            if (damaged)
+                WriteWholeFileAtomic(StatePath(), model.Serialize());
+        }
+        else
+        {
+            token = current;
+        }
+        stateStamp = StampOf(StatePath());
+    }
+
+    for (int mode = 0; mode < CSynthBank::kModeCount; ++mode)
+    {
+        std::string& path = synthFiles[static_cast<std::size_t>(mode)];
+        path = home + '/' + CSynthBank::FileName(mode);
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            CSynthBank::WriteFile(mode, path); // a failure only leaves that mode without its file
+    }
+
+    if (reload || StampOf(RegistryPath()) != registryStamp)
+        SyncRegistry();
+    cachedHome = home;
+    cached = token != 0;
+    return true;
+}
+
+void CEmulatedCard::Detach()
+{
+    if (lockFd >= 0)
+        ::close(lockFd); // closing drops the lock
+    lockFd = -1;
+}
+
+std::string CEmulatedCard::RegistryPath() const
+{
+    return CRegistryStore(home).FilePath();
+}
+
+CEmulatedCard::FileStamp CEmulatedCard::StampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
+bool CEmulatedCard::NewToken()
+{
+    // From the kernel each time: processes forked from one another must not
+    // draw the same tokens.
+    std::uint64_t next = 0;
+    while (next == 0 || next == token)
+        if (::getrandom(&next, sizeof next, 0) != static_cast<ssize_t>(sizeof next))
+            return false;
+    if (::pwrite(lockFd, &next, sizeof next, 0) != static_cast<ssize_t>(sizeof next))
+        return false;
+    token = next;
+    return true;
+}
+
+void CEmulatedCard::SyncRegistry()
+{
+    CRegistryStore store(home);
+    CRegistryStore::Tree tree = store.Read();
+    if (CCardDriver::Sync(tree, model, synthFiles))
+    {
+        // Written again under the store's own lock from what is there by
+        // then; when that fails, the next open tries again.
+        store.Update([&](CRegistryStore::Tree& current) {
+            CCardDriver::Sync(current, model, synthFiles);
+            tree = current;
+        });
+    }
+    totalWords = std::uint64_t{CCardDriver::MemoryKB(tree)} * kWordsPerKB;
+    registryStamp = StampOf(RegistryPath());
+}
+
+CardResult CEmulatedCard::Commit(CCardModel next)
+{
+    if (next == model)
+        return CardResult::Ok;
+    // Every cached copy of the state is void from here, even when the write fails.
+    if (!NewToken())
+        return CardResult::Unavailable;
+    if (!WriteWholeFileAtomic(StatePath(), next.Serialize()))
+    {
+        cached = false;
+        return CardResult::Unavailable;
+    }
+    const bool driverValuesChanged =
+        next.synthMode != model.synthMode ||
+        !std::equal(next.bankFiles.begin(), next.bankFiles.end(), model.bankFiles.begin(), model.bankFiles.end(),
+                    [](const auto& a, const auto& b) { return a.first == b.first && a.second.file == b.second.file; });
+    model = std::move(next);
+    stateStamp = StampOf(StatePath());
+    if (driverValuesChanged)
+        SyncRegistry();
+    return CardResult::Ok;
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The emulated card behind the manager entry point: one per process.
+//
+// kAweOpen takes an exclusive lock on <home>/card.lock (home is
+// CardHomePath()), reads the card's state from <home>/card.state, writes the
+// synth bank files that are missing and brings the driver's registry entries
+// in line; the lock is held until the last open handle is closed, so the
+// read-modify-write of a command never interleaves with another process's.
+// A state file that cannot be parsed is a fresh card (and is replaced by
+// one). Every command that changes the card writes the whole state
+// atomically before it answers; a command that would change nothing writes
+// nothing. A refused command leaves the card as it was.
+//
+// What was read stays cached between opens: the next open reads the state
+// and the registry again only when another writer may have changed them. A
+// writer of the state first stores a new random token in card.lock; the
+// cache holds while the token and the files' identity, size and time are
+// what they were.
+//
+// Handles are nonzero and valid from kAweOpen to kAweClose; any other handle
+// is refused. Opens while another handle is open share the lock and the state
+// of the first (the home folder is fixed until all are closed).
+
+#include "aweman/CardModel.h"
+#include "aweman/CardDriver.h"
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+
+class CEmulatedCard
+{
+public:
+    static CEmulatedCard& Instance();
+
+    CEmulatedCard() = default;
+    ~CEmulatedCard();
+    CEmulatedCard(const CEmulatedCard&) = delete;
+    CEmulatedCard& operator=(const CEmulatedCard&) = delete;
+
+    // Brings the synth bank files and the driver's registry entries in place
+    // for the current home folder (as the first open does), so that a program
+    // that reads the registry right after loading the library finds them.
+    // Does nothing while a handle is open.
+    void Install();
+
+    // One manager call; the result is a CardResult.
+    std::int32_t Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2);
+
+private:
+    CardResult Open(std::uintptr_t handleOut);
+    CardResult Close(std::uint32_t handle);
+    CardResult Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2);
+
+    CardResult GetMemory(std::uintptr_t totalOut, std::uintptr_t freeOut) const;
+    CardResult GetEffects(std::uintptr_t record) const;
+    CardResult SetEffects(std::uintptr_t record);
+    CardResult GetSynthBank(std::uintptr_t nameBuffer) const;
+    CardResult SelectSynthBank(std::uintptr_t mode);
+    CardResult LoadBank(std::uintptr_t bank, std::uintptr_t fileReference);
+    CardResult GetBankName(std::uintptr_t bank, std::uintptr_t nameBuffer) const;
+    CardResult ClearBank(std::uintptr_t bank);
+    CardResult LoadPreset(std::uintptr_t presetAddress, std::uintptr_t fileReference);
+    CardResult GetPresetName(std::uintptr_t presetAddress, std::uintptr_t nameBuffer) const;
+    CardResult ClearPreset(std::uintptr_t bank, std::uintptr_t preset);
+
+    // Takes the lock and reads the state and settings; false when the home
+    // folder or its lock cannot be used.
+    bool Attach();
+    void Detach();
+    // Makes next the card's state: written to the state file first, then the
+    // registry entries follow. Unavailable (nothing changed) when the state
+    // file cannot be written.
+    CardResult Commit(CCardModel next);
+    std::string StatePath() const;
+    std::string RegistryPath() const;
+    void SyncRegistry();
+    // Stores a new token in the lock file, telling every cache that the state changes.
+    bool NewToken();
+
+    // The identity, size and change time of a file; all zero when it is missing.
+    struct FileStamp
+    {
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t seconds = 0, nanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const std::string& path);
+
+    std::mutex mutex;
+    std::set<std::uint32_t> handles;
+    std::uint32_t lastHandle = 0;
+
+    // Valid while a handle is open.
+    std::string home;
+    int lockFd = -1;
+    CCardModel model;
+    std::uint64_t totalWords = 0;
+    CCardDriver::SynthFiles synthFiles;
+
+    // What model and totalWords were read from, kept between opens.
+    bool cached = false;
+    std::string cachedHome;
+    std::uint64_t token = 0;
+    FileStamp stateStamp;
+    FileStamp registryStamp;
+};
