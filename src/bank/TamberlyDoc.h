@@ -148,8 +148,7 @@ public:
     // The information command: OK stores the text and marks the document modified.
     void EditInfo(IInfoRunner& runner);
     // Loads a SoundFont bank file into the current user bank (false when the
-    // current bank is no user bank or the card refuses); the document's
-    // patches of that bank are loaded again over it.
+    // current bank is no user bank or the card refuses).
     bool LoadFileIntoCurrentBank(IDocumentObserver* sender, const std::string& path);
     // The "Load file in current bank" command once a file was chosen: the
     // load, and the document marked modified whatever came of it.

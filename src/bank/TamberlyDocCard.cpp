@@ -95,12 +95,10 @@ bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std:
 {
     if (currentBank < kFirstUserBank)
         return false;
+    // The card keeps the single presets on the bank's slots over the new
+    // bank file, so the document's patches there stay loaded.
     if (!card->LoadBank(currentBank, path))
         return false;
-    // The bank file replaced the bank's presets, the document's patches
-    // among them; they come back on top of it, as when the document is
-    // opened again, so that what they show as loaded is what the card plays.
-    ReloadBankPatches(currentBank);
     SetModifiedFlag();
     UpdateViews(sender, HintBankContent);
     return true;

@@ -283,3 +283,67 @@ TEST_F(TmbCliTest, PresetsListWhatASourceFileOffers)
         EXPECT_EQ(bad.out, "") << file;
     }
 }
+
+namespace
+{
+// tamberly-cli tmb with the emulated card it finds beside itself.
+class TmbOnCardCliTest : public ::testing::Test
+{
+protected:
+    TmbOnCardCliTest()
+    {
+        SoundFontBuilder bank;
+        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
+        const int violin = bank.AddSample(0, 1024);
+        const int cello = bank.AddSample(1024, 1024 + 8192);
+        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
+        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
+        dir.Write("ORCH.SBK", bank.Build());
+    }
+
+    // Runs in the test's folder, where the Soundshelf file names its banks.
+    int Cli(const std::string& arguments)
+    {
+        const std::string command = "cd " + Quote(dir.Path()) + " && env -u TAMBERLY_AWEMAN TAMBERLY_CARD_HOME=home " +
+                                    Quote(TAMBERLY_BIN_DIR "/tamberly-cli") + " " + arguments +
+                                    " >out.txt 2>err.txt";
+        const int status = std::system(command.c_str());
+        out = ReadAll(dir.File("out.txt"));
+        err = ReadAll(dir.File("err.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    TempDir dir;
+    std::string out;
+    std::string err;
+};
+} // namespace
+
+TEST_F(TmbOnCardCliTest, ImportedBankSavedAndLoadedAgainGivesTheSameCard)
+{
+    Bytes shb;
+    PutText(shb, "[Awe]\r\nReverb=6\r\nChorus=1\r\n[UserBanks]\r\nUser1=004   ORCH.SBK\r\n"
+                 "[Instrument-List]\r\nInstrument1=010:002   ORCH.SBK/Solo Cello 0005\r\n"
+                 "Instrument2=000:002   ORCH.SBK/Violin 0000\r\n");
+    dir.Write("old.shb", shb);
+    ASSERT_EQ(Cli("tmb import-shb old.shb new.tmb"), 0) << err;
+    EXPECT_EQ(out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t0\nSaved:\tnew.tmb\n");
+    ASSERT_EQ(Cli("card status"), 0) << err;
+    const std::string imported = out;
+    EXPECT_NE(imported.find("Reverb:       6\nChorus:       1\n"), std::string::npos) << imported;
+    EXPECT_NE(imported.find("Bank 002: (no bank file)\n  000 Violin\n  010 Cello\n"), std::string::npos) << imported;
+    EXPECT_NE(imported.find("Bank 004: Orchestra\n"), std::string::npos) << imported;
+
+    ASSERT_EQ(Cli("tmb show new.tmb"), 0) << err;
+    EXPECT_NE(out.find("Bank files:\t1\n004\t" + dir.File("ORCH.SBK") + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("0\tSolo Cello\tORCH.SBK\t5\t002:010\n"), std::string::npos) << out;
+
+    // A card that was emptied and set to other effects is set up again by the document.
+    ASSERT_EQ(Cli("card clear-all"), 0) << err;
+    ASSERT_EQ(Cli("card fx 0 0"), 0) << err;
+    ASSERT_EQ(Cli("tmb load new.tmb"), 0) << err;
+    EXPECT_EQ(out, "Bank files:\t1\nPatches:\t2\nBank:Slot\tName\tLoaded\n002:010\tSolo Cello\t16 KB\n"
+                   "002:000\tViolin\t2 KB\n");
+    ASSERT_EQ(Cli("card status"), 0) << err;
+    EXPECT_EQ(out, imported);
+}
