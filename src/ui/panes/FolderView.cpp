@@ -109,6 +109,9 @@ CFolderView::CFolderView(CTamberlyDoc& doc, QWidget* parent) : QTreeWidget(paren
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     setItemDelegate(new CRootNameDelegate(this));
+    // A closed folder, and an open one while selected.
+    folderIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    folderIcon.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
 
     connect(this, &QTreeWidget::itemExpanded, this, &CFolderView::OnItemExpanded);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CFolderView::OnSelectionChanged);
@@ -149,9 +152,7 @@ std::string CFolderView::GetItemPath(const QTreeWidgetItem* item)
 QTreeWidgetItem* CFolderView::AddFolderItem(const QString& text, const std::string& path, QTreeWidgetItem* parent)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
-    QIcon icon(style()->standardIcon(QStyle::SP_DirClosedIcon));
-    icon.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
-    item->setIcon(0, icon);
+    item->setIcon(0, folderIcon);
     item->setData(0, kPathRole, QByteArray::fromStdString(path));
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (!parent)

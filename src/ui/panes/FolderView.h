@@ -13,6 +13,7 @@
 #include "bank/DocumentObserver.h"
 #include "ui/CommandTarget.h"
 
+#include <QIcon>
 #include <QTreeWidget>
 
 #include <functional>
@@ -74,6 +75,7 @@ private:
     std::pair<std::string, QString> BrowseForFolder(const std::string& initial);
 
     CTamberlyDoc& document;
+    QIcon folderIcon;
     std::unique_ptr<CPaneMenu> contextMenu;
     FolderPicker folderPicker;
     Confirmer confirmer;
