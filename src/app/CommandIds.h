@@ -46,6 +46,11 @@ enum CommandId : int
     ID_CLEAR_CURRENT_BANK = 32785,
     ID_CLEAR_ALL_BANKS = 32800,
 
+    // Context menus of the file list and the preset list
+    ID_FILE_LOAD = 32777,     // the selected SoundFont into the current user bank
+    ID_FILE_EDIT = 32772,     // the selected file in the desktop's application for it
+    ID_PATCH_REPLACE = 32808, // the current slot's patch by the first selected preset
+
     // View
     ID_VIEW_GENERAL_BAR = 32805,
     ID_VIEW_AWE32_BAR = 32806,

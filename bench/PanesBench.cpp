@@ -1,0 +1,212 @@
+// The file and preset lists stay interactive on big inputs: listing a folder
+// of 10,000 sound files, and the presets of a 1,000-preset bank, in a real
+// (offscreen) view, filled, sorted and painted. Each figure is "ratio": the
+// pane's time over a baseline measured in this run - for the folder, a plain
+// enumeration of its names and sizes; for the bank, the reader's own listing
+// of every preset's name, sample count and sample bytes. Goals: a folder in
+// at most 3 times its enumeration, a bank in at most 3 times its listing.
+
+#include "bank/TamberlyDoc.h"
+#include "platform/RegistryStore.h"
+#include "soundfont/SoundFontReader.h"
+#include "support/RiffBuilder.h"
+#include "support/SoundFontBuilder.h"
+#include "synth/AweSession.h"
+#include "ui/panes/FileListModel.h"
+#include "ui/panes/FileView.h"
+#include "ui/panes/PatchListModel.h"
+#include "ui/panes/PatchView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QSettings>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace
+{
+constexpr int kFiles = 10000;
+constexpr int kPresets = 1000;
+
+const TempDir& Scratch()
+{
+    static const TempDir dir;
+    return dir;
+}
+
+// A QApplication on the offscreen platform whose profile lives in the
+// scratch folder, so that the views' column widths never reach the user's.
+void EnsureApplication()
+{
+    static std::unique_ptr<QApplication> app;
+    if (app)
+        return;
+    const std::string config = Scratch().File("config");
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    static int argc = 1;
+    static char name[] = "tamberly-bench";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QApplication>(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(config));
+}
+
+// A document without a card: the panes never reach it while listing.
+std::unique_ptr<CTamberlyDoc> MakeDocument()
+{
+    return std::make_unique<CTamberlyDoc>(
+        std::make_unique<CAweSession>(Scratch().File("no-card.so"), CRegistryStore(Scratch().File("card"))));
+}
+
+const std::string& BigFolder()
+{
+    static const std::string folder = []
+    {
+        const std::string path = Scratch().File("folder");
+        std::filesystem::create_directory(path);
+        static const char* const kExtensions[] = {".sbk", ".wav", ".tmb", ".txt"};
+        for (int i = 0; i < kFiles; ++i)
+        {
+            // Every fourth file is no sound file; sizes spread over 0..99 KB.
+            const std::string file = path + "/sound" + std::to_string(i * 7919 % kFiles) + kExtensions[i % 4];
+            std::ofstream(file, std::ios::binary).close();
+            std::filesystem::resize_file(file, static_cast<std::uintmax_t>(i % 100) * 1024);
+        }
+        return path;
+    }();
+    return folder;
+}
+
+const std::string& BigBank()
+{
+    static const std::string path = []
+    {
+        const std::string file = Scratch().File("presets.sbk");
+        MakeLargeBank(kPresets, 1u << 20).WriteFile(file);
+        return file;
+    }();
+    return path;
+}
+
+double SecondsOf(auto&& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best of ten runs of work, before and after the measured loop.
+double Best(auto&& work)
+{
+    double best = 1e9;
+    for (int i = 0; i < 10; ++i)
+        best = std::min(best, SecondsOf(work));
+    return best;
+}
+
+std::uintmax_t EnumerateFolder(const std::string& folder)
+{
+    std::uintmax_t total = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    {
+        std::error_code sizeError;
+        total += it->path().filename().native().size() + it->file_size(sizeError);
+    }
+    return total;
+}
+
+std::int64_t ListBank(const std::string& path)
+{
+    CSoundFontReader reader;
+    if (!reader.Open(path))
+        return -1;
+    std::int64_t sum = 0;
+    for (int i = 0; i < reader.GetPresetCount(); ++i)
+        sum += static_cast<std::int64_t>(CSoundFontReader::GetDisplayName(reader.GetPresetHeader(i)).size()) +
+               reader.GetSampleCount(i, -1) + reader.GetPresetSampleBytes(i);
+    return sum;
+}
+
+void BM_FileListOf10000Files(benchmark::State& state)
+{
+    EnsureApplication();
+    const std::string& folder = BigFolder();
+    auto document = MakeDocument();
+    CFileView view(*document);
+    view.resize(300, 400);
+    view.show();
+    const auto fill = [&]
+    {
+        view.FillFromFolder(folder);
+        view.SortList(0, 1);
+        view.viewport()->repaint();
+    };
+    fill();
+    if (view.GetModel()->rowCount() != kFiles / 4 * 3)
+    {
+        state.SkipWithError("the folder does not list its sound files");
+        return;
+    }
+
+    double baseline = Best([&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
+    double listing = 0;
+    for (auto _ : state)
+        listing += SecondsOf(fill);
+    baseline = std::min(baseline, Best([&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); }));
+    // A click on the Size heading, twice: ascending, then descending.
+    const double sortBySize = Best([&] {
+        view.SortList(1, -1);
+        view.viewport()->repaint();
+    });
+
+    const double perList = listing / static_cast<double>(state.iterations());
+    state.counters["enumerate_ms"] = baseline * 1e3;
+    state.counters["list_ms"] = perList * 1e3;
+    state.counters["sort_size_ms"] = sortBySize * 1e3;
+    state.counters["ratio"] = perList / baseline;
+}
+BENCHMARK(BM_FileListOf10000Files)->Unit(benchmark::kMillisecond);
+
+void BM_PresetListOf1000Presets(benchmark::State& state)
+{
+    EnsureApplication();
+    const std::string& bank = BigBank();
+    auto document = MakeDocument();
+    CPatchView view(*document);
+    view.resize(300, 400);
+    view.show();
+    const auto fill = [&]
+    {
+        view.FillFromFile(bank);
+        view.SortList(1, 1);
+        view.viewport()->repaint();
+    };
+    fill();
+    if (view.GetModel()->rowCount() != kPresets)
+    {
+        state.SkipWithError("the bank does not list its presets");
+        return;
+    }
+
+    double baseline = Best([&] { benchmark::DoNotOptimize(ListBank(bank)); });
+    double listing = 0;
+    for (auto _ : state)
+        listing += SecondsOf(fill);
+    baseline = std::min(baseline, Best([&] { benchmark::DoNotOptimize(ListBank(bank)); }));
+
+    const double perList = listing / static_cast<double>(state.iterations());
+    state.counters["reader_ms"] = baseline * 1e3;
+    state.counters["list_ms"] = perList * 1e3;
+    state.counters["ratio"] = perList / baseline;
+}
+BENCHMARK(BM_PresetListOf1000Presets)->Unit(benchmark::kMillisecond);
+} // namespace

@@ -1,0 +1,154 @@
+#include "ui/panes/FileListModel.h"
+
+#include "platform/StringTable.h"
+
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace
+{
+QString Text(unsigned id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+
+int Sign(int value)
+{
+    return (value > 0) - (value < 0);
+}
+} // namespace
+
+CFileListModel::CFileListModel(QObject* parent) : CListPaneModel(parent), heading(Text(IDS_FILE_VIEW_FILES))
+{
+}
+
+std::vector<FileEntry> CFileListModel::ListFolder(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::vector<FileEntry> found;
+    std::error_code error;
+    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error))
+    {
+        std::string name = it->path().filename().string();
+        const FileType type = GetFileType(name);
+        if (type == FileTypeNone)
+            continue;
+        // A folder named like a bank is nothing the program can open.
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError))
+            continue;
+        const std::uintmax_t bytes = it->file_size(entryError);
+        if (entryError)
+            continue; // vanished since the listing saw it
+        FileEntry entry;
+        entry.sizeKB = static_cast<std::int64_t>(bytes / 1024);
+        entry.sizeText = FormatString(IDS_FILE_VIEW_SIZE_FORMAT, static_cast<int>(entry.sizeKB));
+        entry.displayName = name;
+        entry.fileName = std::move(name);
+        entry.folder = folder;
+        entry.type = type;
+        found.push_back(std::move(entry));
+    }
+    return found;
+}
+
+int CFileListModel::CompareFiles(const FileEntry& a, const FileEntry& b, int parameter)
+{
+    int result = 0;
+    if ((parameter & 0xFFFF) == ColumnName)
+        result = Sign(a.displayName.compare(b.displayName));
+    else
+        result = (a.sizeKB > b.sizeKB) - (a.sizeKB < b.sizeKB);
+    return (parameter >> 16 & 0xFFFF) != 0 ? result : -result;
+}
+
+void CFileListModel::SetEntries(std::vector<FileEntry> newEntries)
+{
+    beginResetModel();
+    entries = std::move(newEntries);
+    endResetModel();
+}
+
+void CFileListModel::SetHeading(const QString& text)
+{
+    heading = text;
+    Q_EMIT headerDataChanged(Qt::Horizontal, ColumnName, ColumnName);
+}
+
+void CFileListModel::Sort(int parameter)
+{
+    SortRows(
+        static_cast<int>(entries.size()),
+        [&](int a, int b) {
+            return CompareFiles(entries[static_cast<std::size_t>(a)], entries[static_cast<std::size_t>(b)],
+                                parameter);
+        },
+        [&](const std::vector<int>& order) {
+            std::vector<FileEntry> sorted;
+            sorted.reserve(entries.size());
+            for (int row : order)
+                sorted.push_back(std::move(entries[static_cast<std::size_t>(row)]));
+            entries = std::move(sorted);
+        });
+}
+
+const FileEntry* CFileListModel::GetEntry(int row) const
+{
+    return row >= 0 && row < rowCount() ? &entries[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int CFileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(entries.size());
+}
+
+int CFileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant CFileListModel::data(const QModelIndex& index, int role) const
+{
+    const FileEntry* entry = GetEntry(index.row());
+    if (!entry || index.column() < 0 || index.column() >= ColumnCount)
+        return {};
+    switch (role)
+    {
+    case Qt::DisplayRole:
+        return QString::fromStdString(index.column() == ColumnName ? entry->fileName : entry->sizeText);
+    case Qt::DecorationRole:
+        return index.column() == ColumnName ? QVariant(IconFor(*entry)) : QVariant();
+    case Qt::TextAlignmentRole:
+        return index.column() == ColumnSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return section == ColumnName ? heading : Text(IDS_FILE_VIEW_SIZE);
+    if (role == Qt::TextAlignmentRole && section == ColumnSize)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QIcon CFileListModel::IconFor(const FileEntry& entry) const
+{
+    const auto type = static_cast<std::size_t>(entry.type);
+    if (type >= typeIcons.size())
+        return {};
+    if (!typeIconKnown[type])
+    {
+        // The icon the desktop gives the first file of the type stands for all of them.
+        typeIcons[type] = iconProvider.icon(QFileInfo(QString::fromStdString(entry.folder + entry.fileName)));
+        typeIconKnown[type] = true;
+    }
+    return typeIcons[type];
+}

@@ -1,0 +1,105 @@
+#include "ui/panes/SoundFontInfoDialog.h"
+
+#include "bank/FileHelpers.h"
+#include "platform/StringTable.h"
+#include "platform/TextEncoding.h"
+#include "soundfont/SoundFontReader.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace
+{
+QString Text(unsigned id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+
+QString Display(const std::string& bytes)
+{
+    return QString::fromStdString(StoredTextToDisplay(bytes));
+}
+
+QLineEdit* ReadOnlyField(QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setReadOnly(true);
+    return edit;
+}
+} // namespace
+
+CSoundFontInfoDialog::CSoundFontInfoDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(Text(IDS_INFO_CAPTION));
+
+    tabs = new QTabWidget(this);
+    auto* page = new QWidget(tabs);
+    auto* form = new QFormLayout(page);
+    nameEdit = ReadOnlyField(page);
+    productEdit = ReadOnlyField(page);
+    dateEdit = ReadOnlyField(page);
+    engineerEdit = ReadOnlyField(page);
+    copyrightEdit = ReadOnlyField(page);
+    commentEdit = new QPlainTextEdit(page);
+    commentEdit->setReadOnly(true);
+    // About two lines high, as the field of the old dialog; longer comments scroll.
+    commentEdit->setFixedHeight(commentEdit->fontMetrics().lineSpacing() * 3 + 8);
+    form->addRow(Text(IDS_INFO_NAME), nameEdit);
+    form->addRow(Text(IDS_INFO_PRODUCT), productEdit);
+    form->addRow(Text(IDS_INFO_DATE), dateEdit);
+    form->addRow(Text(IDS_INFO_ENGINEER), engineerEdit);
+    form->addRow(Text(IDS_INFO_COPYRIGHT), copyrightEdit);
+    form->addRow(Text(IDS_INFO_COMMENT), commentEdit);
+    tabs->addTab(page, Text(IDS_INFO_TAB));
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(Text(IDS_OK), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs);
+    layout->addWidget(buttons);
+    // 195 dialog units of MS Sans Serif 8 are about 300 pixels.
+    setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+}
+
+void CSoundFontInfoDialog::SetTexts(const CSoundFontReader& reader)
+{
+    name = reader.name;
+    product = reader.product;
+    creationDate = reader.creationDate;
+    engineer = reader.engineer;
+    copyright = reader.copyright;
+    comment = reader.comment;
+}
+
+void CSoundFontInfoDialog::InitDialog()
+{
+    nameEdit->setText(Display(name));
+    productEdit->setText(Display(product));
+    dateEdit->setText(Display(creationDate));
+    engineerEdit->setText(Display(engineer));
+    copyrightEdit->setText(Display(copyright));
+    // Banks written on DOS and Windows break their lines with CR LF.
+    QString commentText = Display(comment);
+    commentText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    commentText.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    commentEdit->setPlainText(commentText);
+
+    const std::string title = StoredTextToDisplay(GetPathPart(path, PathFileName));
+    setWindowTitle(QString::fromStdString(FormatString(IDS_INFO_CAPTION, title.c_str())));
+    initialized = true;
+}
+
+void CSoundFontInfoDialog::showEvent(QShowEvent* event)
+{
+    if (!initialized)
+        InitDialog();
+    QDialog::showEvent(event);
+}
