@@ -72,15 +72,14 @@ void KeepMessage(int level, const char* message, void*)
         log.messages.pop_front();
 }
 
+// Installed by every engine made: whoever installed another log function
+// since then (a test's probe) loses it to the newest engine.
 void InstallLog()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (const int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN})
-            fluid_set_log_function(level, KeepMessage, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-    });
+    for (const int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN})
+        fluid_set_log_function(level, KeepMessage, nullptr);
+    fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+    fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 }
 
 // The ALSA library reports a machine without sound cards on the terminal
