@@ -61,9 +61,10 @@ TEST_F(EngineTest, A440HzSineSoundsAt440HzOnKey60AndAnOctaveUpOnKey72WithEveryOp
         const bool right = CWaveFile::OptionMode(item.option) == 3;
         const auto& lowSignal = right ? low.right : low.left;
         const auto& highSignal = right ? high.right : high.left;
-        EXPECT_NEAR(MeasureFrequency(lowSignal, At(0.1), At(0.9)), 440.0, 0.5) << Describe(item.rate, item.option);
+        // Within 0.1 Hz: less than half a cent (a cent at 440 Hz is 0.25 Hz).
+        EXPECT_NEAR(MeasureFrequency(lowSignal, At(0.1), At(0.9)), 440.0, 0.1) << Describe(item.rate, item.option);
         // Measured before the sample's loop comes round at twice the speed.
-        EXPECT_NEAR(MeasureFrequency(highSignal, At(0.1), At(0.45)), 880.0, 1.0) << Describe(item.rate, item.option);
+        EXPECT_NEAR(MeasureFrequency(highSignal, At(0.1), At(0.45)), 880.0, 0.2) << Describe(item.rate, item.option);
         EXPECT_GT(Rms(lowSignal, At(0.1), At(0.9)), 0.01) << Describe(item.rate, item.option);
     }
 }
