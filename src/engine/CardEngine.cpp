@@ -17,10 +17,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -152,6 +150,7 @@ struct CCardEngine::Impl
     fluid_synth_t* synth = nullptr;
     fluid_audio_driver_t* driver = nullptr;
     std::string driverName;
+    bool silent = false; // an audio device was wanted and none answered
     std::unique_ptr<CCardMidiPort> port;
 
     std::mutex refreshMutex; // one Refresh at a time; guards watcher
@@ -247,6 +246,7 @@ void CCardEngine::Impl::StartAudio()
         }
     }
     snd_lib_error_set_handler(nullptr);
+    silent = driver == nullptr;
     if (driver && options.sequencerPort)
     {
         auto midiPort = std::make_unique<CCardMidiPort>([this](ShortMessage message) { Handle(message); });
@@ -447,6 +447,13 @@ void CCardEngine::Impl::Handle(ShortMessage message)
     if (status >= 0xF0)
         return; // no other system message changes the sound
     const int channel = status & 0x0F;
+    // Without a device nobody renders: FluidSynth would queue voice events
+    // for ever (and complain of each), so notes go nowhere; banks, programs
+    // and controllers are still followed.
+    const bool voiceMessage = (status & 0xF0) == 0x80 || (status & 0xF0) == 0x90 || (status & 0xF0) == 0xA0 ||
+                              (status & 0xF0) == 0xD0 || (status & 0xF0) == 0xE0;
+    if (silent && voiceMessage)
+        return;
     switch (status & 0xF0)
     {
     case 0x80: fluid_synth_noteoff(synth, channel, data1); break;

@@ -16,7 +16,8 @@
 // Output goes to an audio device through FluidSynth's driver (the first of
 // the drivers named that starts), with short periods for a latency of about
 // 17 ms; without any device the engine still works, silently, and
-// StatusText() says so. An offline engine never opens a device and renders
+// StatusText() says so (it follows the card, banks, programs and
+// controllers, but drops notes: nothing would ever render them). An offline engine never opens a device and renders
 // on request. Where the machine has an ALSA sequencer, a device engine also
 // opens the sequencer port "Tamberly Card" that feeds it.
 //

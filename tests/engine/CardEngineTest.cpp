@@ -64,14 +64,22 @@ TEST_F(EngineTest, WithoutAnAudioDeviceTheEngineWorksSilentlyAndQuietly)
     {
         EXPECT_EQ(engine->StatusText(), LoadString(IDS_CARD_SOUND_NO_DEVICE));
     }
-    // It still takes messages, follows the card and renders.
-    engine->SendShortMessage(MakeShortMessage(0x90, 60, 100));
-    engine->SendShortMessage(MakeShortMessage(0xE0, 0, 64));
+    // It still takes messages and follows the card. Nothing renders, so a
+    // flood of notes must not pile up inside FluidSynth.
+    CCardEngine::ClearFluidMessages();
+    for (int i = 0; i < 20000; ++i)
+    {
+        engine->SendShortMessage(MakeShortMessage(0x90, 60 + i % 12, 100));
+        engine->SendShortMessage(MakeShortMessage(0xE0, 0, 64));
+        engine->SendShortMessage(MakeShortMessage(0x80, 60 + i % 12, 0));
+        engine->SendShortMessage(MakeShortMessage(0xB0, 7, i % 128));
+    }
     engine->SendShortMessage(MakeShortMessage(0xF8, 0, 0));
+    EXPECT_EQ(CCardEngine::FluidMessages(), std::vector<std::string>());
+    EXPECT_EQ(engine->ActiveVoices(), 0);
     ASSERT_TRUE(session->SetChorus(5));
     EXPECT_TRUE(engine->Refresh());
-    std::vector<float> left(441), right(441);
-    EXPECT_TRUE(engine->Render(left.data(), right.data(), left.size()));
+    EXPECT_EQ(engine->CurrentChorus().voices, CCardEffects::Chorus(5).voices);
     engine->AllSoundsOff();
 }
 
