@@ -1,5 +1,6 @@
 #include "aweman/CardModel.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <vector>
@@ -234,6 +235,17 @@ std::optional<std::string> CCardModel::BankName(int bank) const
     return bankFile->second.name;
 }
 
+bool CCardModel::IsMemoryName(std::string_view text)
+{
+    return !text.empty() && text.size() <= 32 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+std::string CCardModel::MemoryFileName(std::string_view memory)
+{
+    return std::string(kMemoryFolder) + '/' + std::string(memory) + ".sf2";
+}
+
 // The format, one item a line, tokens separated by one blank:
 //   tamberly card state 1
 //   synth <mode>
@@ -241,8 +253,10 @@ std::optional<std::string> CCardModel::BankName(int bank) const
 //   bank <bank> <words> =<file> =<name>
 //   bankpreset <bank> <slot> =<name>       (after its bank)
 //   emptied <bank> <slot>                  (after the bankpreset it empties)
-//   preset <bank> <slot> <source> <words> =<file> =<name>
+//   preset <bank> <slot> <source> <words> =<file> =<name> =<memory>
 //   end
+// (A preset line without its memory token, as older cards wrote it, reads
+// as a preset without a memory copy.)
 std::string CCardModel::Serialize() const
 {
     std::string out;
@@ -290,6 +304,7 @@ std::string CCardModel::Serialize() const
         PutNumber(out, preset.words);
         PutText(out, preset.file);
         PutText(out, preset.name);
+        PutText(out, preset.memory);
         out += '\n';
     }
     out += "end\n";
@@ -371,7 +386,7 @@ std::optional<CCardModel> CCardModel::Parse(std::string_view text)
             if (!bankFile.presets.contains(*slot) || !bankFile.emptied.insert(*slot).second)
                 return std::nullopt;
         }
-        else if (word == "preset" && line.Size() == 7)
+        else if (word == "preset" && (line.Size() == 7 || line.Size() == 8))
         {
             const auto bank = line.Int(1, 0, kLastBank);
             const auto slot = line.Int(2, 0, kLastSlot);
@@ -379,11 +394,13 @@ std::optional<CCardModel> CCardModel::Parse(std::string_view text)
             const auto words = line.Number(4, kMaxItemWords);
             auto file = line.Text(5);
             auto name = line.Text(6);
-            if (!bank || !slot || !source || !words || !file || file->empty() || !name ||
-                model.presets.contains({*bank, *slot}) || !AddWords(total, *words))
+            auto memory = line.Size() == 8 ? line.Text(7) : std::optional<std::string>(std::string());
+            if (!bank || !slot || !source || !words || !file || file->empty() || !name || !memory ||
+                (!memory->empty() && !IsMemoryName(*memory)) || model.presets.contains({*bank, *slot}) ||
+                !AddWords(total, *words))
                 return std::nullopt;
-            model.presets[{*bank, *slot}] =
-                Preset{std::move(*file), static_cast<std::uint32_t>(*source), std::move(*name), *words};
+            model.presets[{*bank, *slot}] = Preset{std::move(*file), static_cast<std::uint32_t>(*source),
+                                                   std::move(*name), *words, std::move(*memory)};
         }
         else if (word == "end" && line.Size() == 1)
         {

@@ -65,6 +65,12 @@ public:
         std::uint32_t source = 0; // preset number in the file
         std::string name;
         std::uint64_t words = 0;
+        // The card's own copy of the preset's sound, taken when it was loaded
+        // (the file it came from may be gone by now: waves are loaded through
+        // temporary files): MemoryFileName(memory) in the card's home folder,
+        // a SoundFont 2 file with the preset alone as program <slot> of bank
+        // <bank>. Empty when the preset could not be turned into sound.
+        std::string memory;
         bool operator==(const Preset&) const = default;
     };
 
@@ -108,6 +114,13 @@ public:
     // there, else the bank file's preset unless it was emptied.
     std::optional<std::string> SlotName(int bank, int slot) const;
     std::optional<std::string> BankName(int bank) const;
+
+    // Whether text can name a memory copy: 1 to 32 digits and lower-case
+    // letters, so that it never leaves the memory folder.
+    static bool IsMemoryName(std::string_view text);
+    // The memory copy's file, relative to the card's home folder.
+    static std::string MemoryFileName(std::string_view memory);
+    static constexpr const char* kMemoryFolder = "memory";
 
     std::string Serialize() const;
     // Nothing for a damaged text: a wrong version line, an unknown or broken

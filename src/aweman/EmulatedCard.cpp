@@ -4,13 +4,16 @@
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
 #include "platform/RegistryStore.h"
+#include "soundfont/SoundFont2Converter.h"
 #include "soundfont/SoundFontReader.h"
 #include "synth/AweManager.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -19,6 +22,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -401,7 +405,15 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     preset.words = WordsOfBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(0, reader.GetPresetSampleBytes(index))));
     if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords); result != CardResult::Ok)
         return result;
-    return Commit(std::move(next));
+    // Only a load the card takes is copied into its memory.
+    reader.Close();
+    std::string& memory = next.presets[{bank, slot}].memory;
+    memory = CopyIntoMemory(*path, file.sourcePreset, bank, slot);
+    const std::string copy = memory;
+    const CardResult result = Commit(std::move(next));
+    if (result != CardResult::Ok && !copy.empty())
+        ::unlink(MemoryPath(copy).c_str());
+    return result;
 }
 
 CardResult CEmulatedCard::GetPresetName(std::uintptr_t presetAddress, std::uintptr_t nameBuffer) const
@@ -432,6 +444,63 @@ CardResult CEmulatedCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset
     if (const auto result = next.ClearSlot(static_cast<int>(bank), static_cast<int>(preset)); result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
+}
+
+// ---- sound memory ----
+
+std::string CEmulatedCard::MemoryPath(const std::string& memory) const
+{
+    return home + '/' + CCardModel::MemoryFileName(memory);
+}
+
+std::string CEmulatedCard::CopyIntoMemory(const std::string& path, std::uint32_t source, int bank, int slot)
+{
+    CFileSource in;
+    std::vector<std::uint8_t> image;
+    if (!in.Open(path) || !CSoundFont2Converter().ConvertPreset(in, static_cast<int>(source), image, nullptr, bank, slot))
+        return {}; // nothing the card can sound (ROM samples only, or a damaged preset): it stays silent
+    std::uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+        return {};
+    char name[17];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(random));
+    if (!MakeFolders(home + '/' + CCardModel::kMemoryFolder) ||
+        !WriteWholeFileAtomic(MemoryPath(name), std::string(image.begin(), image.end())))
+        return {};
+    return name;
+}
+
+void CEmulatedCard::ForgetMemory(const CCardModel& before, const CCardModel& after) const
+{
+    std::set<std::string> kept;
+    for (const auto& [slot, preset] : after.presets)
+        kept.insert(preset.memory);
+    for (const auto& [slot, preset] : before.presets)
+        if (!preset.memory.empty() && !kept.contains(preset.memory))
+            ::unlink(MemoryPath(preset.memory).c_str());
+}
+
+void CEmulatedCard::SweepMemory() const
+{
+    // Copies a crash left behind between writing a copy and committing the
+    // state that names it (or before a copy replaced another).
+    std::set<std::string> kept;
+    for (const auto& [slot, preset] : model.presets)
+        if (!preset.memory.empty())
+            kept.insert(CCardModel::MemoryFileName(preset.memory));
+    const std::string folder = home + '/' + CCardModel::kMemoryFolder;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (!kept.contains(std::string(CCardModel::kMemoryFolder) + '/' + name))
+            ::unlink((folder + '/' + name).c_str());
+    }
+    ::closedir(dir);
 }
 
 // ---- state ----
@@ -481,6 +550,7 @@ bool CEmulatedCard::Attach()
             token = current;
         }
         stateStamp = StampOf(StatePath());
+        SweepMemory();
     }
 
     for (int mode = 0; mode < CSynthBank::kModeCount; ++mode)
@@ -568,6 +638,7 @@ CardResult CEmulatedCard::Commit(CCardModel next)
         next.synthMode != model.synthMode ||
         !std::equal(next.bankFiles.begin(), next.bankFiles.end(), model.bankFiles.begin(), model.bankFiles.end(),
                     [](const auto& a, const auto& b) { return a.first == b.first && a.second.file == b.second.file; });
+    ForgetMemory(model, next);
     model = std::move(next);
     stateStamp = StampOf(StatePath());
     if (driverValuesChanged)

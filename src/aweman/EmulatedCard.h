@@ -17,6 +17,12 @@
 // cache holds while the token and the files' identity, size and time are
 // what they were.
 //
+// A preset loaded onto a slot is copied into the card's sound memory, as a
+// real card copies its samples: converted to SoundFont 2 and kept in
+// <home>/memory under a fresh name the state records (see CCardModel::Preset),
+// so that it still sounds when its file is gone. A copy goes when the state no
+// longer names it.
+//
 // Handles are nonzero and valid from kAweOpen to kAweClose; any other handle
 // is refused. Opens while another handle is open share the lock and the state
 // of the first (the home folder is fixed until all are closed).
@@ -74,6 +80,14 @@ private:
     // file cannot be written.
     CardResult Commit(CCardModel next);
     std::string StatePath() const;
+    std::string MemoryPath(const std::string& memory) const;
+    // The memory copy of a preset loaded onto bank:slot, written under a new
+    // name; empty when the preset cannot be converted or the copy cannot be written.
+    std::string CopyIntoMemory(const std::string& path, std::uint32_t source, int bank, int slot);
+    // Removes the copies before names that after does not.
+    void ForgetMemory(const CCardModel& before, const CCardModel& after) const;
+    // Removes every file in the memory folder the current state does not name.
+    void SweepMemory() const;
     std::string RegistryPath() const;
     void SyncRegistry();
     // Stores a new token in the lock file, telling every cache that the state changes.

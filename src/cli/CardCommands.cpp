@@ -1,6 +1,7 @@
 // "tamberly-cli card ...": works the card from the shell, everything through
 // CAweSession exactly as the program does.
 
+#include "cli/CardSoundCommands.h"
 #include "cli/CliCommand.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
@@ -20,8 +21,9 @@ constexpr int kLastBank = 127;
 constexpr int kLastSlot = 127;
 constexpr int kLastEffect = 7;
 
-const char* const kUsage = "status | mode gm|gs|mt | load-bank BANK FILE | clear BANK | clear-all | "
-                           "load-preset BANK SLOT FILE PRESET | revert BANK SLOT | fx REVERB CHORUS";
+const std::string kUsage = std::string("status | mode gm|gs|mt | load-bank BANK FILE | clear BANK | clear-all | "
+                                       "load-preset BANK SLOT FILE PRESET | revert BANK SLOT | fx REVERB CHORUS | ") +
+                           kCardSoundUsage;
 
 std::optional<int> ParseNumber(const std::string& text, int low, int high)
 {
@@ -246,6 +248,12 @@ int RunCard(const std::vector<std::string>& args, CliContext& context)
         {"load-preset", PrepareLoadPreset}, {"revert", PrepareRevert}, {"fx", PrepareFx}};
     if (args.empty())
         return CliBadInput(context, "card", std::string("missing subcommand (usage: card ") + kUsage + ")");
+    // The card's sound is played from its state on disk, not through the manager.
+    if (args[0] == "render" || args[0] == "play")
+    {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        return args[0] == "render" ? RunCardRender(rest, context) : RunCardPlay(rest, context);
+    }
     const auto it = commands.find(args[0]);
     if (it == commands.end())
         return CliBadInput(context, "card " + args[0], std::string("unknown subcommand (usage: card ") + kUsage + ")");
@@ -263,6 +271,6 @@ int RunCard(const std::vector<std::string>& args, CliContext& context)
 }
 
 const bool registered = RegisterCliCommand({"card", kUsage, "drive the card: show its state, switch the synth mode and "
-                                                            "effects, load and clear banks and presets",
+                                                            "effects, load and clear banks and presets, hear it",
                                             RunCard});
 } // namespace

@@ -21,8 +21,8 @@ CCardModel ModelWithEverything()
     bankFile.emptied = {127};
     EXPECT_EQ(model.LoadBankFile(9, bankFile, 1u << 30), CardResult::Ok);
     model.bankFiles[9].emptied = {127};
-    EXPECT_EQ(model.LoadPreset(0, 3, {"/a b.sbk", 65535, "Tab\there", 7}, 1u << 30), CardResult::Ok);
-    EXPECT_EQ(model.LoadPreset(127, 127, {"/c.sbk", 0, "", 0}, 1u << 30), CardResult::Ok);
+    EXPECT_EQ(model.LoadPreset(0, 3, {"/a b.sbk", 65535, "Tab\there", 7, "0123456789abcdefz"}, 1u << 30), CardResult::Ok);
+    EXPECT_EQ(model.LoadPreset(127, 127, {"/c.sbk", 0, "", 0, ""}, 1u << 30), CardResult::Ok);
     return model;
 }
 
@@ -85,6 +85,12 @@ TEST(CardModel, DamagedStateTextIsRefused)
              head + "preset 0 1 4294967296 1 =/a =A\nend\n",
              head + "preset 0 1 0 1 =/a =A\npreset 0 1 0 1 =/a =A\nend\n",
              head + "preset  0 1 0 1 =/a =A\nend\n",
+             // A memory name never leaves the memory folder.
+             head + "preset 0 1 0 1 =/a =A =../x\nend\n",
+             head + "preset 0 1 0 1 =/a =A =a/b\nend\n",
+             head + "preset 0 1 0 1 =/a =A =ABC\nend\n",
+             head + "preset 0 1 0 1 =/a =A =" + std::string(33, 'a') + "\nend\n",
+             head + "preset 0 1 0 1 =/a =A =a =b\nend\n",
              head + "bank 5 +10 =/a =A\nend\n",
              head + "garbage\nend\n",
              head + "end",
@@ -94,6 +100,16 @@ TEST(CardModel, DamagedStateTextIsRefused)
         EXPECT_FALSE(CCardModel::Parse(text)) << text;
     }
     EXPECT_TRUE(CCardModel::Parse(head + "end\n"));
+}
+
+TEST(CardModel, APresetLineWithoutMemoryReadsAsAPresetWithoutCopy)
+{
+    const auto parsed = CCardModel::Parse("tamberly card state 1\nsynth 0\neffects 4 2\n"
+                                          "preset 3 4 5 6 =/a.sbk =Name\nend\n");
+    ASSERT_TRUE(parsed);
+    ASSERT_TRUE(parsed->presets.contains({3, 4}));
+    EXPECT_EQ(parsed->presets.at({3, 4}).memory, "");
+    EXPECT_EQ(parsed->presets.at({3, 4}).name, "Name");
 }
 
 TEST_F(CardTest, ADamagedStateFileIsAFreshCard)

@@ -1,8 +1,11 @@
 #include "aweman/CardFixture.h"
+#include "aweman/CardModel.h"
 #include "soundfont/SoundFontReader.h"
 
 #include <cstring>
 #include <filesystem>
+#include <set>
+#include <system_error>
 
 namespace
 {
@@ -424,4 +427,69 @@ TEST_F(CardTest, HandlesAreNonzeroAndEachClosesOnce)
     EXPECT_EQ(total, static_cast<std::uint32_t>(kFullKB) * 512);
     EXPECT_EQ(manager(second, kAweClose), 0);
     EXPECT_NE(manager(second, kAweClose), 0);
+}
+
+TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
+{
+    const auto state = [this] {
+        const auto parsed = CCardModel::Parse(ReadHomeFile("card.state"));
+        EXPECT_TRUE(parsed);
+        return parsed.value_or(CCardModel());
+    };
+    const auto memoryFiles = [this] {
+        std::set<std::string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(home.File("memory"), error))
+            names.insert("memory/" + entry.path().filename().string());
+        return names;
+    };
+    // A bank the way a wave reaches the card: a temporary file, deleted once loaded.
+    const std::string wave = WriteBank("TMB1234.tmp", {{"Sine", 0, 0, 4000}}, 8000);
+    const auto card = Session();
+    ASSERT_TRUE(card->LoadPreset(3, 9, wave, 0, nullptr));
+    ASSERT_EQ(::unlink(wave.c_str()), 0);
+
+    const std::string first = state().presets.at({3, 9}).memory;
+    ASSERT_TRUE(CCardModel::IsMemoryName(first)) << first;
+    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(first)});
+    const std::string copy = ReadHomeFile(CCardModel::MemoryFileName(first));
+    ASSERT_GT(copy.size(), 8000u) << "the copy holds the sample data";
+    EXPECT_EQ(copy.substr(0, 4), "RIFF");
+    EXPECT_EQ(copy.substr(8, 4), "sfbk");
+    CSoundFontReader reader;
+    ASSERT_TRUE(reader.Open(home.File(CCardModel::MemoryFileName(first))));
+    ASSERT_EQ(reader.GetPresetCount(), 1);
+    EXPECT_EQ(reader.GetPresetHeader(0).bank, 3) << "the copy names the slot it sounds on";
+    EXPECT_EQ(reader.GetPresetHeader(0).presetNumber, 9);
+    reader.Close();
+
+    // Loading over the slot replaces the copy; a preset without sound of its
+    // own (its only sample lies in the card's ROM) loads without one.
+    SoundFontBuilder romOnly;
+    romOnly.SampleData(4096);
+    const int rom = romOnly.AddSample(100, 600);
+    romOnly.AddSample(0, 50);
+    romOnly.AddPreset("Rom Piano", 0, 0, {romOnly.AddInstrument("Rom Piano", {rom})});
+    const std::string romFile = files.Write("rom.sbk", romOnly.Build());
+    const std::string strings = WriteBank("strings.sbk", StringPresets(), 64 * 1024, "Strings");
+    ASSERT_TRUE(card->LoadPreset(3, 9, strings, 5, nullptr));
+    ASSERT_TRUE(card->LoadPreset(3, 10, romFile, 0, nullptr));
+    const CCardModel loaded = state();
+    const std::string second = loaded.presets.at({3, 9}).memory;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(loaded.presets.at({3, 10}).memory, "");
+    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+
+    // A refused load leaves the copies as they were.
+    EXPECT_FALSE(card->LoadPreset(3, 11, strings, 77, nullptr));
+    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+
+    // Whatever a crash left in the memory folder goes when the card next reads its state.
+    ASSERT_TRUE(WriteWholeFileAtomic(home.File("memory/0badc0de.sf2"), "stray"));
+    ASSERT_TRUE(WriteWholeFileAtomic(home.File("card.state"), ReadHomeFile("card.state")));
+    EXPECT_EQ(card->GetPresetName(3, 9), "Cello");
+    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+
+    ASSERT_TRUE(card->ClearBank(3));
+    EXPECT_EQ(memoryFiles(), std::set<std::string>{});
 }

@@ -1,0 +1,202 @@
+#include "cli/CardSoundCommands.h"
+
+#include "engine/CardEngine.h"
+#include "soundfont/WaveWriter.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+const char* const kCardSoundUsage = "render OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity V] | "
+                                    "play --bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
+
+namespace
+{
+constexpr double kMaxSeconds = 600;
+// How long `play` lets the sound ring after the notes are released.
+constexpr double kPlayRelease = 1.5;
+
+std::optional<int> WholeNumber(const std::string& text, int low, int high)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || ptr != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> Seconds(const std::string& text)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || ptr != end || !(value > 0) || value > kMaxSeconds)
+        return std::nullopt;
+    return value;
+}
+
+// The options both subcommands share; positional arguments are left in rest.
+struct SoundArguments
+{
+    NotePlan plan;
+    std::vector<std::string> rest;
+};
+
+std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliContext& context, const std::string& name,
+                                    int& status)
+{
+    SoundArguments parsed;
+    bool bank = false, program = false, notes = false;
+    const auto bad = [&](const std::string& why) {
+        status = CliBadInput(context, name, why + " (usage: card " + kCardSoundUsage + ")");
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& word = args[i];
+        if (word.size() < 2 || word.compare(0, 2, "--") != 0)
+        {
+            parsed.rest.push_back(word);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return bad(word + " needs a value");
+        const std::string& value = args[++i];
+        if (word == "--bank")
+        {
+            const auto number = WholeNumber(value, 0, 127);
+            if (!number)
+                return bad("--bank must be a number from 0 to 127, not \"" + value + "\"");
+            parsed.plan.bank = *number;
+            bank = true;
+        }
+        else if (word == "--program")
+        {
+            const auto number = WholeNumber(value, 0, 127);
+            if (!number)
+                return bad("--program must be a number from 0 to 127, not \"" + value + "\"");
+            parsed.plan.program = *number;
+            program = true;
+        }
+        else if (word == "--velocity")
+        {
+            const auto number = WholeNumber(value, 1, 127);
+            if (!number)
+                return bad("--velocity must be a number from 1 to 127, not \"" + value + "\"");
+            parsed.plan.velocity = *number;
+        }
+        else if (word == "--seconds")
+        {
+            const auto seconds = Seconds(value);
+            if (!seconds)
+                return bad("--seconds must be more than 0 and at most 600, not \"" + value + "\"");
+            parsed.plan.seconds = *seconds;
+        }
+        else if (word == "--notes")
+        {
+            parsed.plan.notes.clear();
+            std::size_t from = 0;
+            while (from <= value.size())
+            {
+                const std::size_t comma = std::min(value.find(',', from), value.size());
+                const auto note = WholeNumber(value.substr(from, comma - from), 0, 127);
+                if (!note)
+                    return bad("--notes must be key numbers from 0 to 127 separated by commas, not \"" + value + "\"");
+                parsed.plan.notes.push_back(*note);
+                from = comma + 1;
+            }
+            notes = true;
+        }
+        else
+        {
+            return bad("unknown option " + word);
+        }
+    }
+    if (!bank || !program || !notes)
+        return bad("--bank, --program and --notes are needed");
+    return parsed;
+}
+
+// Fails when the slot is silent on the card, saying why where the engine knows.
+bool CheckSound(CCardEngine& engine, const NotePlan& plan, CliContext& context, const std::string& name)
+{
+    if (engine.HasSound(plan.bank, plan.program))
+        return true;
+    context.err << "tamberly-cli: " << name << ": bank " << plan.bank << " program " << plan.program
+                << " has no sound on the card\n";
+    for (const std::string& problem : engine.Problems())
+        context.err << "  " << problem << '\n';
+    return false;
+}
+} // namespace
+
+int RunCardRender(const std::vector<std::string>& args, CliContext& context)
+{
+    const std::string name = "card render";
+    int status = kExitBadInput;
+    auto parsed = Parse(args, context, name, status);
+    if (!parsed)
+        return status;
+    if (parsed->rest.size() != 1)
+        return CliBadInput(context, name, "expected one output file (usage: card " + std::string(kCardSoundUsage) + ")");
+    const std::string& output = parsed->rest[0];
+
+    CardEngineOptions options;
+    options.audioDevice = false;
+    CCardEngine engine(options);
+    if (!CheckSound(engine, parsed->plan, context, name))
+        return kExitFailure;
+    StereoSound sound;
+    if (!engine.RenderNotes(parsed->plan, sound))
+    {
+        context.err << "tamberly-cli: " << name << ": the engine did not render\n";
+        return kExitFailure;
+    }
+    if (!CWaveWriter::WriteStereo16(output, sound.left, sound.right, CCardEngine::kSampleRate))
+    {
+        context.err << "tamberly-cli: " << name << ": " << output << ": cannot be written\n";
+        return kExitFailure;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(sound.left.size()) / CCardEngine::kSampleRate);
+    context.out << output << ": " << seconds << " s, 16-bit stereo, " << CCardEngine::kSampleRate << " Hz\n";
+    return kExitOk;
+}
+
+int RunCardPlay(const std::vector<std::string>& args, CliContext& context)
+{
+    const std::string name = "card play";
+    int status = kExitBadInput;
+    auto parsed = Parse(args, context, name, status);
+    if (!parsed)
+        return status;
+    if (!parsed->rest.empty())
+        return CliBadInput(context, name, "unexpected argument \"" + parsed->rest[0] + "\"");
+
+    CardEngineOptions options;
+    options.sequencerPort = false;
+    CCardEngine engine(options);
+    if (!engine.HasAudio())
+    {
+        context.err << "tamberly-cli: " << name << ": " << engine.StatusText()
+                    << " (card render writes the sound to a file instead)\n";
+        return kExitFailure;
+    }
+    if (!CheckSound(engine, parsed->plan, context, name))
+        return kExitFailure;
+    context.out << engine.StatusText() << '\n';
+    const NotePlan& plan = parsed->plan;
+    engine.SendShortMessage(MakeShortMessage(0xB0, 0, plan.bank));
+    engine.SendShortMessage(MakeShortMessage(0xC0, plan.program, 0));
+    for (const int note : plan.notes)
+        engine.SendShortMessage(MakeShortMessage(0x90, note, plan.velocity));
+    std::this_thread::sleep_for(std::chrono::duration<double>(plan.seconds));
+    for (const int note : plan.notes)
+        engine.SendShortMessage(MakeShortMessage(0x80, note, 0));
+    std::this_thread::sleep_for(std::chrono::duration<double>(kPlayRelease));
+    return kExitOk;
+}

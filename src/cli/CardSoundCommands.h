@@ -1,0 +1,14 @@
+#pragma once
+// "tamberly-cli card render" and "card play": the emulated card's sound
+// through the same engine the window plays, from the card's state on disk.
+
+#include "cli/CliCommand.h"
+
+#include <string>
+#include <vector>
+
+extern const char* const kCardSoundUsage;
+
+// args start after the subcommand's own name.
+int RunCardRender(const std::vector<std::string>& args, CliContext& context);
+int RunCardPlay(const std::vector<std::string>& args, CliContext& context);

@@ -1,0 +1,17 @@
+#pragma once
+// The devices the MIDI keyboard window is made with. When the emulated card
+// is the card manager and the user named no output port, the keyboard plays
+// the card's sound engine in this process (CEngineMidiDevices), reading its
+// input from the sequencer; otherwise it plays through the sequencer to the
+// chosen port (CRtMidiDevices), as with a real card.
+
+#include "synth/MidiDevices.h"
+#include "synth/MidiPortChoice.h"
+
+#include <memory>
+
+class CCardEngine;
+
+// engine may be null (no engine running): then the sequencer devices.
+std::unique_ptr<IMidiDevices> MakeKeyboardDevices(const MidiPortPreference& preference,
+                                                  std::shared_ptr<CCardEngine> engine);
