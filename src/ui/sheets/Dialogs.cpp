@@ -1,0 +1,56 @@
+#include "ui/sheets/Dialogs.h"
+
+#include "bank/TamberlyDoc.h"
+#include "ui/sheets/AboutDialog.h"
+#include "ui/sheets/QtEffectsRunner.h"
+#include "ui/sheets/QtInfoRunner.h"
+#include "ui/sheets/QtPatchPropertiesRunner.h"
+#include "ui/sheets/SplashWindow.h"
+#include "ui/sheets/TipDialog.h"
+
+void RunAboutBox(QWidget* parent)
+{
+    CAboutDialog about(parent);
+    about.exec();
+}
+
+void RunTipDialog(QWidget* parent)
+{
+    CTipDialog tip(parent);
+    tip.exec();
+}
+
+void ShowTipAtStartUp(QWidget* parent)
+{
+    // Made either way: making it moves the tips on by one.
+    CTipDialog tip(parent);
+    if (tip.GetShowAtStartup())
+        tip.exec();
+}
+
+void ShowSplash(QWidget* frame)
+{
+    static bool shown = false;
+    if (shown)
+        return;
+    shown = true;
+    CSplashWindow::Show(frame);
+}
+
+void RunEffectsSheet(QWidget* parent, CTamberlyDoc& document)
+{
+    CQtEffectsRunner runner(parent);
+    document.EditEffects(runner);
+}
+
+void RunInfoSheet(QWidget* parent, CTamberlyDoc& document)
+{
+    CQtInfoRunner runner(parent);
+    document.EditInfo(runner);
+}
+
+void RunPatchPropertiesSheet(QWidget* parent, CTamberlyDoc& document, CPatchItem* patch)
+{
+    CQtPatchPropertiesRunner runner(parent);
+    document.EditPatchProperties(patch, runner);
+}

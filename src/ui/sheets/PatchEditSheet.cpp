@@ -1,0 +1,10 @@
+#include "ui/sheets/PatchEditSheet.h"
+
+#include "ui/sheets/PatchEditPage1.h"
+#include "ui/sheets/UiText.h"
+
+CPatchEditSheet::CPatchEditSheet(QWidget* parent)
+    : CPropertySheet(UiText(IDS_PATCH_SHEET_CAPTION), parent), page1(new CPatchEditPage1(this))
+{
+    AddPage(page1);
+}

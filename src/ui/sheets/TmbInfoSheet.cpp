@@ -1,0 +1,10 @@
+#include "ui/sheets/TmbInfoSheet.h"
+
+#include "ui/sheets/TmbInfoPage.h"
+#include "ui/sheets/UiText.h"
+
+CTmbInfoSheet::CTmbInfoSheet(QWidget* parent)
+    : CPropertySheet(UiText(IDS_INFO_SHEET_CAPTION), parent), page(new CTmbInfoPage(this))
+{
+    AddPage(page);
+}
