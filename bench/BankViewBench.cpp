@@ -55,7 +55,8 @@ struct ViewSetup
         static char* argv[] = {name, nullptr};
         qt = std::make_unique<QApplication>(argc, argv);
         // The view keeps its column widths in the profile: not the user's.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home.File("config")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(home.File("config")));
 
         const std::string bank = files.File("bank.sbk");
         MakeLargeBank(kSlots, 1u << 20).WriteFile(bank);
@@ -107,21 +108,25 @@ void BM_FillCardBankTab(benchmark::State& state)
     CAweSession& card = setup.doc->GetCard();
     double baseline = 1e9;
     for (int round = 0; round < 3; ++round)
-        baseline = std::min(baseline, SecondsOf([&] {
-                                for (int slot = 0; slot < kSlots; ++slot)
-                                {
-                                    benchmark::DoNotOptimize(card.GetPresetName(kBank, slot));
-                                    benchmark::DoNotOptimize(card.GetBankFile(kBank));
-                                }
-                            }));
+        baseline = std::min(baseline, SecondsOf(
+                                          [&]
+                                          {
+                                              for (int slot = 0; slot < kSlots; ++slot)
+                                              {
+                                                  benchmark::DoNotOptimize(card.GetPresetName(kBank, slot));
+                                                  benchmark::DoNotOptimize(card.GetBankFile(kBank));
+                                              }
+                                          }));
 
     double fills = 0;
     for (auto _ : state)
     {
-        fills += SecondsOf([&] {
-            setup.view->FillList(kBank);
-            QApplication::processEvents(); // layout and paint
-        });
+        fills += SecondsOf(
+            [&]
+            {
+                setup.view->FillList(kBank);
+                QApplication::processEvents(); // layout and paint
+            });
         setup.doc->ReleaseTemporaryPatches(); // the idle pass
     }
     const double perFill = fills / static_cast<double>(state.iterations());
@@ -142,18 +147,22 @@ void BM_RefreshAllTabs(benchmark::State& state)
     CAweSession& card = setup.doc->GetCard();
     double baseline = 1e9;
     for (int round = 0; round < 3; ++round)
-        baseline = std::min(baseline, SecondsOf([&] {
-                                for (int bank = 0; bank < kTabs - 1; ++bank)
-                                    benchmark::DoNotOptimize(card.GetBankName(bank));
-                            }));
+        baseline = std::min(baseline, SecondsOf(
+                                          [&]
+                                          {
+                                              for (int bank = 0; bank < kTabs - 1; ++bank)
+                                                  benchmark::DoNotOptimize(card.GetBankName(bank));
+                                          }));
 
     double refreshes = 0;
     for (auto _ : state)
     {
-        refreshes += SecondsOf([&] {
-            setup.view->RefreshTabs(nullptr);
-            QApplication::processEvents();
-        });
+        refreshes += SecondsOf(
+            [&]
+            {
+                setup.view->RefreshTabs(nullptr);
+                QApplication::processEvents();
+            });
     }
     const double perRefresh = refreshes / static_cast<double>(state.iterations());
     state.counters["refresh_ms"] = perRefresh * 1e3;

@@ -13,7 +13,8 @@ QString Format(unsigned id, const QString& argument)
 CCommandLineInfo CCommandLineInfo::Parse(const QStringList& arguments)
 {
     CCommandLineInfo info;
-    auto fail = [&info](QString text) {
+    auto fail = [&info](QString text)
+    {
         info.action = Action::Error;
         info.errorText = std::move(text);
         return info;

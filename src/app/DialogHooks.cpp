@@ -6,31 +6,17 @@
 
 namespace DialogHooks
 {
-void EditEffects(CTamberlyDoc&, QWidget*)
-{
-}
+void EditEffects(CTamberlyDoc&, QWidget*) {}
 
-void EditInfo(CTamberlyDoc&, QWidget*)
-{
-}
+void EditInfo(CTamberlyDoc&, QWidget*) {}
 
-void EditPatchProperties(CTamberlyDoc&, CPatchItem*, QWidget*)
-{
-}
+void EditPatchProperties(CTamberlyDoc&, CPatchItem*, QWidget*) {}
 
-void ShowAbout(QWidget*)
-{
-}
+void ShowAbout(QWidget*) {}
 
-void ShowTipOfTheDay(QWidget*)
-{
-}
+void ShowTipOfTheDay(QWidget*) {}
 
-void ShowTipAtStartup(QWidget*)
-{
-}
+void ShowTipAtStartup(QWidget*) {}
 
-void ShowSplash(QWidget*)
-{
-}
+void ShowSplash(QWidget*) {}
 } // namespace DialogHooks

@@ -26,13 +26,14 @@ CDocTemplate::CDocTemplate()
 QString CDocTemplate::GetFileFilter() const
 {
     const QString allFiles = Text(IDS_ALL_FILES_FILTER);
-    return FileFilter::ToQtFilter(filterName + QStringLiteral("|*") + filterExtension.toLower() + QLatin1Char('|') +
-                                  allFiles + QStringLiteral("|*.*||"));
+    return FileFilter::ToQtFilter(filterName + QStringLiteral("|*") + filterExtension.toLower() +
+                                  QLatin1Char('|') + allFiles + QStringLiteral("|*.*||"));
 }
 
 QString CDocTemplate::WithDefaultExtension(const QString& path) const
 {
-    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty() || QFileInfo(path).fileName().endsWith(QLatin1Char('.')))
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty() ||
+        QFileInfo(path).fileName().endsWith(QLatin1Char('.')))
         return path;
     return path + filterExtension.toLower();
 }

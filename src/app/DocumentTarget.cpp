@@ -109,8 +109,8 @@ bool CDocumentTarget::OnCommand(int id)
 
 void CDocumentTarget::LoadFileInCurrentBank()
 {
-    const QString path =
-        prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE), FileFilter::FromStringTable(IDS_FILTER_BANK_FILES));
+    const QString path = prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE),
+                                                FileFilter::FromStringTable(IDS_FILTER_BANK_FILES));
     if (path.isEmpty())
         return;
     const CWaitCursor wait;
@@ -119,8 +119,8 @@ void CDocumentTarget::LoadFileInCurrentBank()
 
 void CDocumentTarget::ImportShb()
 {
-    const QString path =
-        prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE), FileFilter::FromStringTable(IDS_FILTER_SHB_FILES));
+    const QString path = prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE),
+                                                FileFilter::FromStringTable(IDS_FILTER_SHB_FILES));
     if (path.isEmpty())
         return;
     const CWaitCursor wait;

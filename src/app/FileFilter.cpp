@@ -42,7 +42,8 @@ QString ToQtFilter(const QString& filter)
         if (text.isEmpty() || patterns.isEmpty())
             break; // the "||" that ends the list
         // The patterns in the text's parentheses are the ones Qt filters by.
-        if (const qsizetype open = text.lastIndexOf(QLatin1Char('(')); open > 0 && text.endsWith(QLatin1Char(')')))
+        if (const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+            open > 0 && text.endsWith(QLatin1Char(')')))
             text = text.left(open).trimmed();
         entries << text + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }

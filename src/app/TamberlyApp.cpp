@@ -45,9 +45,7 @@ void Print(std::FILE* stream, const QString& text)
 }
 } // namespace
 
-CTamberlyApp::CTamberlyApp() : prompts(std::make_unique<CDialogPrompts>())
-{
-}
+CTamberlyApp::CTamberlyApp() : prompts(std::make_unique<CDialogPrompts>()) {}
 
 CTamberlyApp::~CTamberlyApp()
 {
@@ -84,24 +82,38 @@ QWidget* CTamberlyApp::MainWindow() const
 
 int CTamberlyApp::Main(int argc, char** argv)
 {
-    QApplication qt(argc, argv);
+    // The usage and the version need no display: answered before Qt starts.
+    auto answer = [](const CCommandLineInfo& commandLine)
+    {
+        switch (commandLine.action)
+        {
+        case CCommandLineInfo::Action::Help:
+            Print(stdout, Text(IDS_USAGE));
+            return 0;
+        case CCommandLineInfo::Action::Version:
+            Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION)));
+            return 0;
+        case CCommandLineInfo::Action::Error:
+            Print(stderr, commandLine.errorText);
+            return 2;
+        case CCommandLineInfo::Action::Run:
+            break;
+        }
+        return -1;
+    };
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (const CCommandLineInfo early = CCommandLineInfo::Parse(raw);
+        early.action == CCommandLineInfo::Action::Help || early.action == CCommandLineInfo::Action::Version)
+        return answer(early);
+
+    QApplication qt(argc, argv); // takes Qt's own options out of the arguments
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const CCommandLineInfo commandLine = CCommandLineInfo::Parse(arguments);
-    switch (commandLine.action)
-    {
-    case CCommandLineInfo::Action::Help:
-        Print(stdout, Text(IDS_USAGE));
-        return 0;
-    case CCommandLineInfo::Action::Version:
-        Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION)));
-        return 0;
-    case CCommandLineInfo::Action::Error:
-        Print(stderr, commandLine.errorText);
-        return 2;
-    case CCommandLineInfo::Action::Run:
-        break;
-    }
+    if (const int status = answer(commandLine); status >= 0)
+        return status;
 
     CTamberlyApp app;
     if (!app.InitInstance(commandLine))
@@ -113,17 +125,20 @@ int CTamberlyApp::Main(int argc, char** argv)
     {
         // Once the window is laid out and painted: its picture, then the end.
         const QString file = commandLine.screenshot;
-        QTimer::singleShot(400, &app, [&app, &status, file] {
-            app.OnIdle();
-            if (!app.GetMainFrame()->grab().save(file, "PNG"))
-            {
-                Print(stderr, QString::fromStdString(FormatString(IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
-                status = 1;
-            }
-            app.GetMainFrame()->close();
-            if (app.GetMainFrame()->isVisible())
-                QCoreApplication::exit(status);
-        });
+        QTimer::singleShot(400, &app,
+                           [&app, &status, file]
+                           {
+                               app.OnIdle();
+                               if (!app.GetMainFrame()->grab().save(file, "PNG"))
+                               {
+                                   Print(stderr, QString::fromStdString(FormatString(
+                                                     IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
+                                   status = 1;
+                               }
+                               app.GetMainFrame()->close();
+                               if (app.GetMainFrame()->isVisible())
+                                   QCoreApplication::exit(status);
+                           });
     }
     const int loopStatus = QApplication::exec();
     return status != 0 ? status : loopStatus;
@@ -144,12 +159,15 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
     documentTarget = std::make_unique<CDocumentTarget>(*document, *prompts);
     frame = std::make_unique<CMainFrame>(*document);
     documentTarget->SetParentWindow(frame.get());
-    frame->GetRouter().SetChain([this] {
-        return std::vector<ICommandTarget*>{frame->GetActivePane(), documentTarget.get(), frame.get(), this};
-    });
+    frame->GetRouter().SetChain(
+        [this] {
+            return std::vector<ICommandTarget*>{frame->GetActivePane(), documentTarget.get(), frame.get(),
+                                                this};
+        });
     frame->SetCloseHandler([this] { return SaveModified(); });
     connect(frame.get(), &CMainFrame::Closed, this, &CTamberlyApp::OnFrameClosed);
-    connect(frame.get(), &CMainFrame::FileDropped, this, [this](const QString& path) { OpenDocumentFile(path); });
+    connect(frame.get(), &CMainFrame::FileDropped, this,
+            [this](const QString& path) { OpenDocumentFile(path); });
     CreateKeyboard();
 
     // The first document: the file of the command line, or a new one.
@@ -199,7 +217,8 @@ bool CTamberlyApp::OnFileNew()
 
 void CTamberlyApp::OnFileOpen()
 {
-    const QString path = prompts->ChooseOpenFile(MainWindow(), Text(IDS_OPEN_FILE_TITLE), docTemplate.GetFileFilter());
+    const QString path =
+        prompts->ChooseOpenFile(MainWindow(), Text(IDS_OPEN_FILE_TITLE), docTemplate.GetFileFilter());
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -250,8 +269,10 @@ bool CTamberlyApp::DoFileSave()
 bool CTamberlyApp::DoSaveAs()
 {
     const QString current = FromFilePath(document->GetPathName());
-    const QString proposed = current.isEmpty() ? docTemplate.WithDefaultExtension(docTemplate.GetNewFileName()) : current;
-    QString path = prompts->ChooseSaveFile(MainWindow(), Text(IDS_SAVE_FILE_TITLE), docTemplate.GetFileFilter(), proposed);
+    const QString proposed =
+        current.isEmpty() ? docTemplate.WithDefaultExtension(docTemplate.GetNewFileName()) : current;
+    QString path = prompts->ChooseSaveFile(MainWindow(), Text(IDS_SAVE_FILE_TITLE),
+                                           docTemplate.GetFileFilter(), proposed);
     if (path.isEmpty())
         return false;
     path = docTemplate.WithDefaultExtension(path);

@@ -43,8 +43,8 @@ public:
     {
         std::vector<QString> errors;
         std::vector<QString> questions;
-        std::deque<Answer> answers;      // Cancel when none is left
-        std::deque<QString> openFiles;   // empty (Cancel) when none is left
+        std::deque<Answer> answers;    // Cancel when none is left
+        std::deque<QString> openFiles; // empty (Cancel) when none is left
         std::deque<QString> saveFiles;
         std::vector<QString> openFilters;
     };

@@ -114,7 +114,8 @@ TEST(RecentFileList, SixNewestFirstKeptInTheProfile)
 TEST(LockKeys, ReadsTheKeyboardsLeds)
 {
     TempDir root;
-    auto led = [&](const std::string& name, const char* value) {
+    auto led = [&](const std::string& name, const char* value)
+    {
         std::filesystem::create_directories(root.File(name));
         std::ofstream(root.File(name + "/brightness")) << value << "\n";
     };

@@ -9,8 +9,7 @@
 TEST_F(AppTest, DroppingWithTheLeftButtonFillsSlotsFromTheDropRowOn)
 {
     ASSERT_TRUE(Start());
-    const std::string bank =
-        Bank("A.SBK", {{"P0", 0}, {"P1", 1}, {"P2", 2}, {"P3", 3}, {"P4", 4}});
+    const std::string bank = Bank("A.SBK", {{"P0", 0}, {"P1", 1}, {"P2", 2}, {"P3", 3}, {"P4", 4}});
     ShowBank(3);
 
     // While two presets are over slot 126, slots 126 and 127 are highlighted.
@@ -110,7 +109,9 @@ TEST_F(AppTest, APayloadThatDoesNotDecodeIsRefused)
     ShowBank(1);
     QMimeData broken;
     // One element announced, then a class record naming a class of nobody's.
-    broken.setData(PatchMime::MimeType(), QByteArray("\x01\x00\xFF\xFF\x01\x00\x05\x00" "CNone", 13));
+    broken.setData(PatchMime::MimeType(), QByteArray("\x01\x00\xFF\xFF\x01\x00\x05\x00"
+                                                     "CNone",
+                                                     13));
     EXPECT_EQ(Drop(broken, RowPoint(3)), Qt::IgnoreAction);
     QMimeData truncated;
     truncated.setData(PatchMime::MimeType(), QByteArray("\x02\x00\xFF\xFF", 4));
@@ -143,10 +144,12 @@ TEST_F(AppTest, DraggingWithinABankMovesAndTheControlKeyCopies)
     Qt::KeyboardModifiers keys = Qt::NoModifier;
     int target = 20;
     bool ownDuringDrag = false;
-    View()->SetDragRunner([&](std::unique_ptr<QMimeData> dragged) {
-        ownDuringDrag = View()->IsOwnDrag();
-        return Drop(*dragged, RowPoint(target), Qt::LeftButton, keys);
-    });
+    View()->SetDragRunner(
+        [&](std::unique_ptr<QMimeData> dragged)
+        {
+            ownDuringDrag = View()->IsOwnDrag();
+            return Drop(*dragged, RowPoint(target), Qt::LeftButton, keys);
+        });
     SelectRows({10});
     View()->BeginDrag();
     EXPECT_TRUE(ownDuringDrag);
@@ -202,10 +205,12 @@ TEST_F(AppTest, NothingIsDraggedOutOfTheVirtualBank)
     ASSERT_TRUE(Start());
     Run(ID_EDIT_NEW);
     bool ran = false;
-    View()->SetDragRunner([&](std::unique_ptr<QMimeData>) {
-        ran = true;
-        return Qt::MoveAction;
-    });
+    View()->SetDragRunner(
+        [&](std::unique_ptr<QMimeData>)
+        {
+            ran = true;
+            return Qt::MoveAction;
+        });
     SelectRows({0});
     View()->BeginDrag();
     EXPECT_FALSE(ran);

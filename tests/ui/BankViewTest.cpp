@@ -10,9 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTimer>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 
 TEST_F(AppTest, NewOnTheVirtualBankTab)
 {
@@ -95,20 +95,25 @@ TEST_F(AppTest, SortingTheReportByItsHeaders)
     ASSERT_EQ(Drop(*data, RowPoint(10)), Qt::CopyAction);
     ShowBank(-1);
     // By location at first: slots 10, 11, 12.
-    EXPECT_EQ(Column(0), (std::vector<QString>{QStringLiteral("Zed"), QStringLiteral("Alpha"), QStringLiteral("Mid")}));
+    EXPECT_EQ(Column(0),
+              (std::vector<QString>{QStringLiteral("Zed"), QStringLiteral("Alpha"), QStringLiteral("Mid")}));
 
     QHeaderView* header = View()->GetReport()->header();
-    auto click = [&](int column) {
+    auto click = [&](int column)
+    {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
     };
     click(2);
-    EXPECT_EQ(Column(0), (std::vector<QString>{QStringLiteral("Alpha"), QStringLiteral("Mid"), QStringLiteral("Zed")}));
+    EXPECT_EQ(Column(0),
+              (std::vector<QString>{QStringLiteral("Alpha"), QStringLiteral("Mid"), QStringLiteral("Zed")}));
     click(2);
-    EXPECT_EQ(Column(0), (std::vector<QString>{QStringLiteral("Zed"), QStringLiteral("Mid"), QStringLiteral("Alpha")}));
+    EXPECT_EQ(Column(0),
+              (std::vector<QString>{QStringLiteral("Zed"), QStringLiteral("Mid"), QStringLiteral("Alpha")}));
     EXPECT_FALSE(View()->IsSortAscending());
     click(0);
-    EXPECT_EQ(Column(0), (std::vector<QString>{QStringLiteral("Alpha"), QStringLiteral("Mid"), QStringLiteral("Zed")}));
+    EXPECT_EQ(Column(0),
+              (std::vector<QString>{QStringLiteral("Alpha"), QStringLiteral("Mid"), QStringLiteral("Zed")}));
     EXPECT_TRUE(View()->IsSortAscending());
     EXPECT_EQ(View()->GetSortColumn(), 0);
 
@@ -276,26 +281,29 @@ TEST_F(AppTest, TheContextMenuAndTheLayoutOfTheView)
     QStringList texts;
     QList<bool> enabled;
     QString defaultItem;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        for (QAction* action : menu->actions())
-        {
-            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-            enabled << action->isEnabled();
-        }
-        defaultItem = menu->defaultAction() ? menu->defaultAction()->text() : QString();
-        menu->setActiveAction(menu->actions().value(0));
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           if (!menu)
+                               return;
+                           for (QAction* action : menu->actions())
+                           {
+                               texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+                               enabled << action->isEnabled();
+                           }
+                           defaultItem = menu->defaultAction() ? menu->defaultAction()->text() : QString();
+                           menu->setActiveAction(menu->actions().value(0));
+                           QTest::keyClick(menu, Qt::Key_Return);
+                       });
     QWidget* viewport = View()->GetCurrentList()->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(viewport, &event);
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("&New ..."), QStringLiteral("-"), QStringLiteral("Cu&t\tCtrl-X"),
-                                  QStringLiteral("C&opy\tCtrl-C"), QStringLiteral("&Paste\tCtrl-V"),
-                                  QStringLiteral("-"), QStringLiteral("&Delete\tDel"), QStringLiteral("-"),
-                                  QStringLiteral("P&roperties ...")}));
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("&New ..."), QStringLiteral("-"), QStringLiteral("Cu&t\tCtrl-X"),
+                           QStringLiteral("C&opy\tCtrl-C"), QStringLiteral("&Paste\tCtrl-V"),
+                           QStringLiteral("-"), QStringLiteral("&Delete\tDel"), QStringLiteral("-"),
+                           QStringLiteral("P&roperties ...")}));
     EXPECT_EQ(enabled, (QList<bool>{true, true, false, false, false, true, false, true, false}));
     EXPECT_EQ(defaultItem, QStringLiteral("P&roperties ..."));
     EXPECT_EQ(Doc().GetPatches().GetSize(), 1); // New was chosen

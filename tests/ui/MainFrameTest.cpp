@@ -113,21 +113,22 @@ TEST_F(AppTest, MenusPromptsTooltipsAndKeys)
     EXPECT_EQ(Router().GetAction(ID_EDIT_UNDO)->shortcuts().size(), 2);
 
     // Buttons of the toolbars in their order, with their separators (0).
-    auto ids = [this](QToolBar* bar) {
+    auto ids = [this](QToolBar* bar)
+    {
         std::vector<int> found;
         for (QAction* action : bar->actions())
         {
             int id = 0;
-            for (int candidate : {57600, 57601, 57603, 57635, 57634, 57637, 32792, 32788, 32789, 57607, 57664, 57669,
-                                  32786, 32787, 32784, 32797, 32785, 32799, 32803})
+            for (int candidate : {57600, 57601, 57603, 57635, 57634, 57637, 32792, 32788, 32789, 57607, 57664,
+                                  57669, 32786, 32787, 32784, 32797, 32785, 32799, 32803})
                 if (Router().GetAction(candidate) == action)
                     id = candidate;
             found.push_back(action->isSeparator() ? 0 : id);
         }
         return found;
     };
-    EXPECT_EQ(ids(Frame()->GetGeneralBar()), (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0, 32792,
-                                                               32788, 32789, 0, 57607, 57664, 57669}));
+    EXPECT_EQ(ids(Frame()->GetGeneralBar()), (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0,
+                                                               32792, 32788, 32789, 0, 57607, 57664, 57669}));
     EXPECT_EQ(ids(Frame()->GetAwe32Bar()),
               (std::vector<int>{32786, 32787, 32784, 0, 32797, 32785, 0, 32799, 0, 32803}));
     for (QAction* action : Frame()->GetGeneralBar()->actions())
@@ -163,7 +164,8 @@ TEST_F(AppTest, SettingsAreKeptAcrossARestart)
     EXPECT_EQ(Frame()->GetPaneSplitter()->sizes().value(0), 100);
     EXPECT_EQ(Frame()->GetPaneSplitter()->sizes().value(1), 200);
     EXPECT_EQ(View()->GetReport()->header()->sectionSize(3), 300);
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("BankView.ColumnWidth3"), 0), 300);
+    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("BankView.ColumnWidth3"), 0),
+              300);
     EXPECT_FALSE(Frame()->GetAwe32Bar()->isVisible());
     EXPECT_TRUE(Frame()->GetGeneralBar()->isVisible());
     app->OnIdle();
@@ -313,8 +315,8 @@ TEST_F(AppTest, ATmbFileDroppedFromTheFileManagerOpens)
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(Frame()->mapFromGlobal(viewport->mapToGlobal(at))), Qt::CopyAction, &data, Qt::NoButton,
-                    Qt::NoModifier);
+    QDropEvent drop(QPointF(Frame()->mapFromGlobal(viewport->mapToGlobal(at))), Qt::CopyAction, &data,
+                    Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(Frame(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     QApplication::processEvents();
@@ -430,18 +432,22 @@ TEST_F(AppTest, TheIdlePassRunsOnlyFromTheTopLevelLoop)
     int passesAtStart = -1;
     int passesInside = -1;
     QEventLoop outer;
-    QTimer::singleShot(0, &outer, [&] {
-        QEventLoop inner;
-        QTimer::singleShot(50, &inner, [&] {
-            countInside = Doc().GetTemporaryPatchCount();
-            passesInside = idle->GetPassCount();
-            inner.quit();
-        });
-        View()->GetPatchAt(4); // another description, made inside the nested loop
-        passesAtStart = idle->GetPassCount();
-        inner.exec();
-        outer.quit();
-    });
+    QTimer::singleShot(0, &outer,
+                       [&]
+                       {
+                           QEventLoop inner;
+                           QTimer::singleShot(50, &inner,
+                                              [&]
+                                              {
+                                                  countInside = Doc().GetTemporaryPatchCount();
+                                                  passesInside = idle->GetPassCount();
+                                                  inner.quit();
+                                              });
+                           View()->GetPatchAt(4); // another description, made inside the nested loop
+                           passesAtStart = idle->GetPassCount();
+                           inner.exec();
+                           outer.quit();
+                       });
     outer.exec();
     EXPECT_GT(countInside, 0);
     EXPECT_EQ(passesInside, passesAtStart);

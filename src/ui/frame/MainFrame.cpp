@@ -63,12 +63,24 @@ const std::vector<CommandSpec>& Commands()
         {ID_FILE_PRINT_SETUP, IDS_ITEM_PRINT_SETUP, {}, false},
         {ID_APP_EXIT, IDS_ITEM_EXIT, {}, false},
         {ID_EDIT_NEW, IDS_ITEM_EDIT_NEW, {}, false},
-        {ID_EDIT_CUT, IDS_ITEM_CUT, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, false},
-        {ID_EDIT_COPY, IDS_ITEM_COPY, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}, false},
-        {ID_EDIT_PASTE, IDS_ITEM_PASTE, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}, false},
+        {ID_EDIT_CUT,
+         IDS_ITEM_CUT,
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+         false},
+        {ID_EDIT_COPY,
+         IDS_ITEM_COPY,
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+         false},
+        {ID_EDIT_PASTE,
+         IDS_ITEM_PASTE,
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+         false},
         {ID_EDIT_DELETE, IDS_ITEM_DELETE, {QKeySequence(Qt::Key_Delete)}, false},
         {ID_EDIT_PROPERTIES, IDS_ITEM_PROPERTIES, {}, false},
-        {ID_EDIT_UNDO, 0, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, false},
+        {ID_EDIT_UNDO,
+         0,
+         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+         false},
         {ID_SYNTH_GM, IDS_ITEM_SYNTH_GM, {}, true},
         {ID_SYNTH_GS, IDS_ITEM_SYNTH_GS, {}, true},
         {ID_SYNTH_MT32, IDS_ITEM_SYNTH_MT32, {}, true},
@@ -95,10 +107,14 @@ const std::vector<CommandSpec>& Commands()
 
 // The bank view's popup menu (resource 129): command and text, 0 a separator.
 constexpr std::pair<int, unsigned> kBankViewPopup[] = {
-    {ID_EDIT_NEW, IDS_POPUP_NEW},       {kSeparator, 0},
-    {ID_EDIT_CUT, IDS_POPUP_CUT},       {ID_EDIT_COPY, IDS_POPUP_COPY},
-    {ID_EDIT_PASTE, IDS_POPUP_PASTE},   {kSeparator, 0},
-    {ID_EDIT_DELETE, IDS_POPUP_DELETE}, {kSeparator, 0},
+    {ID_EDIT_NEW, IDS_POPUP_NEW},
+    {kSeparator, 0},
+    {ID_EDIT_CUT, IDS_POPUP_CUT},
+    {ID_EDIT_COPY, IDS_POPUP_COPY},
+    {ID_EDIT_PASTE, IDS_POPUP_PASTE},
+    {kSeparator, 0},
+    {ID_EDIT_DELETE, IDS_POPUP_DELETE},
+    {kSeparator, 0},
     {ID_EDIT_PROPERTIES, IDS_POPUP_PROPERTIES},
 };
 
@@ -108,7 +124,8 @@ QString DroppedDocument(const QMimeData* data)
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().compare(QLatin1String("tmb"), Qt::CaseInsensitive) == 0)
+        if (url.isLocalFile() &&
+            QFileInfo(url.toLocalFile()).suffix().compare(QLatin1String("tmb"), Qt::CaseInsensitive) == 0)
             return url.toLocalFile();
     return {};
 }
@@ -201,17 +218,17 @@ QMenu* CMainFrame::AddMenu(QMenu* parent, unsigned textId, std::initializer_list
 void CMainFrame::CreateMenus()
 {
     fileMenu = AddMenu(nullptr, IDS_MENU_FILE,
-                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator, ID_FILE_IMPORT_SHB,
-                        kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-                        ID_FILE_PRINT_SETUP, kSeparator});
+                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
+                        ID_FILE_IMPORT_SHB, kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PRINT,
+                        ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
     for (int i = 0; i < 6; ++i)
         fileMenu->addAction(Action(ID_FILE_MRU_FIRST + i));
     fileMenu->addSeparator();
     fileMenu->addAction(Action(ID_APP_EXIT));
 
     AddMenu(nullptr, IDS_MENU_EDIT,
-            {ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE, kSeparator,
-             ID_EDIT_PROPERTIES});
+            {ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE,
+             kSeparator, ID_EDIT_PROPERTIES});
 
     QMenu* awe32 = AddMenu(nullptr, IDS_MENU_AWE32, {});
     AddMenu(awe32, IDS_MENU_SELECT_SYNTH, {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32});
@@ -236,7 +253,8 @@ void CMainFrame::CreateMenus()
 
 void CMainFrame::CreateToolBars()
 {
-    auto makeBar = [this](const QString& name, unsigned caption, std::initializer_list<int> ids) {
+    auto makeBar = [this](const QString& name, unsigned caption, std::initializer_list<int> ids)
+    {
         auto* bar = new QToolBar(Text(caption), this);
         bar->setObjectName(name);
         bar->setIconSize(QSize(Images::kButtonWidth, Images::kButtonHeight));
@@ -257,8 +275,8 @@ void CMainFrame::CreateToolBars()
     };
     generalBar = makeBar(QStringLiteral("General"), IDS_BAR_GENERAL,
                          {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY,
-                          ID_EDIT_PASTE, kSeparator, ID_EDIT_NEW, ID_EDIT_DELETE, ID_EDIT_PROPERTIES, kSeparator,
-                          ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP});
+                          ID_EDIT_PASTE, kSeparator, ID_EDIT_NEW, ID_EDIT_DELETE, ID_EDIT_PROPERTIES,
+                          kSeparator, ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP});
     awe32Bar = makeBar(QStringLiteral("Awe32"), IDS_BAR_AWE32,
                        {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32, kSeparator, ID_LOAD_FILE_IN_BANK,
                         ID_CLEAR_CURRENT_BANK, kSeparator, ID_SELECT_FX, kSeparator, ID_VIEW_KEYBOARD});
@@ -392,7 +410,8 @@ void CMainFrame::SaveFrameSettings()
     Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER3, idealSizes[2]);
 
     Profile::WriteProfileBinary(IDS_PROFILE_BAR_STATE, IDS_PROFILE_BAR_LAYOUT, saveState());
-    Profile::WriteProfileNumber(IDS_PROFILE_BAR_STATE, IDS_PROFILE_STATUS_BAR, statusBar()->isVisibleTo(this) ? 1 : 0);
+    Profile::WriteProfileNumber(IDS_PROFILE_BAR_STATE, IDS_PROFILE_STATUS_BAR,
+                                statusBar()->isVisibleTo(this) ? 1 : 0);
     Profile::Settings().sync();
 }
 
@@ -469,9 +488,11 @@ QString CMainFrame::GetIdleMessage() const
 
 void CMainFrame::UpdateLockIndicators()
 {
-    SetPaneText(IDS_INDICATOR_CAPS, lockKeys->IsOn(CLockKeys::CapsLock) ? Text(IDS_INDICATOR_CAPS) : QString());
+    SetPaneText(IDS_INDICATOR_CAPS,
+                lockKeys->IsOn(CLockKeys::CapsLock) ? Text(IDS_INDICATOR_CAPS) : QString());
     SetPaneText(IDS_INDICATOR_NUM, lockKeys->IsOn(CLockKeys::NumLock) ? Text(IDS_INDICATOR_NUM) : QString());
-    SetPaneText(IDS_INDICATOR_SCRL, lockKeys->IsOn(CLockKeys::ScrollLock) ? Text(IDS_INDICATOR_SCRL) : QString());
+    SetPaneText(IDS_INDICATOR_SCRL,
+                lockKeys->IsOn(CLockKeys::ScrollLock) ? Text(IDS_INDICATOR_SCRL) : QString());
 }
 
 void CMainFrame::OnActivateApp(bool active)

@@ -39,8 +39,8 @@ struct ColumnSpec
     int width;
 };
 constexpr ColumnSpec kColumns[CTamberlyView::kColumnCount] = {
-    {IDS_COLUMN_PATCH, Qt::AlignLeft, 111},      {IDS_COLUMN_LOCATION, Qt::AlignLeft, 59},
-    {IDS_COLUMN_SIZE, Qt::AlignRight, 63},       {IDS_COLUMN_SOURCE_FILE, Qt::AlignLeft, 211},
+    {IDS_COLUMN_PATCH, Qt::AlignLeft, 111},        {IDS_COLUMN_LOCATION, Qt::AlignLeft, 59},
+    {IDS_COLUMN_SIZE, Qt::AlignRight, 63},         {IDS_COLUMN_SOURCE_FILE, Qt::AlignLeft, 211},
     {IDS_COLUMN_SOURCE_PATCH, Qt::AlignRight, 78},
 };
 
@@ -95,7 +95,8 @@ CTamberlyView::CTamberlyView(CTamberlyDoc& doc, QWidget* parent) : QWidget(paren
     for (int column = 0; column < kColumnCount; ++column)
     {
         model->setHeaderData(column, Qt::Horizontal, Text(kColumns[column].heading));
-        model->setHeaderData(column, Qt::Horizontal, QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter),
+        model->setHeaderData(column, Qt::Horizontal,
+                             QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter),
                              Qt::TextAlignmentRole);
     }
 
@@ -136,7 +137,8 @@ CTamberlyView::CTamberlyView(CTamberlyDoc& doc, QWidget* parent) : QWidget(paren
     slotList->setIconSize(imageSize);
     slotList->setSpacing(1);
 
-    for (QAbstractItemView* list : {static_cast<QAbstractItemView*>(report), static_cast<QAbstractItemView*>(slotList)})
+    for (QAbstractItemView* list :
+         {static_cast<QAbstractItemView*>(report), static_cast<QAbstractItemView*>(slotList)})
     {
         list->setDragEnabled(true);
         list->setDropIndicatorShown(false);
@@ -160,10 +162,12 @@ CTamberlyView::CTamberlyView(CTamberlyDoc& doc, QWidget* parent) : QWidget(paren
 
     scrollTimer = new QTimer(this);
     scrollTimer->setInterval(50);
-    connect(scrollTimer, &QTimer::timeout, this, [this] {
-        if (dragOver)
-            AutoScroll(dragOver->viewport()->mapFromGlobal(QCursor::pos()));
-    });
+    connect(scrollTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (dragOver)
+                    AutoScroll(dragOver->viewport()->mapFromGlobal(QCursor::pos()));
+            });
 
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
@@ -207,7 +211,8 @@ void CTamberlyView::SetUp()
     Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_BANK_VIEW, report->header(), kColumnCount);
 
     // Drops are taken by the view from either list's viewport.
-    for (QAbstractItemView* list : {static_cast<QAbstractItemView*>(report), static_cast<QAbstractItemView*>(slotList)})
+    for (QAbstractItemView* list :
+         {static_cast<QAbstractItemView*>(report), static_cast<QAbstractItemView*>(slotList)})
     {
         list->setAcceptDrops(true);
         list->viewport()->setAcceptDrops(true);
@@ -250,7 +255,8 @@ void CTamberlyView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItem
 void CTamberlyView::RefreshTabs(const CPatchItemList* patches)
 {
     const CUpdating guard(updating);
-    auto refresh = [this](int tab) {
+    auto refresh = [this](int tab)
+    {
         if (tab < 0 || tab >= bankTabs->count())
             return;
         bool inUse = false;
@@ -343,7 +349,8 @@ void CTamberlyView::SetRowItem(QStandardItem& item, CPatchItem* patch, int bank)
     }
     item.setText(text);
     item.setIcon(Images::PatchIcon(documentPatch && patch->IsLoaded() ? 1 : 0));
-    item.setData(QVariant::fromValue<quintptr>(documentPatch ? reinterpret_cast<quintptr>(patch) : 0), kPatchRole);
+    item.setData(QVariant::fromValue<quintptr>(documentPatch ? reinterpret_cast<quintptr>(patch) : 0),
+                 kPatchRole);
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
     if (bank == -1 && documentPatch)
         flags |= Qt::ItemIsEditable;
@@ -354,9 +361,9 @@ std::array<QString, CTamberlyView::kColumnCount> CTamberlyView::ColumnTexts(cons
 {
     return {
         DisplayText(patch.GetName()),
-        patch.IsLoaded()
-            ? QString::fromStdString(FormatString(IDS_LOCATION, patch.GetTargetBank(), patch.GetTargetPatch()))
-            : Text(IDS_NONE),
+        patch.IsLoaded() ? QString::fromStdString(
+                               FormatString(IDS_LOCATION, patch.GetTargetBank(), patch.GetTargetPatch()))
+                         : Text(IDS_NONE),
         QString::fromStdString(FormatString(IDS_SIZE_KB, patch.GetLoadedKB())),
         DisplayText(patch.GetSourceFile()),
         patch.GetSourcePatch() == -1 ? Text(IDS_NONE) : QString::number(patch.GetSourcePatch()),
@@ -457,13 +464,15 @@ void CTamberlyView::SortList(int column, int direction)
     for (int row = 0; row < count; ++row)
         rows.push_back({model->takeRow(0), selected[static_cast<std::size_t>(row)], row == currentRow});
 
-    auto patchOf = [](const Row& row) {
-        return row.items.isEmpty() ? nullptr
-                                   : reinterpret_cast<CPatchItem*>(row.items.front()->data(kPatchRole).value<quintptr>());
+    auto patchOf = [](const Row& row)
+    {
+        return row.items.isEmpty()
+                   ? nullptr
+                   : reinterpret_cast<CPatchItem*>(row.items.front()->data(kPatchRole).value<quintptr>());
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-        return ComparePatches(patchOf(a), patchOf(b), parameter) < 0;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const Row& a, const Row& b)
+                     { return ComparePatches(patchOf(a), patchOf(b), parameter) < 0; });
 
     QItemSelection selection;
     QModelIndex current;
@@ -492,8 +501,9 @@ int CTamberlyView::ComparePatches(const CPatchItem* a, const CPatchItem* b, unsi
         result = CompareText(a->GetName(), b->GetName());
         break;
     case 1:
-        result = a->GetTargetBank() == b->GetTargetBank() ? Sign(0LL + a->GetTargetPatch() - b->GetTargetPatch())
-                                                          : Sign(0LL + a->GetTargetBank() - b->GetTargetBank());
+        result = a->GetTargetBank() == b->GetTargetBank()
+                     ? Sign(0LL + a->GetTargetPatch() - b->GetTargetPatch())
+                     : Sign(0LL + a->GetTargetBank() - b->GetTargetBank());
         break;
     case 2:
         result = Sign(0LL + a->GetLoadedKB() - b->GetLoadedKB());

@@ -71,7 +71,8 @@ bool CTamberlyView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::DragMove:
         case QEvent::DragLeave:
         case QEvent::Drop:
-            dragOver = overReport ? static_cast<QAbstractItemView*>(report) : static_cast<QAbstractItemView*>(slotList);
+            dragOver = overReport ? static_cast<QAbstractItemView*>(report)
+                                  : static_cast<QAbstractItemView*>(slotList);
             return HandleDragEvent(event);
         default:
             break;
@@ -82,7 +83,8 @@ bool CTamberlyView::eventFilter(QObject* watched, QEvent* event)
 
 bool CTamberlyView::HandleDragEvent(QEvent* event)
 {
-    auto respond = [](QDropEvent* drop, Qt::DropAction action) {
+    auto respond = [](QDropEvent* drop, Qt::DropAction action)
+    {
         if (action == Qt::IgnoreAction)
         {
             drop->setDropAction(Qt::IgnoreAction);
@@ -196,7 +198,8 @@ Qt::DropAction CTamberlyView::EvaluateDrop(QPoint pos, Qt::KeyboardModifiers mod
 void CTamberlyView::HighlightDropRows(int first, bool byNumbers)
 {
     const int count = model->rowCount();
-    auto set = [this](int row, bool on) {
+    auto set = [this](int row, bool on)
+    {
         QStandardItem* item = model->item(row, 0);
         if (!item || item->data(kDropRole).toBool() == on)
             return;
