@@ -45,10 +45,12 @@ CCommandLineInfo CCommandLineInfo::Parse(const QStringList& arguments)
                 if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
                     return fail(Format(IDS_OPTION_NEEDS_FILE, argument));
                 info.screenshot = arguments[++i];
+                info.showSplash = false;
             }
             else if (argument.startsWith(QLatin1String("--screenshot=")))
             {
                 info.screenshot = argument.mid(argument.indexOf(QLatin1Char('=')) + 1);
+                info.showSplash = false;
                 if (info.screenshot.isEmpty())
                     return fail(Format(IDS_OPTION_NEEDS_FILE, QStringLiteral("--screenshot")));
             }

@@ -24,4 +24,7 @@ public:
     QString fileName;   // the .tmb file to open; empty for a new document
     QString screenshot; // the PNG file to write once the window is laid out; empty for none
     QString errorText;  // for Action::Error, a line for the terminal
+    // The splash window and the start-up tip: off for a screenshot run, and
+    // for tests that start the program without anybody to close a dialog.
+    bool showSplash = true;
 };

@@ -1,7 +1,7 @@
 #include "app/DocumentTarget.h"
 
 #include "app/CommandIds.h"
-#include "app/DialogHooks.h"
+#include "ui/sheets/Dialogs.h"
 #include "app/FileFilter.h"
 #include "app/UserPrompts.h"
 #include "bank/DocumentCommands.h"
@@ -72,7 +72,7 @@ bool CDocumentTarget::OnCommand(int id)
         return true;
     }
     case ID_SELECT_FX:
-        DialogHooks::EditEffects(document, parent);
+        RunEffectsSheet(parent, document);
         return true;
     case ID_LOAD_FILE_IN_BANK:
         LoadFileInCurrentBank();
@@ -100,7 +100,7 @@ bool CDocumentTarget::OnCommand(int id)
         ImportShb();
         return true;
     case ID_FILE_INFO:
-        DialogHooks::EditInfo(document, parent);
+        RunInfoSheet(parent, document);
         return true;
     default:
         return false;

@@ -1,17 +1,19 @@
 #include "app/TamberlyApp.h"
 
 #include "app/CommandIds.h"
-#include "app/DialogHooks.h"
 #include "app/DocumentTarget.h"
 #include "app/IdleProcessor.h"
 #include "app/UserPrompts.h"
 #include "bank/TamberlyDoc.h"
+#include "engine/CardEngine.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/keyboard/KeyboardDevices.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
 #include "ui/keyboard/RtMidiDevices.h"
+#include "ui/sheets/Dialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,7 +72,16 @@ void CTamberlyApp::SetMidiDeviceFactory(MidiDeviceFactory factory)
 
 std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard)
 {
-    return std::make_unique<CRtMidiDevices>(CRtMidiDevices::ProfilePreference(emulatedCard));
+    // With the emulated card the keyboard plays its sound engine in-process
+    // (unless the profile names another output port); a real card's MIDI
+    // port is reached through the sequencer.
+    std::shared_ptr<CCardEngine> engine;
+    if (emulatedCard)
+    {
+        engine = std::make_shared<CCardEngine>();
+        engine->StartFollowing();
+    }
+    return MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(engine));
 }
 
 QWidget* CTamberlyApp::MainWindow() const
@@ -150,7 +161,7 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
     QCoreApplication::setOrganizationName(Text(IDS_PROFILE_COMPANY));
     QCoreApplication::setApplicationName(Text(IDS_PROFILE_APPLICATION));
     // The private clipboard format needs no registration: it is its own MIME type.
-    const bool interactive = commandLine.screenshot.isEmpty();
+    const bool interactive = commandLine.showSplash;
 
     recentFiles.Load();
 
@@ -176,7 +187,7 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
         return false;
 
     if (interactive)
-        DialogHooks::ShowSplash(frame.get());
+        ShowSplash(frame.get());
     frame->show();
     connect(qApp, &QGuiApplication::applicationStateChanged, frame.get(),
             [this](Qt::ApplicationState state) { frame->OnActivateApp(state == Qt::ApplicationActive); });
@@ -184,7 +195,7 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
     idle = new CIdleProcessor([this] { OnIdle(); }, this);
     OnIdle();
     if (interactive)
-        DialogHooks::ShowTipAtStartup(frame.get());
+        ShowTipAtStartUp(frame.get());
     return true;
 }
 
@@ -419,10 +430,10 @@ bool CTamberlyApp::OnCommand(int id)
         DoSaveAs();
         return true;
     case ID_APP_ABOUT:
-        DialogHooks::ShowAbout(MainWindow());
+        RunAboutBox(MainWindow());
         return true;
     case ID_TIP_OF_THE_DAY:
-        DialogHooks::ShowTipOfTheDay(MainWindow());
+        RunTipDialog(MainWindow());
         return true;
     default:
         return false;

@@ -108,8 +108,9 @@ protected:
 
     // Starts the program (a new document, or the file of commandLine); the
     // window is shown and laid out.
-    bool Start(const CCommandLineInfo& commandLine = {})
+    bool Start(CCommandLineInfo commandLine = {})
     {
+        commandLine.showSplash = false; // no splash or start-up tip waiting for a click
         app = std::make_unique<CTamberlyApp>();
         app->SetPrompts(std::make_unique<FakePrompts>(prompts));
         app->SetMidiDeviceFactory([this](bool) { return std::make_unique<CFakeMidiDevices>(midi); });

@@ -7,6 +7,9 @@
 #include "ui/frame/Images.h"
 #include "ui/frame/LockKeys.h"
 #include "ui/frame/TamberlyView.h"
+#include "ui/panes/FileView.h"
+#include "ui/panes/FolderView.h"
+#include "ui/panes/PatchView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -332,18 +335,14 @@ void CMainFrame::OnCreateClient()
 
 void CMainFrame::CreateLowerPanes()
 {
-    // Places for the folder tree, the file list and the preset list; each is
-    // put in with SetLowerPane(column, pane, pane) once it exists.
-    for (int column : {FolderPane, FilePane, PresetPane})
-    {
-        auto* place = new QFrame;
-        place->setObjectName(QStringLiteral("LowerPane%1").arg(column));
-        place->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        place->setBackgroundRole(QPalette::Base);
-        place->setAutoFillBackground(true);
-        place->setFocusPolicy(Qt::StrongFocus);
-        SetLowerPane(column, place, nullptr);
-    }
+    // Folder tree -> current folder -> file list -> current file -> preset
+    // list: each pane talks only to the document, which tells the others.
+    auto* folders = new CFolderView(document);
+    auto* files = new CFileView(document);
+    auto* presets = new CPatchView(document);
+    SetLowerPane(FolderPane, folders, folders);
+    SetLowerPane(FilePane, files, files);
+    SetLowerPane(PresetPane, presets, presets);
 }
 
 void CMainFrame::SetLowerPane(int column, QWidget* widget, ICommandTarget* target)

@@ -1,7 +1,7 @@
 #include "ui/frame/TamberlyView.h"
 
 #include "app/CommandIds.h"
-#include "app/DialogHooks.h"
+#include "ui/sheets/Dialogs.h"
 #include "app/Profile.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
@@ -756,5 +756,5 @@ void CTamberlyView::OnDelete()
 void CTamberlyView::OnProperties()
 {
     if (CPatchItem* patch = FocusedSelectedPatch())
-        DialogHooks::EditPatchProperties(document, patch, this);
+        RunPatchPropertiesSheet(this, document, patch);
 }
