@@ -2,10 +2,10 @@
 // bank, in a stable tab-separated text that scripts and tests can compare.
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "soundfont/SoundFontReader.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace
@@ -56,17 +56,7 @@ std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path
     switch (reader.GetOpenProblem())
     {
     case Problem::CannotOpen:
-    {
-        std::error_code error;
-        const auto status = std::filesystem::status(path, error);
-        if (!std::filesystem::exists(status))
-            return "cannot open (no such file)";
-        if (std::filesystem::is_directory(status))
-            return "cannot open (is a directory)";
-        if (!std::filesystem::is_regular_file(status))
-            return "cannot open (not a regular file)";
-        return "cannot open (not readable)";
-    }
+        return WhyCannotOpen(path, 0);
     case Problem::NoSfbkForm:
         return "not a SoundFont bank (no RIFF \"sfbk\" form)";
     case Problem::NoList:
