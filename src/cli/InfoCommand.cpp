@@ -38,39 +38,11 @@ std::string Escape(std::string_view text)
     return out;
 }
 
-std::string ChunkName(FourCC id)
-{
-    std::string name;
-    for (int shift = 0; shift < 32; shift += 8)
-        name += static_cast<char>((id >> shift) & 0xFF);
-    std::string quoted = "\"";
-    quoted += Escape(name);
-    quoted += '"';
-    return quoted;
-}
-
 std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path)
 {
-    using Problem = CSoundFontReader::OpenProblem;
-    const std::string chunk = ChunkName(reader.GetProblemChunk());
-    switch (reader.GetOpenProblem())
-    {
-    case Problem::CannotOpen:
+    if (reader.GetOpenProblem() == CSoundFontReader::OpenProblem::CannotOpen)
         return WhyCannotOpen(path, 0);
-    case Problem::NoSfbkForm:
-        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
-    case Problem::NoList:
-        return "not a SoundFont bank (no " + chunk + " list)";
-    case Problem::MissingChunk:
-        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
-    case Problem::TruncatedChunk:
-        return "not a SoundFont bank (" + chunk + " chunk cut short)";
-    case Problem::OutOfMemory:
-        return "cannot read (" + chunk + " chunk does not fit in memory)";
-    case Problem::None:
-        break;
-    }
-    return "not a SoundFont bank";
+    return reader.GetOpenProblemText();
 }
 
 int RunInfo(const std::vector<std::string>& args, CliContext& context)

@@ -67,17 +67,6 @@ public:
     return text;
 }
 
-std::string Quoted(FourCC id)
-{
-    std::string text = "\"";
-    for (int shift = 0; shift < 32; shift += 8)
-    {
-        const char c = static_cast<char>((id >> shift) & 0xFF);
-        text += (c >= 0x20 && c < 0x7F) ? c : '?';
-    }
-    return text + '"';
-}
-
 // The reader owns its source; the caller of the converter keeps its own.
 class CBorrowedSource final : public IByteSource
 {
@@ -328,30 +317,6 @@ void PutText(Bytes& out, const char* id, std::string_view text, std::size_t maxB
     PutChunk(out, id, data);
 }
 
-std::string OpenProblemText(const CSoundFontReader& reader)
-{
-    using Problem = CSoundFontReader::OpenProblem;
-    const std::string chunk = Quoted(reader.GetProblemChunk());
-    switch (reader.GetOpenProblem())
-    {
-    case Problem::NoSfbkForm:
-        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
-    case Problem::NoList:
-        return "not a SoundFont bank (no " + chunk + " list)";
-    case Problem::MissingChunk:
-        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
-    case Problem::TruncatedChunk:
-        return "not a SoundFont bank (" + chunk + " chunk cut short)";
-    case Problem::OutOfMemory:
-        return "cannot read (" + chunk + " chunk does not fit in memory)";
-    case Problem::CannotOpen:
-        return "cannot be read";
-    case Problem::None:
-        break;
-    }
-    return "not a SoundFont bank";
-}
-
 class CConversion
 {
 public:
@@ -399,7 +364,7 @@ private:
 CConversion::CConversion(IByteSource& in)
 {
     if (!reader.Open(std::make_unique<CBorrowedSource>(in)))
-        throw ConvertError(OpenProblemText(reader));
+        throw ConvertError(reader.GetOpenProblemText());
 
     if (const auto ifil = reader.ReadListChunk(kListInfo, MakeFourCC("ifil")); ifil && ifil->size() >= 4)
     {
