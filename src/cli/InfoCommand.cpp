@@ -3,9 +3,9 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliFiles.h"
+#include "cli/CliText.h"
 #include "soundfont/SoundFontReader.h"
 
-#include <cstdio>
 #include <string>
 
 namespace
@@ -14,28 +14,7 @@ namespace
 // passes, everything else is escaped so that one field stays on one line.
 std::string Escape(std::string_view text)
 {
-    std::string out;
-    for (const char c : text)
-    {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (byte < 0x20 || byte >= 0x7F)
-        {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        }
-        else
-            out += c;
-    }
-    return out;
+    return EscapeField(text, false);
 }
 
 std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path)
