@@ -1,6 +1,7 @@
 #include "soundfont/WaveFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PathNames.h"
 #include "platform/RiffFile.h"
 #include "platform/StringTable.h"
 
@@ -60,16 +61,6 @@ std::size_t ConvertFrames(const std::uint8_t* frames, std::uint32_t first, std::
         ++points;
     }
     return points;
-}
-
-std::string FileTitle(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot != 0)
-        name.erase(dot);
-    return name;
 }
 
 using Record = std::vector<std::uint8_t>;
