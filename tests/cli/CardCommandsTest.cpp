@@ -1,16 +1,9 @@
-#include "platform/AtomicFile.h"
-#include "platform/RegistryStore.h"
-#include "synth/AweManager.h"
-#include "support/CliRunner.h"
-#include "support/RiffBuilder.h"
+#include "cli/RecordingCardCli.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,58 +11,11 @@ namespace
 {
 using Lines = std::vector<std::string>;
 
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    ReadWholeFile(path, text);
-    return text;
-}
-
-// tamberly-cli with the recording manager library as the card.
-class CardCliTest : public ::testing::Test
+// tamberly-cli with the recording manager library as the card, bank 5 a user bank.
+class CardCliTest : public RecordingCardCli
 {
 protected:
-    CardCliTest()
-    {
-        const std::string drivers = kMidiDriversKey;
-        CRegistryStore(dir.File("home")).Update([&](CRegistryStore::Tree& tree) {
-            tree.SetValue(drivers + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
-            tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
-            tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
-            tree.SetValue("Software\\Card\\Settings\\UserBank", "B005", "/banks/strings.sbk");
-        });
-    }
-
-    // A line of the recorder's script: "script|default CODE RESULT VALUE1 VALUE2 NAME".
-    void Script(const std::string& line) { script += line + '\n'; }
-
-    // An empty library leaves the program to find its own.
-    CliRun Cli(const Lines& args, const std::string& library = TAMBERLY_RECORDER_PATH,
-               const std::string& program = {})
-    {
-        std::ofstream(dir.File("script.txt")) << script;
-        std::remove(dir.File("log.txt").c_str());
-        return RunCli(args, {.env = {{"TAMBERLY_AWEMAN", library},
-                                     {"TAMBERLY_CARD_HOME", "home"},
-                                     {"TAMBERLY_RECORDER_SCRIPT", "script.txt"},
-                                     {"TAMBERLY_RECORDER_LOG", "log.txt"}},
-                             .workDir = dir.Path(),
-                             .program = program});
-    }
-
-    // The commands the card got, without the open and close around each.
-    Lines Commands()
-    {
-        Lines lines;
-        std::istringstream in(ReadAll(dir.File("log.txt")));
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("901 ", 0) != 0 && line.rfind("902 ", 0) != 0)
-                lines.push_back(line);
-        return lines;
-    }
-
-    TempDir dir;
-    std::string script;
+    CardCliTest() : RecordingCardCli({{5, "/banks/strings.sbk"}}) {}
 };
 } // namespace
 

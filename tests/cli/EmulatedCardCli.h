@@ -4,6 +4,7 @@
 
 #include "support/CliRunner.h"
 #include "support/RiffBuilder.h"
+#include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,19 @@ protected:
         out = run.out;
         err = run.err;
         return run.status;
+    }
+
+    // A bank named "Orchestra" in the test's folder: Violin on preset 0 with
+    // 1 KB of samples, Cello on preset 5 with 8 KB. Its full path.
+    std::string WriteOrchestra(const std::string& name)
+    {
+        SoundFontBuilder bank;
+        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
+        const int violin = bank.AddSample(0, 1024);
+        const int cello = bank.AddSample(1024, 1024 + 8192);
+        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
+        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
+        return dir.Write(name, bank.Build());
     }
 
     TempDir dir;

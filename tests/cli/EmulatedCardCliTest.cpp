@@ -2,7 +2,6 @@
 
 #include "cli/EmulatedCardCli.h"
 #include "support/RiffBuilder.h"
-#include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +12,7 @@ namespace
 class EmulatedCardCliTest : public EmulatedCardCli
 {
 protected:
-    EmulatedCardCliTest()
-    {
-        SoundFontBuilder bank;
-        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
-        const int violin = bank.AddSample(0, 1024);
-        const int cello = bank.AddSample(1024, 1024 + 8192);
-        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
-        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
-        orchestra = dir.Write("orchestra.sbk", bank.Build());
-    }
+    EmulatedCardCliTest() : orchestra(WriteOrchestra("orchestra.sbk")) {}
 
     // What card status reports; the command must succeed.
     std::string Status()

@@ -1,33 +1,19 @@
 #include "cli/EmulatedCardCli.h"
-#include "platform/AtomicFile.h"
-#include "platform/RegistryStore.h"
-#include "synth/AweManager.h"
+#include "cli/RecordingCardCli.h"
 #include "support/ArchiveBuilder.h"
-#include "support/CliRunner.h"
-#include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
 using Lines = std::vector<std::string>;
-
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    ReadWholeFile(path, text);
-    return text;
-}
 
 // The small document: current bank 1, GM, reverb 4, chorus 2, a drum bank
 // file in bank 2, Piano and Strings from one bank on 1:0 and 1:1.
@@ -51,49 +37,15 @@ Bytes SmallDocument(const std::string& info = "")
 }
 
 // tamberly-cli tmb with the recording manager library as the card.
-class TmbCliTest : public ::testing::Test
+class TmbCliTest : public RecordingCardCli
 {
 protected:
-    TmbCliTest()
-    {
-        CRegistryStore(dir.File("home")).Update([&](CRegistryStore::Tree& tree) {
-            tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
-            tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
-            tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
-        });
-    }
-
-    CliRun Cli(const Lines& args, const std::string& library = TAMBERLY_RECORDER_PATH)
-    {
-        std::ofstream(dir.File("script.txt")) << script;
-        std::remove(dir.File("log.txt").c_str());
-        return RunCli(args, {.env = {{"TAMBERLY_AWEMAN", library},
-                                     {"TAMBERLY_CARD_HOME", "home"},
-                                     {"TAMBERLY_RECORDER_SCRIPT", "script.txt"},
-                                     {"TAMBERLY_RECORDER_LOG", "log.txt"}},
-                             .workDir = dir.Path()});
-    }
-
-    // The commands the card got, without the open and close around each.
-    Lines Commands(const std::string& prefix = "")
-    {
-        Lines lines;
-        std::istringstream in(ReadAll(dir.File("log.txt")));
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("901 ", 0) != 0 && line.rfind("902 ", 0) != 0 && line.rfind(prefix, 0) == 0)
-                lines.push_back(line);
-        return lines;
-    }
-
     std::string WriteText(const std::string& name, const std::string& text)
     {
         Bytes bytes;
         PutText(bytes, text);
         return dir.Write(name, bytes);
     }
-
-    TempDir dir;
-    std::string script;
 };
 } // namespace
 
@@ -272,16 +224,7 @@ namespace
 class TmbOnCardCliTest : public EmulatedCardCli
 {
 protected:
-    TmbOnCardCliTest()
-    {
-        SoundFontBuilder bank;
-        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
-        const int violin = bank.AddSample(0, 1024);
-        const int cello = bank.AddSample(1024, 1024 + 8192);
-        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
-        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
-        dir.Write("ORCH.SBK", bank.Build());
-    }
+    TmbOnCardCliTest() { WriteOrchestra("ORCH.SBK"); }
 };
 } // namespace
 
