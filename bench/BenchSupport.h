@@ -29,6 +29,26 @@ double BestOf(int rounds, auto&& work)
     return best;
 }
 
+struct AgainstBaseline
+{
+    double seconds;  // the work, the mean of the benchmark's iterations
+    double baseline; // the best run of the baseline
+};
+
+// Times work once per iteration of state, and baseline ten times before and
+// ten times after the loop: the best of both sides, the files and caches as
+// warm for the baseline as for the work; other load on the machine only
+// lowers the ratio.
+AgainstBaseline TimeAgainstBaseline(benchmark::State& state, auto&& work, auto&& baseline)
+{
+    double best = BestOf(10, baseline);
+    double total = 0;
+    for (auto _ : state)
+        total += SecondsOf(work);
+    best = std::min(best, BestOf(10, baseline));
+    return {total / static_cast<double>(state.iterations()), best};
+}
+
 // The baseline of the file benchmarks: the whole file once through 64 KiB
 // reads. The bytes read; 0 when the file does not open.
 std::size_t PlainRead(const std::string& path);

@@ -130,19 +130,14 @@ void BM_FileListOf10000Files(benchmark::State& state)
         return;
     }
 
-    double baseline = BestOf(10, [&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
-    double listing = 0;
-    for (auto _ : state)
-        listing += SecondsOf(fill);
-    baseline = std::min(baseline, BestOf(10, [&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); }));
+    const AgainstBaseline time =
+        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
     // A click on the Size heading, twice: ascending, then descending.
     const double sortBySize = BestOf(10, [&] {
         view.SortList(1, -1);
         view.viewport()->repaint();
     });
-
-    const double perList = listing / static_cast<double>(state.iterations());
-    ReportRatio(state, "ratio", {"list", perList}, {"enumerate", baseline});
+    ReportRatio(state, "ratio", {"list", time.seconds}, {"enumerate", time.baseline});
     state.counters["sort_size_ms"] = sortBySize * 1e3;
 }
 BENCHMARK(BM_FileListOf10000Files)->Unit(benchmark::kMillisecond);
@@ -168,14 +163,9 @@ void BM_PresetListOf1000Presets(benchmark::State& state)
         return;
     }
 
-    double baseline = BestOf(10, [&] { benchmark::DoNotOptimize(ListBank(bank)); });
-    double listing = 0;
-    for (auto _ : state)
-        listing += SecondsOf(fill);
-    baseline = std::min(baseline, BestOf(10, [&] { benchmark::DoNotOptimize(ListBank(bank)); }));
-
-    const double perList = listing / static_cast<double>(state.iterations());
-    ReportRatio(state, "ratio", {"list", perList}, {"reader", baseline});
+    const AgainstBaseline time =
+        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(ListBank(bank)); });
+    ReportRatio(state, "ratio", {"list", time.seconds}, {"reader", time.baseline});
 }
 BENCHMARK(BM_PresetListOf1000Presets)->Unit(benchmark::kMillisecond);
 } // namespace

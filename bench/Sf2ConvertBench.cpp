@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace
@@ -36,17 +35,10 @@ void BM_ConvertLargeBankToSf2(benchmark::State& state)
         state.SkipWithError("the generated bank does not convert");
         return;
     }
-    // The best of whole reads before and after, the file in the page cache
-    // for both sides; other load on the machine only lowers the ratio.
-    const auto read = [&] { benchmark::DoNotOptimize(PlainRead(path)); };
-    double baseline = BestOf(10, read);
-    double converting = 0;
-    for (auto _ : state)
-        converting += SecondsOf([&] { benchmark::DoNotOptimize(ConvertBank(path)); });
-    baseline = std::min(baseline, BestOf(10, read));
-
-    const double perConversion = converting / static_cast<double>(state.iterations());
-    ReportRatio(state, "ratio", {"convert", perConversion}, {"read", baseline});
+    const AgainstBaseline time = TimeAgainstBaseline(
+        state, [&] { benchmark::DoNotOptimize(ConvertBank(path)); },
+        [&] { benchmark::DoNotOptimize(PlainRead(path)); });
+    ReportRatio(state, "ratio", {"convert", time.seconds}, {"read", time.baseline});
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kSampleBytes);
 }
 BENCHMARK(BM_ConvertLargeBankToSf2)->Unit(benchmark::kMillisecond);

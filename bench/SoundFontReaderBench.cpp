@@ -9,8 +9,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-
 namespace
 {
 constexpr int kPresets = 128;
@@ -44,17 +42,10 @@ void BM_ListLargeBank(benchmark::State& state)
         state.SkipWithError("the generated bank does not open");
         return;
     }
-    // The best of whole reads before and after the listing, the file in the
-    // page cache for both sides; other load on the machine only lowers the ratio.
-    const auto read = [&] { benchmark::DoNotOptimize(PlainRead(path)); };
-    double baseline = BestOf(10, read);
-    double listing = 0;
-    for (auto _ : state)
-        listing += SecondsOf([&] { benchmark::DoNotOptimize(ListBank(path)); });
-    baseline = std::min(baseline, BestOf(10, read));
-
-    const double perList = listing / static_cast<double>(state.iterations());
-    ReportRatio(state, "ratio", {"list", perList}, {"read", baseline}, benchmark::kMicrosecond);
+    const AgainstBaseline time = TimeAgainstBaseline(
+        state, [&] { benchmark::DoNotOptimize(ListBank(path)); },
+        [&] { benchmark::DoNotOptimize(PlainRead(path)); });
+    ReportRatio(state, "ratio", {"list", time.seconds}, {"read", time.baseline}, benchmark::kMicrosecond);
 }
 BENCHMARK(BM_ListLargeBank)->Unit(benchmark::kMicrosecond);
 } // namespace
