@@ -23,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
 }
 
-#define FUZZ_CHECK(condition)                                                                                  \
-    do                                                                                                         \
-    {                                                                                                          \
-        if (!(condition))                                                                                      \
-            FuzzFail(#condition, __FILE__, __LINE__);                                                          \
+#define FUZZ_CHECK(condition)                                                                                \
+    do                                                                                                       \
+    {                                                                                                        \
+        if (!(condition))                                                                                    \
+            FuzzFail(#condition, __FILE__, __LINE__);                                                        \
     } while (0)
 
 // Hands out the bytes of an input from the front: control bytes first, the

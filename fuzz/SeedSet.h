@@ -15,7 +15,10 @@ class CSeedSet
 {
 public:
     void Add(std::string name, Bytes bytes) { seeds.emplace_back(std::move(name), std::move(bytes)); }
-    void Add(std::string name, std::string_view text) { Add(std::move(name), Bytes(text.begin(), text.end())); }
+    void Add(std::string name, std::string_view text)
+    {
+        Add(std::move(name), Bytes(text.begin(), text.end()));
+    }
     const std::vector<std::pair<std::string, Bytes>>& Seeds() const { return seeds; }
 
 private:

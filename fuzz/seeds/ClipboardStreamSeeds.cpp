@@ -38,7 +38,13 @@ void Make(CSeedSet& seeds)
     seeds.Add("references-and-nulls", b.Get());
 
     b = ArchiveBuilder();
-    b.Count(1).NewClass("CPatchItem", 2).WideString(u"\u00C4\u00D6").WideString(u"\xD800x").Int32(1).Int32(2).Int32(3);
+    b.Count(1)
+        .NewClass("CPatchItem", 2)
+        .WideString(u"\u00C4\u00D6")
+        .WideString(u"\xD800x")
+        .Int32(1)
+        .Int32(2)
+        .Int32(3);
     seeds.Add("wide-strings", b.Get());
 
     b = ArchiveBuilder();

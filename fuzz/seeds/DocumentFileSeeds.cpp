@@ -45,15 +45,14 @@ void Make(CSeedSet& seeds)
     seeds.Add("twenty-patches", Stored(header, 20, ""));
     seeds.Add("long-info", Stored({}, 1, std::string(300, 'i')));
 
-    const auto patch = [](ArchiveBuilder& b, std::string_view name) {
-        return b.PatchData(name, "C:\\A.SBK", 3, 4, 5);
-    };
+    const auto patch = [](ArchiveBuilder& b, std::string_view name)
+    { return b.PatchData(name, "C:\\A.SBK", 3, 4, 5); };
     ArchiveBuilder b;
     b.Header(-1, 0, 0, 0).Count(4).NewClass("CPatchItem");
     patch(b, "First");
-    b.Word(0x0002);                      // the first patch again
-    b.Word(0x0000);                      // null
-    b.Word(0x8001);                      // the class by number, then a new patch
+    b.Word(0x0002); // the first patch again
+    b.Word(0x0000); // null
+    b.Word(0x8001); // the class by number, then a new patch
     patch(b, "Second").String("info");
     seeds.Add("references", b.Get());
 

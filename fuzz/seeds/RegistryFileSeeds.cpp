@@ -42,13 +42,19 @@ void Make(CSeedSet& seeds)
     seeds.Add("crlf-and-spacing",
               WithEdits(1, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n  \"x\" = \"1\"  \r\n@=\"d\"\r\n"));
     seeds.Add("other-roots-and-types",
-              WithEdits(8, "[HKEY_CURRENT_USER\\X]\n\"a\"=\"b\"\n[HKEY_LOCAL_MACHINE\\Y]\n\"n\"=dword:00000001\n"
-                           "\"h\"=hex:01,02\n\"s\"=\"ok\"\n"));
-    seeds.Add("broken-quoting",
-              WithEdits(5, "[HKEY_LOCAL_MACHINE\\Q]\n\"open=\"v\"\n\"bad\\q\"=\"v\"\n\"end\\\"=\"v\n\"ok\"=\"v\" junk\n"));
-    seeds.Add("case-and-slashes",
-              WithEdits(9, "[HKEY_LOCAL_MACHINE\\\\A\\\\b\\]\n\"K\"=\"1\"\n[hkey_local_machine\\a\\B]\n\"k\"=\"2\"\n"
-                           "[HKEY_LOCAL_MACHINEX]\n\"z\"=\"3\"\n[HKEY_LOCAL_MACHINE]\n\"root\"=\"4\"\n"));
+              WithEdits(8,
+                        "[HKEY_CURRENT_USER\\X]\n\"a\"=\"b\"\n[HKEY_LOCAL_MACHINE\\Y]\n\"n\"=dword:00000001\n"
+                        "\"h\"=hex:01,02\n\"s\"=\"ok\"\n"));
+    seeds.Add(
+        "broken-quoting",
+        WithEdits(
+            5,
+            "[HKEY_LOCAL_MACHINE\\Q]\n\"open=\"v\"\n\"bad\\q\"=\"v\"\n\"end\\\"=\"v\n\"ok\"=\"v\" junk\n"));
+    seeds.Add(
+        "case-and-slashes",
+        WithEdits(9,
+                  "[HKEY_LOCAL_MACHINE\\\\A\\\\b\\]\n\"K\"=\"1\"\n[hkey_local_machine\\a\\B]\n\"k\"=\"2\"\n"
+                  "[HKEY_LOCAL_MACHINEX]\n\"z\"=\"3\"\n[HKEY_LOCAL_MACHINE]\n\"root\"=\"4\"\n"));
     seeds.Add("no-closing-bracket", WithEdits(2, "[HKEY_LOCAL_MACHINE\\Open\n\"a\"=\"b\"\n"));
     static constexpr char binary[] = "[HKEY_LOCAL_MACHINE\\\x01\xff]\n\"\0\"=\"\x80\0\"\n";
     seeds.Add("binary", WithEdits(7, std::string_view(binary, sizeof binary - 1)));

@@ -54,10 +54,12 @@ void Make(CSeedSet& seeds)
         SoundFontBuilder bank;
         bank.SampleData(64);
         const int s = bank.AddSample(4, 16);
-        const int i = bank.AddInstrumentZones(
-            "Zones", {{{kSfGenKeyRange, 0x7F00}}, {{17, 5}, {kSfGenSampleId, static_cast<std::uint16_t>(s)}}});
-        bank.AddPresetZones("Global", 9, 0,
-                            {{{kSfGenKeyRange, 0x3C00}}, {{kSfGenInstrument, static_cast<std::uint16_t>(i)}}});
+        const int i =
+            bank.AddInstrumentZones("Zones", {{{kSfGenKeyRange, 0x7F00}},
+                                              {{17, 5}, {kSfGenSampleId, static_cast<std::uint16_t>(s)}}});
+        bank.AddPresetZones(
+            "Global", 9, 0,
+            {{{kSfGenKeyRange, 0x3C00}}, {{kSfGenInstrument, static_cast<std::uint16_t>(i)}}});
         seeds.Add("global-zones", bank.Build());
     }
     {
@@ -86,15 +88,18 @@ void Make(CSeedSet& seeds)
     seeds.Add("odd-phdr", Standard().Replace("phdr", Bytes(39, 'x')).Build());
     seeds.Add("info-without-zero", Standard().Replace("INAM", Bytes{'a', 'b', 'c'}).Build());
     seeds.Add("smpl-claims-more", Standard().ClaimSize("smpl", 1000000).ClaimSize("sdta", 1000000).Build());
-    seeds.Add("bag-index-backwards", Standard().Poke16("phdr", 38 + 24, 0).Poke16("phdr", 2 * 38 + 24, 1).Build());
+    seeds.Add("bag-index-backwards",
+              Standard().Poke16("phdr", 38 + 24, 0).Poke16("phdr", 2 * 38 + 24, 1).Build());
     seeds.Add("bag-index-past-end", Standard().Poke16("phdr", 24, 0xFFFF).Build());
     seeds.Add("generator-index-huge", Standard().Poke16("pbag", 4, 0xFFF0).Build());
     seeds.Add("instrument-index-huge", Standard().Poke16("pgen", 6, 0x7FFF).Build());
     seeds.Add("sample-end-before-start", Standard().Poke32("shdr", 4, 0).Build());
     seeds.Add("sample-past-data", Standard().Poke32("shdr", 16 + 4, 0xFFFFFFFF).Build());
-    seeds.Add("chunks-moved", Standard().Drop("phdr").Insert("pdta", "phdr", Standard().Records("phdr")).Build());
-    seeds.Add("extra-chunks",
-              Standard().Insert("pdta", "junk", Bytes(5, 1), true).Insert("sfbk", "LIST", Bytes{'x', 'y'}).Build());
+    seeds.Add("chunks-moved",
+              Standard().Drop("phdr").Insert("pdta", "phdr", Standard().Records("phdr")).Build());
+    seeds.Add(
+        "extra-chunks",
+        Standard().Insert("pdta", "junk", Bytes(5, 1), true).Insert("sfbk", "LIST", Bytes{'x', 'y'}).Build());
 
     Bytes cut = Standard().Build();
     cut.resize(cut.size() - 30);

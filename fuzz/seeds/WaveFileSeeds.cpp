@@ -14,9 +14,8 @@ WaveBuilder Wave(std::uint16_t channels, std::uint16_t bits, std::uint32_t rate,
 {
     WaveBuilder wave;
     wave.Channels(channels).Bits(bits).Rate(rate);
-    wave.Frames(frames, [](std::size_t frame, unsigned channel) {
-        return static_cast<std::int32_t>((frame * 2971 + channel * 977) % 65536) - 32768;
-    });
+    wave.Frames(frames, [](std::size_t frame, unsigned channel)
+                { return static_cast<std::int32_t>((frame * 2971 + channel * 977) % 65536) - 32768; });
     return wave;
 }
 

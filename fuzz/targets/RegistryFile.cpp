@@ -82,9 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRoundTrip(tree);
 
     // Names and values for the edits are slices of the file text.
-    const auto slice = [&](std::size_t at, std::size_t length) {
-        return text.empty() ? std::string_view() : text.substr(at % text.size(), length);
-    };
+    const auto slice = [&](std::size_t at, std::size_t length)
+    { return text.empty() ? std::string_view() : text.substr(at % text.size(), length); };
     const std::string key = "Software\\" + std::string(slice(0, 12));
     const std::string_view name = slice(size / 3, 8);
     const std::string_view value = slice(size / 2, 40);

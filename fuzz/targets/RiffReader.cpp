@@ -17,10 +17,10 @@
 namespace
 {
 constexpr FourCC kIds[16] = {
-    kFourCCRiff,         kFourCCList,         MakeFourCC("fmt "), MakeFourCC("data"),
-    MakeFourCC("sfbk"),  MakeFourCC("WAVE"),  MakeFourCC("INFO"), MakeFourCC("pdta"),
-    MakeFourCC("sdta"),  MakeFourCC("phdr"),  MakeFourCC("smpl"), MakeFourCC("INAM"),
-    MakeFourCC("shdr"),  MakeFourCC("snam"),  MakeFourCC("ifil"), MakeFourCC("pgen"),
+    kFourCCRiff,        kFourCCList,        MakeFourCC("fmt "), MakeFourCC("data"),
+    MakeFourCC("sfbk"), MakeFourCC("WAVE"), MakeFourCC("INFO"), MakeFourCC("pdta"),
+    MakeFourCC("sdta"), MakeFourCC("phdr"), MakeFourCC("smpl"), MakeFourCC("INAM"),
+    MakeFourCC("shdr"), MakeFourCC("snam"), MakeFourCC("ifil"), MakeFourCC("pgen"),
 };
 constexpr std::size_t kMaxDepth = 48;
 
@@ -59,12 +59,12 @@ void RunScript(CFuzzInput& script, std::size_t steps, IByteSource& source)
         case 0:
         case 1:
         case 2:
-        case 3: {
+        case 3:
+        {
             // Descend inside the innermost open chunk, or (arg bit 4) at the top level.
             const auto find = static_cast<CRiffReader::Find>(op & 3);
             const Open* parent = (arg & 16) || stack.empty() ? nullptr : &stack.back();
-            const std::uint64_t bound =
-                parent ? std::min(parent->ck.limit, source.Size()) : source.Size();
+            const std::uint64_t bound = parent ? std::min(parent->ck.limit, source.Size()) : source.Size();
             CRiffChunk ck;
             ck.ckid = kIds[arg & 15];
             ck.fccType = kIds[(arg + 4) & 15];
@@ -82,7 +82,8 @@ void RunScript(CFuzzInput& script, std::size_t steps, IByteSource& source)
                 stack.push_back({ck, bound});
             break;
         }
-        case 4: {
+        case 4:
+        {
             if (stack.empty())
                 break;
             const Open top = stack.back();
@@ -101,7 +102,8 @@ void RunScript(CFuzzInput& script, std::size_t steps, IByteSource& source)
             }
             break;
         }
-        case 5: {
+        case 5:
+        {
             const std::uint64_t before = riff.Tell();
             std::uint8_t buffer[32];
             const std::size_t want = arg;
@@ -115,7 +117,8 @@ void RunScript(CFuzzInput& script, std::size_t steps, IByteSource& source)
             // Back to the start of the innermost chunk's data, or of the file.
             FUZZ_CHECK(riff.Seek(stack.empty() ? 0 : stack.back().ck.dataOffset));
             break;
-        default: {
+        default:
+        {
             const std::uint64_t to = std::uint64_t{arg} * 4;
             FUZZ_CHECK(riff.Seek(to) == (to <= source.Size()));
             break;

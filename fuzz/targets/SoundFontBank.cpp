@@ -151,10 +151,12 @@ std::string CheckBank(const CSoundFontReader& bank, std::size_t inputSize)
 // keeps from an earlier file shows up as a difference.
 const std::vector<std::uint8_t>& EarlierBank()
 {
-    static const std::vector<std::uint8_t> bytes = [] {
-        std::vector<std::uint8_t> wave = {'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                          16,  0,   0,   0,   1,  0, 1, 0, 0x44, 0xAC, 0, 0,   0x88, 0x58, 1, 0,
-                                          2,   0,   16,  0,   'd', 'a', 't', 'a', 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    static const std::vector<std::uint8_t> bytes = []
+    {
+        std::vector<std::uint8_t> wave = {'R', 'I', 'F',  'F',  44, 0, 0, 0, 'W', 'A', 'V', 'E',  'f',
+                                          'm', 't', ' ',  16,   0,  0, 0, 1, 0,   1,   0,   0x44, 0xAC,
+                                          0,   0,   0x88, 0x58, 1,  0, 2, 0, 16,  0,   'd', 'a',  't',
+                                          'a', 8,   0,    0,    0,  1, 2, 3, 4,   5,   6,   7,    8};
         CMemorySource source(wave);
         CWaveFile file;
         CMemorySink sink;
