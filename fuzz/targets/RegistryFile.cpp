@@ -88,8 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view name = slice(size / 3, 8);
     const std::string_view value = slice(size / 2, 40);
     const std::string parent = key.substr(0, key.rfind('\\'));
-    const auto firstChild = tree.EnumKey("", 0);
-    const std::size_t childCount = firstChild ? tree.Subkeys(*firstChild).size() : 0;
 
     if (edits & 1)
     {
@@ -109,8 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!tree.GetValue(key, name));
     }
     const std::string_view leaf = slice(size / 5, 6);
+    const auto firstChild = tree.EnumKey("", 0);
     if ((edits & 8) && firstChild && !leaf.empty() && leaf.find('\\') == std::string_view::npos)
     {
+        const std::size_t childCount = tree.Subkeys(*firstChild).size();
         // One name part below the first key: deleting it takes one subkey away.
         const std::string child = *firstChild + "\\" + std::string(leaf);
         const bool existed = tree.KeyExists(child);
