@@ -8,6 +8,7 @@
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
 #   share/mime/packages/         tamberly.xml (the .tmb and .sbk types)
 #   share/man/man1/              tamberly.1.gz, tamberly-cli.1.gz
+#   share/doc/tamberly/          copyright, changelog.gz
 
 include(GNUInstallDirs)
 
@@ -57,12 +58,26 @@ endforeach()
 add_custom_target(tamberly_man ALL DEPENDS ${TAMBERLY_MAN_PAGES})
 install(FILES ${TAMBERLY_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The package's own documents, where Debian keeps them: the copyright and
+# a changelog of this version (a changelog date follows SOURCE_DATE_EPOCH
+# when that is set, so a rebuild can give the same bytes).
+set(MAINTAINER "Ravell Software <tamberly@ravell.example>")
+string(TIMESTAMP DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
+  COMMAND ${GZIP_PROGRAM} -9 -n -f -k ${PROJECT_BINARY_DIR}/debian/changelog
+  DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(tamberly_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tamberly)
+
 # The Debian package.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tamberly)
 set(CPACK_PACKAGE_VENDOR "Ravell Software")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Ravell Software <tamberly@ravell.example>")
+set(CPACK_PACKAGE_CONTACT "${MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "virtual bank editor for AWE32-class sample sound cards")
 # The manual pages name the installed folders: scripts/package configures
 # with the prefix /usr so that they agree with the package.
@@ -72,18 +87,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-# Extended description: continuation lines start with a space, paragraph
-# breaks are a lone " .".
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Tamberly 96 puts together virtual banks: which preset of which SoundFont 1
- bank (.sbk) or wave file sounds on each bank:program slot of a sample-based
- sound card of the AWE32 family, with whole bank files for the user banks,
- the synth mode (General MIDI, Roland GS or MT-32) and the effects. A virtual
- bank is kept as a .tmb document; the card follows every edit at once.
- .
- An emulated card ships with the program, its sound played by FluidSynth with
- the TimGM6mb General MIDI set. tamberly-cli inspects banks, converts wave
- files and SoundFont 1 banks, and drives the card from the shell.")
+# The long description: CPack puts the summary before it, indents every line
+# by one space and turns the empty line into the paragraph mark " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tamberly 96 puts together virtual banks: which preset of which SoundFont 1
+bank (.sbk) or wave file sounds on each bank:program slot of a sample-based
+sound card of the AWE32 family, with whole bank files for the user banks,
+the synth mode (General MIDI, Roland GS or MT-32) and the effects. A virtual
+bank is kept as a .tmb document; the card follows every edit at once.
+
+An emulated card ships with the program, its sound played by FluidSynth with
+the TimGM6mb General MIDI set. tamberly-cli inspects banks, converts wave
+files and SoundFont 1 banks, and drives the card from the shell.")
 # The libraries the programs link (Qt 6 Widgets, RtMidi, FluidSynth, ALSA)
 # come from dpkg-shlibdeps; the General MIDI sound set is data nobody links,
 # and Qt loads its platform plug-ins (the X11 and Wayland windows) at run time.
