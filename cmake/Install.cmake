@@ -14,12 +14,7 @@ include(GNUInstallDirs)
 
 set(TAMBERLY_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/res/desktop)
 
-# The window joins the installation when it is part of the build.
-set(TAMBERLY_PROGRAMS tamberly-cli)
-if(TARGET tamberly)
-  list(APPEND TAMBERLY_PROGRAMS tamberly)
-endif()
-install(TARGETS ${TAMBERLY_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tamberly-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The card's library is the programs' own, not one for other programs to
 # link: it goes to lib/tamberly under the prefix whatever the platform's
 # library folder (lib/x86_64-linux-gnu on Debian), because the programs look
@@ -29,14 +24,21 @@ set(TAMBERLY_PRIVATE_LIBDIR lib/tamberly)
 install(TARGETS aweman32 LIBRARY DESTINATION ${TAMBERLY_PRIVATE_LIBDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/tips.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
-install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-foreach(size 48 128)
-  install(FILES ${TAMBERLY_DESKTOP_DIR}/icons/${size}x${size}/tamberly.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-endforeach()
+
+# The window, with what the desktop shows of it, when it is part of the build.
+set(TAMBERLY_PAGES tamberly-cli.1)
+if(TARGET tamberly)
+  install(TARGETS tamberly RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  foreach(size 48 128)
+    install(FILES ${TAMBERLY_DESKTOP_DIR}/icons/${size}x${size}/tamberly.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  list(APPEND TAMBERLY_PAGES tamberly.1)
+endif()
 
 # Manual pages: the version and the installed folders filled in, then
 # compressed as Debian keeps them (-n: no name or time stamp in the archive,
@@ -46,7 +48,7 @@ set(VERSION ${PROJECT_VERSION})
 set(LIBDIR ${CMAKE_INSTALL_PREFIX}/lib)
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
 set(TAMBERLY_MAN_PAGES)
-foreach(page tamberly.1 tamberly-cli.1)
+foreach(page ${TAMBERLY_PAGES})
   set(filled ${PROJECT_BINARY_DIR}/man/${page})
   configure_file(${PROJECT_SOURCE_DIR}/man/${page} ${filled} @ONLY)
   add_custom_command(OUTPUT ${filled}.gz
