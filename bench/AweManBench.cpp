@@ -5,6 +5,8 @@
 // "ratio": the 1,000 loads over 1,000 CSoundFontReader::Open of the same
 // bank file, both measured in this run.
 
+#include "BenchSupport.h"
+
 #include "platform/RegistryStore.h"
 #include "soundfont/SoundFontReader.h"
 #include "support/SoundFontBuilder.h"
@@ -13,7 +15,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 namespace
@@ -48,13 +49,6 @@ const Setup& TheSetup()
     return setup;
 }
 
-double SecondsOf(auto&& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 bool OpenBank(const std::string& path)
 {
     CSoundFontReader reader;
@@ -70,16 +64,12 @@ void BM_LoadPresets(benchmark::State& state)
         state.SkipWithError("the emulated card does not answer");
         return;
     }
-    double opens = 1e9;
-    const auto measureBaseline = [&]
+    const auto openAll = [&]
     {
-        for (int round = 0; round < 3; ++round)
-            opens = std::min(opens, SecondsOf([&] {
-                                 for (int i = 0; i < kLoads; ++i)
-                                     benchmark::DoNotOptimize(OpenBank(setup.bank));
-                             }));
+        for (int i = 0; i < kLoads; ++i)
+            benchmark::DoNotOptimize(OpenBank(setup.bank));
     };
-    measureBaseline();
+    double opens = BestOf(3, openAll);
     double loads = 0;
     for (auto _ : state)
     {
@@ -96,12 +86,10 @@ void BM_LoadPresets(benchmark::State& state)
             state.SkipWithError("a load failed");
         state.ResumeTiming();
     }
-    measureBaseline();
+    opens = std::min(opens, BestOf(3, openAll));
 
     const double perRun = loads / static_cast<double>(state.iterations());
-    state.counters["loads_ms"] = perRun * 1e3;
-    state.counters["opens_ms"] = opens * 1e3;
-    state.counters["ratio"] = perRun / opens;
+    ReportRatio(state, "ratio", {"loads", perRun}, {"opens", opens});
 }
 BENCHMARK(BM_LoadPresets)->Unit(benchmark::kMillisecond)->Iterations(3);
 } // namespace

@@ -6,11 +6,12 @@
 // of every preset's name, sample count and sample bytes. Goals: a folder in
 // at most 3 times its enumeration, a bank in at most 3 times its listing.
 
+#include "BenchSupport.h"
+
 #include "bank/TamberlyDoc.h"
 #include "platform/RegistryStore.h"
 #include "soundfont/SoundFontReader.h"
 #include "support/RiffBuilder.h"
-#include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/FileView.h"
@@ -24,7 +25,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -85,33 +85,6 @@ const std::string& BigFolder()
     return folder;
 }
 
-const std::string& BigBank()
-{
-    static const std::string path = []
-    {
-        const std::string file = Scratch().File("presets.sbk");
-        MakeLargeBank(kPresets, 1u << 20).WriteFile(file);
-        return file;
-    }();
-    return path;
-}
-
-double SecondsOf(auto&& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The best of ten runs of work, before and after the measured loop.
-double Best(auto&& work)
-{
-    double best = 1e9;
-    for (int i = 0; i < 10; ++i)
-        best = std::min(best, SecondsOf(work));
-    return best;
-}
-
 std::uintmax_t EnumerateFolder(const std::string& folder)
 {
     std::uintmax_t total = 0;
@@ -157,29 +130,22 @@ void BM_FileListOf10000Files(benchmark::State& state)
         return;
     }
 
-    double baseline = Best([&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
-    double listing = 0;
-    for (auto _ : state)
-        listing += SecondsOf(fill);
-    baseline = std::min(baseline, Best([&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); }));
+    const AgainstBaseline time =
+        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
     // A click on the Size heading, twice: ascending, then descending.
-    const double sortBySize = Best([&] {
+    const double sortBySize = BestOf(10, [&] {
         view.SortList(1, -1);
         view.viewport()->repaint();
     });
-
-    const double perList = listing / static_cast<double>(state.iterations());
-    state.counters["enumerate_ms"] = baseline * 1e3;
-    state.counters["list_ms"] = perList * 1e3;
+    ReportRatio(state, "ratio", {"list", time.seconds}, {"enumerate", time.baseline});
     state.counters["sort_size_ms"] = sortBySize * 1e3;
-    state.counters["ratio"] = perList / baseline;
 }
 BENCHMARK(BM_FileListOf10000Files)->Unit(benchmark::kMillisecond);
 
 void BM_PresetListOf1000Presets(benchmark::State& state)
 {
     EnsureApplication();
-    const std::string& bank = BigBank();
+    const std::string& bank = LargeBankFile(kPresets, 1u << 20);
     auto document = MakeDocument();
     CPatchView view(*document);
     view.resize(300, 400);
@@ -197,16 +163,9 @@ void BM_PresetListOf1000Presets(benchmark::State& state)
         return;
     }
 
-    double baseline = Best([&] { benchmark::DoNotOptimize(ListBank(bank)); });
-    double listing = 0;
-    for (auto _ : state)
-        listing += SecondsOf(fill);
-    baseline = std::min(baseline, Best([&] { benchmark::DoNotOptimize(ListBank(bank)); }));
-
-    const double perList = listing / static_cast<double>(state.iterations());
-    state.counters["reader_ms"] = baseline * 1e3;
-    state.counters["list_ms"] = perList * 1e3;
-    state.counters["ratio"] = perList / baseline;
+    const AgainstBaseline time =
+        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(ListBank(bank)); });
+    ReportRatio(state, "ratio", {"list", time.seconds}, {"reader", time.baseline});
 }
 BENCHMARK(BM_PresetListOf1000Presets)->Unit(benchmark::kMillisecond);
 } // namespace

@@ -69,6 +69,16 @@ void WriteProfileNumber(unsigned sectionId, unsigned valueId, int number)
     WriteProfileNumber(sectionId, Text(valueId), number);
 }
 
+QByteArray GetProfileBinary(unsigned sectionId, unsigned valueId)
+{
+    return Settings().value(Key(sectionId, Text(valueId))).toByteArray();
+}
+
+void WriteProfileBinary(unsigned sectionId, unsigned valueId, const QByteArray& bytes)
+{
+    Settings().setValue(Key(sectionId, Text(valueId)), bytes);
+}
+
 void SaveWindowRect(unsigned sectionId, unsigned nameId, const QRect& rect)
 {
     // Right and bottom are exclusive edges, as the rectangle of a window is stored.

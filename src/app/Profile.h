@@ -3,6 +3,7 @@
 // INI format, with section and value names taken from the string table so
 // that every pane names its entries the same way.
 
+#include <QByteArray>
 #include <QRect>
 #include <QString>
 
@@ -20,6 +21,10 @@ int GetProfileNumber(unsigned sectionId, unsigned valueId, int fallback);
 int GetProfileNumber(unsigned sectionId, const QString& value, int fallback);
 void WriteProfileNumber(unsigned sectionId, unsigned valueId, int number);
 void WriteProfileNumber(unsigned sectionId, const QString& value, int number);
+
+// Opaque bytes (the toolbars' layout); empty when none was stored.
+QByteArray GetProfileBinary(unsigned sectionId, unsigned valueId);
+void WriteProfileBinary(unsigned sectionId, unsigned valueId, const QByteArray& bytes);
 
 // Four numbers named name.Left, name.Top, name.Right, name.Bottom. Loading
 // keeps each side of rect that the profile lacks; false when none was stored.

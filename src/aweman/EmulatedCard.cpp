@@ -3,6 +3,7 @@
 #include "aweman/SynthBank.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
+#include "platform/PathNames.h"
 #include "platform/RegistryStore.h"
 #include "soundfont/SoundFont2Converter.h"
 #include "soundfont/SoundFontReader.h"
@@ -88,17 +89,6 @@ bool SameFile(const std::string& a, const std::string& b)
         return true;
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-// The file name without its folder and its last extension.
-std::string FileTitle(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot != 0)
-        name.erase(dot);
-    return name;
 }
 
 std::string TrimmedName(std::string text)

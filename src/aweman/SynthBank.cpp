@@ -109,16 +109,8 @@ bool ValidMode(int mode)
 class CRecords
 {
 public:
-    void Put16(std::uint16_t value)
-    {
-        bytes.push_back(static_cast<std::uint8_t>(value));
-        bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-    }
-    void Put32(std::uint32_t value)
-    {
-        Put16(static_cast<std::uint16_t>(value));
-        Put16(static_cast<std::uint16_t>(value >> 16));
-    }
+    void Put16(std::uint16_t value) { AppendLE16(bytes, value); }
+    void Put32(std::uint32_t value) { AppendLE32(bytes, value); }
     void PutName(std::string_view name)
     {
         const std::size_t length = std::min<std::size_t>(name.size(), 20);

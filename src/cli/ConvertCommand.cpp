@@ -2,30 +2,17 @@
 // SoundFont 2, so that an old bank plays on any current synthesizer.
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
 #include "platform/AtomicFile.h"
 #include "soundfont/SoundFont2Converter.h"
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace
 {
-std::string WhyNotOpened(const std::string& path, int error)
-{
-    std::error_code ignored;
-    const auto status = std::filesystem::status(path, ignored);
-    if (!std::filesystem::exists(status))
-        return "cannot open (no such file)";
-    if (std::filesystem::is_directory(status))
-        return "cannot open (is a directory)";
-    if (!std::filesystem::is_regular_file(status))
-        return "cannot open (not a regular file)";
-    return std::string("cannot open (") + (error != 0 ? std::strerror(error) : "not readable") + ")";
-}
-
 int RunSbk2Sf2(const std::vector<std::string>& args, CliContext& context)
 {
     if (args.size() != 2)
@@ -36,7 +23,7 @@ int RunSbk2Sf2(const std::vector<std::string>& args, CliContext& context)
     CFileSource in;
     errno = 0;
     if (!in.Open(inPath))
-        return CliBadInput(context, inPath, WhyNotOpened(inPath, errno));
+        return CliBadInput(context, inPath, WhyCannotOpen(inPath, errno));
     std::vector<std::uint8_t> image;
     std::string why;
     if (!CSoundFont2Converter().ConvertBank(in, image, &why))

@@ -2,10 +2,10 @@
 // bank, in a stable tab-separated text that scripts and tests can compare.
 
 #include "cli/CliCommand.h"
+#include "cli/CliFiles.h"
+#include "cli/CliText.h"
 #include "soundfont/SoundFontReader.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace
@@ -14,73 +14,14 @@ namespace
 // passes, everything else is escaped so that one field stays on one line.
 std::string Escape(std::string_view text)
 {
-    std::string out;
-    for (const char c : text)
-    {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (byte < 0x20 || byte >= 0x7F)
-        {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        }
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string ChunkName(FourCC id)
-{
-    std::string name;
-    for (int shift = 0; shift < 32; shift += 8)
-        name += static_cast<char>((id >> shift) & 0xFF);
-    std::string quoted = "\"";
-    quoted += Escape(name);
-    quoted += '"';
-    return quoted;
+    return EscapeField(text, false);
 }
 
 std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path)
 {
-    using Problem = CSoundFontReader::OpenProblem;
-    const std::string chunk = ChunkName(reader.GetProblemChunk());
-    switch (reader.GetOpenProblem())
-    {
-    case Problem::CannotOpen:
-    {
-        std::error_code error;
-        const auto status = std::filesystem::status(path, error);
-        if (!std::filesystem::exists(status))
-            return "cannot open (no such file)";
-        if (std::filesystem::is_directory(status))
-            return "cannot open (is a directory)";
-        if (!std::filesystem::is_regular_file(status))
-            return "cannot open (not a regular file)";
-        return "cannot open (not readable)";
-    }
-    case Problem::NoSfbkForm:
-        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
-    case Problem::NoList:
-        return "not a SoundFont bank (no " + chunk + " list)";
-    case Problem::MissingChunk:
-        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
-    case Problem::TruncatedChunk:
-        return "not a SoundFont bank (" + chunk + " chunk cut short)";
-    case Problem::OutOfMemory:
-        return "cannot read (" + chunk + " chunk does not fit in memory)";
-    case Problem::None:
-        break;
-    }
-    return "not a SoundFont bank";
+    if (reader.GetOpenProblem() == CSoundFontReader::OpenProblem::CannotOpen)
+        return WhyCannotOpen(path, 0);
+    return reader.GetOpenProblemText();
 }
 
 int RunInfo(const std::vector<std::string>& args, CliContext& context)

@@ -10,6 +10,7 @@
 #include "bank/ShbFile.h"
 #include "bank/TamberlyDoc.h"
 #include "cli/CliCommand.h"
+#include "cli/CliText.h"
 #include "platform/FileException.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
@@ -30,28 +31,7 @@ const char* const kUsage = "show FILE.tmb | load FILE.tmb | import-shb FILE.shb 
 // Stored bytes as display text, with what would break a line escaped.
 std::string Escape(const std::string& bytes)
 {
-    std::string out;
-    for (const char c : StoredTextToDisplay(bytes))
-    {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (byte < 0x20 || byte == 0x7F)
-        {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        }
-        else
-            out += c;
-    }
-    return out;
+    return EscapeField(StoredTextToDisplay(bytes), true);
 }
 
 std::string Number3(int n)

@@ -142,3 +142,14 @@ inline void WriteLE32(std::uint8_t* p, std::uint32_t v)
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
+// The same, added at the end of records being put together.
+inline void AppendLE16(std::vector<std::uint8_t>& out, std::uint16_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void AppendLE32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    AppendLE16(out, static_cast<std::uint16_t>(v));
+    AppendLE16(out, static_cast<std::uint16_t>(v >> 16));
+}

@@ -67,17 +67,6 @@ public:
     return text;
 }
 
-std::string Quoted(FourCC id)
-{
-    std::string text = "\"";
-    for (int shift = 0; shift < 32; shift += 8)
-    {
-        const char c = static_cast<char>((id >> shift) & 0xFF);
-        text += (c >= 0x20 && c < 0x7F) ? c : '?';
-    }
-    return text + '"';
-}
-
 // The reader owns its source; the caller of the converter keeps its own.
 class CBorrowedSource final : public IByteSource
 {
@@ -275,18 +264,6 @@ struct OutPreset
     std::vector<std::uint16_t> instruments;
 };
 
-void Put16(Bytes& out, std::uint16_t value)
-{
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Put32(Bytes& out, std::uint32_t value)
-{
-    Put16(out, static_cast<std::uint16_t>(value));
-    Put16(out, static_cast<std::uint16_t>(value >> 16));
-}
-
 // Version 2 wants names closed by a zero byte: at most 19 characters are kept.
 void PutName(Bytes& out, const std::array<char, kNameSize>& name)
 {
@@ -312,7 +289,7 @@ std::array<char, kNameSize> NameAt(Span records, std::size_t offset)
 void PutChunk(Bytes& out, const char* id, const Bytes& data)
 {
     out.insert(out.end(), id, id + 4);
-    Put32(out, static_cast<std::uint32_t>(data.size()));
+    AppendLE32(out, static_cast<std::uint32_t>(data.size()));
     out.insert(out.end(), data.begin(), data.end());
     if (data.size() % 2 != 0)
         out.push_back(0);
@@ -326,30 +303,6 @@ void PutText(Bytes& out, const char* id, std::string_view text, std::size_t maxB
     if (data.size() % 2 != 0)
         data.push_back(0);
     PutChunk(out, id, data);
-}
-
-std::string OpenProblemText(const CSoundFontReader& reader)
-{
-    using Problem = CSoundFontReader::OpenProblem;
-    const std::string chunk = Quoted(reader.GetProblemChunk());
-    switch (reader.GetOpenProblem())
-    {
-    case Problem::NoSfbkForm:
-        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
-    case Problem::NoList:
-        return "not a SoundFont bank (no " + chunk + " list)";
-    case Problem::MissingChunk:
-        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
-    case Problem::TruncatedChunk:
-        return "not a SoundFont bank (" + chunk + " chunk cut short)";
-    case Problem::OutOfMemory:
-        return "cannot read (" + chunk + " chunk does not fit in memory)";
-    case Problem::CannotOpen:
-        return "cannot be read";
-    case Problem::None:
-        break;
-    }
-    return "not a SoundFont bank";
 }
 
 class CConversion
@@ -399,7 +352,7 @@ private:
 CConversion::CConversion(IByteSource& in)
 {
     if (!reader.Open(std::make_unique<CBorrowedSource>(in)))
-        throw ConvertError(OpenProblemText(reader));
+        throw ConvertError(reader.GetOpenProblemText());
 
     if (const auto ifil = reader.ReadListChunk(kListInfo, MakeFourCC("ifil")); ifil && ifil->size() >= 4)
     {
@@ -695,13 +648,13 @@ int CConversion::ResolveInstrument(std::size_t instrument, const GenSet& presetZ
     Bytes content(out.name.begin(), out.name.end());
     for (const OutZone& zone : out.zones)
     {
-        Put16(content, static_cast<std::uint16_t>(zone.generators.size()));
+        AppendLE16(content, static_cast<std::uint16_t>(zone.generators.size()));
         for (const auto& [op, amount] : zone.generators)
         {
-            Put16(content, op);
-            Put16(content, amount);
+            AppendLE16(content, op);
+            AppendLE16(content, amount);
         }
-        Put16(content, zone.sample);
+        AppendLE16(content, zone.sample);
     }
     std::string key(content.begin(), content.end());
     if (const auto found = instrumentIndex.find(key); found != instrumentIndex.end())
@@ -775,16 +728,16 @@ void CConversion::Write(Bytes& out)
     for (const OutPreset& preset : presets)
     {
         PutName(phdrOut, preset.name);
-        Put16(phdrOut, preset.program);
-        Put16(phdrOut, preset.bank);
-        Put16(phdrOut, static_cast<std::uint16_t>(presetBags));
+        AppendLE16(phdrOut, preset.program);
+        AppendLE16(phdrOut, preset.bank);
+        AppendLE16(phdrOut, static_cast<std::uint16_t>(presetBags));
         phdrOut.insert(phdrOut.end(), 12, 0); // library, genre, morphology
         for (const std::uint16_t instrument : preset.instruments)
         {
-            Put16(pbagOut, static_cast<std::uint16_t>(presetBags));
-            Put16(pbagOut, 0);
-            Put16(pgenOut, kGenInstrument);
-            Put16(pgenOut, instrument);
+            AppendLE16(pbagOut, static_cast<std::uint16_t>(presetBags));
+            AppendLE16(pbagOut, 0);
+            AppendLE16(pgenOut, kGenInstrument);
+            AppendLE16(pgenOut, instrument);
             ++presetBags;
         }
     }
@@ -792,38 +745,38 @@ void CConversion::Write(Bytes& out)
         throw ConvertError("too many zones for a SoundFont 2 file");
     PutName(phdrOut, MakeName("EOP"));
     phdrOut.insert(phdrOut.end(), 4, 0);
-    Put16(phdrOut, static_cast<std::uint16_t>(presetBags));
+    AppendLE16(phdrOut, static_cast<std::uint16_t>(presetBags));
     phdrOut.insert(phdrOut.end(), 12, 0);
-    Put16(pbagOut, static_cast<std::uint16_t>(presetBags)); // one generator to a zone
-    Put16(pbagOut, 0);
+    AppendLE16(pbagOut, static_cast<std::uint16_t>(presetBags)); // one generator to a zone
+    AppendLE16(pbagOut, 0);
     pgenOut.insert(pgenOut.end(), kGeneratorSize, 0);
 
     std::size_t instrumentBags = 0, instrumentGenerators = 0;
     for (const OutInstrument& instrument : instruments)
     {
         PutName(instOut, instrument.name);
-        Put16(instOut, static_cast<std::uint16_t>(instrumentBags));
+        AppendLE16(instOut, static_cast<std::uint16_t>(instrumentBags));
         for (const OutZone& zone : instrument.zones)
         {
             if (instrumentGenerators + zone.generators.size() + 1 >= kMaxIndex)
                 throw ConvertError("too many generators for a SoundFont 2 file");
-            Put16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
-            Put16(ibagOut, 0);
+            AppendLE16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
+            AppendLE16(ibagOut, 0);
             for (const auto& [op, amount] : zone.generators)
             {
-                Put16(igenOut, op);
-                Put16(igenOut, amount);
+                AppendLE16(igenOut, op);
+                AppendLE16(igenOut, amount);
             }
-            Put16(igenOut, kGenSampleId);
-            Put16(igenOut, zone.sample);
+            AppendLE16(igenOut, kGenSampleId);
+            AppendLE16(igenOut, zone.sample);
             instrumentGenerators += zone.generators.size() + 1;
             ++instrumentBags;
         }
     }
     PutName(instOut, MakeName("EOI"));
-    Put16(instOut, static_cast<std::uint16_t>(instrumentBags));
-    Put16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
-    Put16(ibagOut, 0);
+    AppendLE16(instOut, static_cast<std::uint16_t>(instrumentBags));
+    AppendLE16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
+    AppendLE16(ibagOut, 0);
     igenOut.insert(igenOut.end(), kGeneratorSize, 0);
 
     for (const OutSample& sample : samples)
@@ -831,15 +784,15 @@ void CConversion::Write(Bytes& out)
         const Region& region = regions[sample.region];
         const auto shift = [&](std::uint32_t point) { return region.outStart + (point - region.start); };
         PutName(shdrOut, region.name);
-        Put32(shdrOut, shift(region.start));
-        Put32(shdrOut, shift(region.end));
-        Put32(shdrOut, shift(region.loopStart));
-        Put32(shdrOut, shift(region.loopEnd));
-        Put32(shdrOut, CSoundFont2Converter::kSampleRate);
+        AppendLE32(shdrOut, shift(region.start));
+        AppendLE32(shdrOut, shift(region.end));
+        AppendLE32(shdrOut, shift(region.loopStart));
+        AppendLE32(shdrOut, shift(region.loopEnd));
+        AppendLE32(shdrOut, CSoundFont2Converter::kSampleRate);
         shdrOut.push_back(sample.key);
         shdrOut.push_back(static_cast<std::uint8_t>(sample.correction));
-        Put16(shdrOut, 0); // no link
-        Put16(shdrOut, 1); // mono
+        AppendLE16(shdrOut, 0); // no link
+        AppendLE16(shdrOut, 1); // mono
     }
     PutName(shdrOut, MakeName("EOS"));
     shdrOut.insert(shdrOut.end(), kSf2SampleSize - kNameSize, 0);
@@ -889,15 +842,15 @@ void CConversion::Write(Bytes& out)
     out.clear();
     out.reserve(static_cast<std::size_t>(8 + formSize));
     out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    Put32(out, static_cast<std::uint32_t>(formSize));
+    AppendLE32(out, static_cast<std::uint32_t>(formSize));
     out.insert(out.end(), {'s', 'f', 'b', 'k'});
     out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    Put32(out, static_cast<std::uint32_t>(info.size()));
+    AppendLE32(out, static_cast<std::uint32_t>(info.size()));
     out.insert(out.end(), info.begin(), info.end());
     out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    Put32(out, static_cast<std::uint32_t>(sdtaSize));
+    AppendLE32(out, static_cast<std::uint32_t>(sdtaSize));
     out.insert(out.end(), {'s', 'd', 't', 'a', 's', 'm', 'p', 'l'});
-    Put32(out, static_cast<std::uint32_t>(dataBytes));
+    AppendLE32(out, static_cast<std::uint32_t>(dataBytes));
 
     IByteSource& source = *reader.GetSource();
     for (const Region& region : regions)
@@ -917,7 +870,7 @@ void CConversion::Write(Bytes& out)
         }
     }
     out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    Put32(out, static_cast<std::uint32_t>(pdta.size()));
+    AppendLE32(out, static_cast<std::uint32_t>(pdta.size()));
     out.insert(out.end(), pdta.begin(), pdta.end());
     if (out.size() != 8 + formSize)
         throw std::logic_error("SoundFont 2 size worked out wrong");

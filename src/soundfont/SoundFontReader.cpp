@@ -33,6 +33,18 @@ std::string TextUpToZero(const std::vector<std::uint8_t>& bytes)
     const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
     return std::string(bytes.begin(), end);
 }
+
+// A chunk id in double quotes, anything unprintable shown as '?'.
+std::string Quoted(FourCC id)
+{
+    std::string text = "\"";
+    for (int shift = 0; shift < 32; shift += 8)
+    {
+        const char c = static_cast<char>((id >> shift) & 0xFF);
+        text += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    return text + '"';
+}
 } // namespace
 
 CSoundFontReader::~CSoundFontReader() = default;
@@ -112,6 +124,29 @@ void CSoundFontReader::FreeChunks()
     for (Buffer* buffer : {&phdr, &pbag, &pgen, &inst, &ibag, &igen, &shdr})
         buffer->reset();
     sampleDataSize = 0;
+}
+
+std::string CSoundFontReader::GetOpenProblemText() const
+{
+    const std::string chunk = Quoted(problemChunk);
+    switch (problem)
+    {
+    case OpenProblem::NoSfbkForm:
+        return "not a SoundFont bank (no RIFF \"sfbk\" form)";
+    case OpenProblem::NoList:
+        return "not a SoundFont bank (no " + chunk + " list)";
+    case OpenProblem::MissingChunk:
+        return "not a SoundFont bank (no " + chunk + " chunk in the \"pdta\" list)";
+    case OpenProblem::TruncatedChunk:
+        return "not a SoundFont bank (" + chunk + " chunk cut short)";
+    case OpenProblem::OutOfMemory:
+        return "cannot read (" + chunk + " chunk does not fit in memory)";
+    case OpenProblem::CannotOpen:
+        return "cannot be read";
+    case OpenProblem::None:
+        break;
+    }
+    return "not a SoundFont bank";
 }
 
 void CSoundFontReader::NoteProblem(OpenProblem what, FourCC chunk)

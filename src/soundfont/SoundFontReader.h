@@ -126,6 +126,9 @@ public:
     bool IsValid() const;
     OpenProblem GetOpenProblem() const { return problem; }
     FourCC GetProblemChunk() const { return problemChunk; }
+    // The open problem as one short phrase for a message ("not a SoundFont
+    // bank (no "pbag" chunk in the "pdta" list)").
+    std::string GetOpenProblemText() const;
 
     // (phdr size / 38) - 1: the last record only closes the list. -1 for a
     // chunk shorter than one record.

@@ -1,6 +1,7 @@
 #include "soundfont/WaveFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PathNames.h"
 #include "platform/RiffFile.h"
 #include "platform/StringTable.h"
 
@@ -62,29 +63,7 @@ std::size_t ConvertFrames(const std::uint8_t* frames, std::uint32_t first, std::
     return points;
 }
 
-std::string FileTitle(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot != 0)
-        name.erase(dot);
-    return name;
-}
-
 using Record = std::vector<std::uint8_t>;
-
-void Put16(Record& r, std::uint16_t value)
-{
-    r.push_back(static_cast<std::uint8_t>(value));
-    r.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Put32(Record& r, std::uint32_t value)
-{
-    Put16(r, static_cast<std::uint16_t>(value));
-    Put16(r, static_cast<std::uint16_t>(value >> 16));
-}
 
 // A 20-byte name, zero-padded.
 void PutName(Record& r, std::string_view text)
@@ -459,14 +438,14 @@ bool CWaveFile::WritePresetData(CRiffWriter& out, const SampleHeader (&sampleHea
 
     Record phdr;
     PutName(phdr, "Tamberly Patch");
-    Put16(phdr, 0); // preset
-    Put16(phdr, 0); // bank
-    Put16(phdr, 0); // first bag
+    AppendLE16(phdr, 0); // preset
+    AppendLE16(phdr, 0); // bank
+    AppendLE16(phdr, 0); // first bag
     phdr.insert(phdr.end(), 12, 0);
     PutName(phdr, "EOP");
-    Put16(phdr, 0);
-    Put16(phdr, 0);
-    Put16(phdr, 1);
+    AppendLE16(phdr, 0);
+    AppendLE16(phdr, 0);
+    AppendLE16(phdr, 1);
     phdr.insert(phdr.end(), 12, 0);
 
     const Record pbag = {0, 0, 0, 0, 1, 0, 0, 0};
@@ -475,15 +454,15 @@ bool CWaveFile::WritePresetData(CRiffWriter& out, const SampleHeader (&sampleHea
 
     Record inst;
     PutName(inst, "Generated Instr.");
-    Put16(inst, 0);
+    AppendLE16(inst, 0);
     PutName(inst, "EOI");
-    Put16(inst, samples);
+    AppendLE16(inst, samples);
 
     Record ibag;
     for (std::uint16_t k = 0; k <= samples; ++k)
     {
-        Put16(ibag, static_cast<std::uint16_t>(9 * k));
-        Put16(ibag, 0);
+        AppendLE16(ibag, static_cast<std::uint16_t>(9 * k));
+        AppendLE16(ibag, 0);
     }
 
     Record igen;
@@ -492,20 +471,20 @@ bool CWaveFile::WritePresetData(CRiffWriter& out, const SampleHeader (&sampleHea
     {
         for (const Generator& generator : generators)
         {
-            Put16(igen, generator.op);
-            Put16(igen, generator.amount);
+            AppendLE16(igen, generator.op);
+            AppendLE16(igen, generator.amount);
         }
-        Put16(igen, 55);
-        Put16(igen, pitch);
-        Put16(igen, 17); // pan: centre for one sample, left and right for two
-        Put16(igen, samples == 1 ? 64 : (k == 0 ? 0 : 127));
-        Put16(igen, 53);
-        Put16(igen, k);
+        AppendLE16(igen, 55);
+        AppendLE16(igen, pitch);
+        AppendLE16(igen, 17); // pan: centre for one sample, left and right for two
+        AppendLE16(igen, samples == 1 ? 64 : (k == 0 ? 0 : 127));
+        AppendLE16(igen, 53);
+        AppendLE16(igen, k);
 
-        Put32(shdr, sampleHeaders[k].start);
-        Put32(shdr, sampleHeaders[k].end);
-        Put32(shdr, sampleHeaders[k].loopStart);
-        Put32(shdr, sampleHeaders[k].loopEnd);
+        AppendLE32(shdr, sampleHeaders[k].start);
+        AppendLE32(shdr, sampleHeaders[k].end);
+        AppendLE32(shdr, sampleHeaders[k].loopStart);
+        AppendLE32(shdr, sampleHeaders[k].loopEnd);
     }
 
     CRiffChunk pdta;

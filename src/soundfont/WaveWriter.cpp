@@ -13,17 +13,6 @@ constexpr std::uint16_t kBytesPerPoint = 2;
 // The RIFF size field counts 32 bits, and it covers the header chunks too.
 constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 64;
 
-void Put16(std::uint8_t* at, std::uint16_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void Put32(std::uint8_t* at, std::uint32_t value)
-{
-    Put16(at, static_cast<std::uint16_t>(value));
-    Put16(at + 2, static_cast<std::uint16_t>(value >> 16));
-}
 } // namespace
 
 std::int16_t CWaveWriter::ToPoint(float sample)
@@ -46,12 +35,12 @@ bool CWaveWriter::WriteStereo16(IByteSink& sink, const std::vector<float>& left,
     if (!out.CreateChunk(form, CRiffWriter::Create::Riff))
         return false;
     std::uint8_t format[16];
-    Put16(format, 1); // PCM
-    Put16(format + 2, kChannels);
-    Put32(format + 4, rate);
-    Put32(format + 8, rate * kChannels * kBytesPerPoint);
-    Put16(format + 12, kChannels * kBytesPerPoint);
-    Put16(format + 14, 8 * kBytesPerPoint);
+    WriteLE16(format, 1); // PCM
+    WriteLE16(format + 2, kChannels);
+    WriteLE32(format + 4, rate);
+    WriteLE32(format + 8, rate * kChannels * kBytesPerPoint);
+    WriteLE16(format + 12, kChannels * kBytesPerPoint);
+    WriteLE16(format + 14, 8 * kBytesPerPoint);
     if (!out.WriteChunk(MakeFourCC("fmt "), format, sizeof format))
         return false;
     CRiffChunk data;
@@ -65,8 +54,8 @@ bool CWaveWriter::WriteStereo16(IByteSink& sink, const std::vector<float>& left,
         const std::size_t frames = std::min(kFrames, left.size() - at);
         for (std::size_t i = 0; i < frames; ++i)
         {
-            Put16(block.data() + 4 * i, static_cast<std::uint16_t>(ToPoint(left[at + i])));
-            Put16(block.data() + 4 * i + 2, static_cast<std::uint16_t>(ToPoint(right[at + i])));
+            WriteLE16(block.data() + 4 * i, static_cast<std::uint16_t>(ToPoint(left[at + i])));
+            WriteLE16(block.data() + 4 * i + 2, static_cast<std::uint16_t>(ToPoint(right[at + i])));
         }
         if (!out.Write(block.data(), frames * kChannels * kBytesPerPoint))
             return false;

@@ -1,6 +1,6 @@
 #pragma once
-// Shows the wait cursor for as long as the object lives: the program blocks
-// while it scans a folder or reads a file, and the cursor says so.
+// The wait cursor for the length of a scope: long card operations and folder
+// scans block the interface, and the cursor says so. Nested guards stack.
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,103 +1,27 @@
-#include "platform/AtomicFile.h"
-#include "platform/RegistryStore.h"
-#include "synth/AweManager.h"
-#include "support/RiffBuilder.h"
+#include "cli/RecordingCardCli.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
 {
 using Lines = std::vector<std::string>;
 
-std::string ShellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    ReadWholeFile(path, text);
-    return text;
-}
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// tamberly-cli with the recording manager library as the card.
-class CardCliTest : public ::testing::Test
+// tamberly-cli with the recording manager library as the card, bank 5 a user bank.
+class CardCliTest : public RecordingCardCli
 {
 protected:
-    CardCliTest()
-    {
-        const std::string drivers = kMidiDriversKey;
-        CRegistryStore(dir.File("home")).Update([&](CRegistryStore::Tree& tree) {
-            tree.SetValue(drivers + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
-            tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
-            tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
-            tree.SetValue("Software\\Card\\Settings\\UserBank", "B005", "/banks/strings.sbk");
-        });
-    }
-
-    // A line of the recorder's script: "script|default CODE RESULT VALUE1 VALUE2 NAME".
-    void Script(const std::string& line) { script += line + '\n'; }
-
-    // An empty library leaves the program to find its own.
-    CliRun Cli(const std::string& arguments, const std::string& library = TAMBERLY_RECORDER_PATH,
-               const std::string& program = TAMBERLY_BIN_DIR "/tamberly-cli")
-    {
-        std::ofstream(dir.File("script.txt")) << script;
-        std::remove(dir.File("log.txt").c_str());
-        const std::string manager =
-            library.empty() ? "env -u TAMBERLY_AWEMAN" : "env TAMBERLY_AWEMAN=" + ShellQuote(library);
-        const std::string command = "cd " + ShellQuote(dir.Path()) + " && " + manager +
-                                    " TAMBERLY_CARD_HOME=home TAMBERLY_RECORDER_SCRIPT=script.txt"
-                                    " TAMBERLY_RECORDER_LOG=log.txt " +
-                                    ShellQuote(program) + " " + arguments + " >out.txt 2>err.txt";
-        CliRun run;
-        const int status = std::system(command.c_str());
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadAll(dir.File("out.txt"));
-        run.err = ReadAll(dir.File("err.txt"));
-        return run;
-    }
-
-    // The commands the card got, without the open and close around each.
-    Lines Commands()
-    {
-        Lines lines;
-        std::istringstream in(ReadAll(dir.File("log.txt")));
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("901 ", 0) != 0 && line.rfind("902 ", 0) != 0)
-                lines.push_back(line);
-        return lines;
-    }
-
-    TempDir dir;
-    std::string script;
+    CardCliTest() : RecordingCardCli({{5, "/banks/strings.sbk"}}) {}
 };
 } // namespace
 
 TEST_F(CardCliTest, WithoutTheLibraryTheCardIsNotAvailable)
 {
-    const CliRun run = Cli("card status", dir.File("libnothing.so"));
+    const CliRun run = Cli({"card", "status"}, dir.File("libnothing.so"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Awe32 is not available !"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
@@ -109,10 +33,10 @@ TEST_F(CardCliTest, TheLibraryBesideTheProgramIsTheDefault)
     std::filesystem::create_directory(folder);
     std::filesystem::copy_file(TAMBERLY_BIN_DIR "/tamberly-cli", folder / "tamberly-cli");
     std::filesystem::permissions(folder / "tamberly-cli", std::filesystem::perms::owner_all);
-    EXPECT_EQ(Cli("card clear 3", "", folder / "tamberly-cli").status, 2);
+    EXPECT_EQ(Cli({"card", "clear", "3"}, "", folder / "tamberly-cli").status, 2);
 
     std::filesystem::copy_file(TAMBERLY_RECORDER_PATH, folder / "libaweman32.so");
-    const CliRun run = Cli("card clear 3", "", folder / "tamberly-cli");
+    const CliRun run = Cli({"card", "clear", "3"}, "", folder / "tamberly-cli");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Commands(), Lines{"910 h=77 bank=3"});
 }
@@ -138,7 +62,7 @@ TEST_F(CardCliTest, StatusShowsModeEffectsMemoryAndUserBanks)
         Script("script 912 0 0 0");
     // Bank 6 has no name but a preset loaded on its own at slot 3.
     Script("script 912 0 0 0 Solo Flute");
-    const CliRun run = Cli("card status");
+    const CliRun run = Cli({"card", "status"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Synth mode:   1 GS (Roland GS)\n"
                        "Reverb:       4\n"
@@ -164,31 +88,34 @@ TEST_F(CardCliTest, CommandsReachTheCard)
     std::ofstream(dir.File("my bank.sbk")) << "x";
     struct Case
     {
-        std::string arguments;
+        Lines arguments;
         Lines commands;
     };
     const std::string bankFile = dir.File("my bank.sbk");
     const Case cases[] = {
-        {"card mode mt", {"907 h=77 bank=2"}},
-        {"card load-bank 9 'my bank.sbk'", {"908 h=77 bank=9 path=" + bankFile}},
-        {"card clear 9", {"910 h=77 bank=9"}},
-        {"card revert 5 3", {"913 h=77 bank=5 preset=3", "911 h=77 bank=5 preset=3 path=/banks/strings.sbk source=3"}},
+        {{"card", "mode", "mt"}, {"907 h=77 bank=2"}},
+        {{"card", "load-bank", "9", "my bank.sbk"}, {"908 h=77 bank=9 path=" + bankFile}},
+        {{"card", "clear", "9"}, {"910 h=77 bank=9"}},
+        {{"card", "revert", "5", "3"},
+         {"913 h=77 bank=5 preset=3", "911 h=77 bank=5 preset=3 path=/banks/strings.sbk source=3"}},
         // A synth bank slot is cleared by reloading it from the mode's file, then loaded from it.
-        {"card revert 0 3",
-         {"911 h=77 bank=0 preset=3 path=/banks/gm.sbk source=3", "911 h=77 bank=0 preset=3 path=/banks/gm.sbk source=3"}},
-        {"card fx 5 7",
-         {"904 h=77", "905 h=77 selector=0 reverb=5 chorus=0", "904 h=77", "905 h=77 selector=0 reverb=5 chorus=7"}},
+        {{"card", "revert", "0", "3"},
+         {"911 h=77 bank=0 preset=3 path=/banks/gm.sbk source=3",
+          "911 h=77 bank=0 preset=3 path=/banks/gm.sbk source=3"}},
+        {{"card", "fx", "5", "7"},
+         {"904 h=77", "905 h=77 selector=0 reverb=5 chorus=0", "904 h=77",
+          "905 h=77 selector=0 reverb=5 chorus=7"}},
     };
     for (const auto& c : cases)
     {
         const CliRun run = Cli(c.arguments);
-        EXPECT_EQ(run.status, 0) << c.arguments << ": " << run.err;
-        EXPECT_EQ(Commands(), c.commands) << c.arguments;
+        EXPECT_EQ(run.status, 0) << ::testing::PrintToString(c.arguments) << ": " << run.err;
+        EXPECT_EQ(Commands(), c.commands) << ::testing::PrintToString(c.arguments);
     }
 
     Script("script 308 0 0 1024000");
     Script("script 308 0 0 512000");
-    const CliRun loaded = Cli("card load-preset 3 4 'my bank.sbk' 17");
+    const CliRun loaded = Cli({"card", "load-preset", "3", "4", "my bank.sbk", "17"});
     EXPECT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(loaded.out, "003:004 loaded, 1000 KB\n");
     EXPECT_EQ(Commands(), (Lines{"913 h=77 bank=3 preset=4", "308 h=77",
@@ -200,25 +127,34 @@ TEST_F(CardCliTest, RefusalsFailAndClearAllStopsAtTheFirst)
     Script("script 910 0 0 0");
     Script("script 910 0 0 0");
     Script("script 910 3 0 0");
-    const CliRun clearAll = Cli("card clear-all");
+    const CliRun clearAll = Cli({"card", "clear-all"});
     EXPECT_EQ(clearAll.status, 1);
     EXPECT_EQ(Commands(), (Lines{"910 h=77 bank=1", "910 h=77 bank=2", "910 h=77 bank=3"}));
     script = "script 907 1 0 0\n";
-    const CliRun mode = Cli("card mode gs");
+    const CliRun mode = Cli({"card", "mode", "gs"});
     EXPECT_EQ(mode.status, 1);
     EXPECT_NE(mode.err.find("refused"), std::string::npos);
 }
 
 TEST_F(CardCliTest, BadArgumentsNeverTouchTheCard)
 {
-    for (const char* arguments :
-         {"card", "card dance", "card status now", "card mode xg", "card load-bank 0 x.sbk", "card load-bank 128 x.sbk",
-          "card load-bank 5 missing.sbk", "card clear abc", "card clear -1", "card load-preset 1 128 x.sbk 0",
-          "card revert 1", "card fx 8 0", "card fx 1 2x"})
+    for (const Lines& arguments : std::vector<Lines>{{"card"},
+                                                     {"card", "dance"},
+                                                     {"card", "status", "now"},
+                                                     {"card", "mode", "xg"},
+                                                     {"card", "load-bank", "0", "x.sbk"},
+                                                     {"card", "load-bank", "128", "x.sbk"},
+                                                     {"card", "load-bank", "5", "missing.sbk"},
+                                                     {"card", "clear", "abc"},
+                                                     {"card", "clear", "-1"},
+                                                     {"card", "load-preset", "1", "128", "x.sbk", "0"},
+                                                     {"card", "revert", "1"},
+                                                     {"card", "fx", "8", "0"},
+                                                     {"card", "fx", "1", "2x"}})
     {
         const CliRun run = Cli(arguments);
-        EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_FALSE(run.err.empty()) << arguments;
-        EXPECT_EQ(Commands(), Lines{}) << arguments;
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(arguments);
+        EXPECT_FALSE(run.err.empty()) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(Commands(), Lines{}) << ::testing::PrintToString(arguments);
     }
 }

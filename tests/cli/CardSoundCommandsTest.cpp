@@ -1,5 +1,6 @@
 // tamberly-cli card render and card play against the emulated card.
 
+#include "cli/EmulatedCardCli.h"
 #include "platform/AtomicFile.h"
 #include "platform/StringTable.h"
 #include "soundfont/WaveFile.h"
@@ -9,29 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
 {
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-class CardSoundCliTest : public ::testing::Test
+class CardSoundCliTest : public EmulatedCardCli
 {
 protected:
     CardSoundCliTest()
     {
-        ::setenv("TAMBERLY_CARD_HOME", dir.File("card home").c_str(), 1);
-        ::unsetenv("TAMBERLY_AWEMAN");
         // A 440 Hz sine made a one-preset bank, as the program loads a wave.
         const Bytes sine = WaveBuilder().Rate(44100).Frames(44100, [](std::size_t frame, unsigned) {
             return static_cast<std::int32_t>(
@@ -40,19 +29,6 @@ protected:
         CWaveFile wave;
         EXPECT_TRUE(wave.Open(dir.Write("sine.wav", sine)));
         EXPECT_TRUE(wave.WriteSoundFont(dir.File("sine.sbk"), 1));
-    }
-    ~CardSoundCliTest() override { ::unsetenv("TAMBERLY_CARD_HOME"); }
-
-    int Cli(const std::string& arguments)
-    {
-        const std::string command = Quoted(TAMBERLY_BIN_DIR "/tamberly-cli") + " " + arguments + " >" +
-                                    Quoted(dir.File("out.txt")) + " 2>" + Quoted(dir.File("err.txt"));
-        const int status = std::system(command.c_str());
-        out.clear();
-        err.clear();
-        ReadWholeFile(dir.File("out.txt"), out);
-        ReadWholeFile(dir.File("err.txt"), err);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // The left channel of a 16-bit stereo wave, as floats.
@@ -71,20 +47,18 @@ protected:
             crossings += signal[i - 1] < 0 && signal[i] >= 0 ? 1 : 0;
         return crossings;
     }
-
-    TempDir dir;
-    std::string out;
-    std::string err;
 };
 } // namespace
 
 TEST_F(CardSoundCliTest, RenderWritesTheSlotsSoundAsAStereoWave)
 {
-    ASSERT_EQ(Cli("card load-preset 5 3 " + Quoted(dir.File("sine.sbk")) + " 0"), 0) << err;
+    ASSERT_EQ(Cli({"card", "load-preset", "5", "3", dir.File("sine.sbk"), "0"}), 0) << err;
     ASSERT_EQ(::unlink(dir.File("sine.sbk").c_str()), 0) << "the card keeps its own copy";
 
     const std::string wav = dir.File("out.wav");
-    ASSERT_EQ(Cli("card render " + Quoted(wav) + " --bank 5 --program 3 --notes 60 --seconds 1 --velocity 127"), 0)
+    ASSERT_EQ(Cli({"card", "render", wav, "--bank", "5", "--program", "3", "--notes", "60", "--seconds", "1",
+                   "--velocity", "127"}),
+              0)
         << err;
     EXPECT_EQ(out.rfind(wav + ": ", 0), 0u) << out;
     EXPECT_NE(out.find(" s, 16-bit stereo, 44100 Hz"), std::string::npos) << out;
@@ -104,7 +78,10 @@ TEST_F(CardSoundCliTest, RenderWritesTheSlotsSoundAsAStereoWave)
     // Three notes of the General MIDI piano on the synth bank.
     if (::access("/usr/share/sounds/sf2/TimGM6mb.sf2", R_OK) == 0)
     {
-        ASSERT_EQ(Cli("card render " + Quoted(wav) + " --bank 0 --program 0 --notes 60,64,67 --seconds 0.5"), 0) << err;
+        ASSERT_EQ(Cli({"card", "render", wav, "--bank", "0", "--program", "0", "--notes", "60,64,67",
+                       "--seconds", "0.5"}),
+                  0)
+            << err;
         const std::vector<float> chord = LeftChannel(ReadFileBytes(wav));
         float peak = 0;
         for (const float value : chord)
@@ -116,43 +93,50 @@ TEST_F(CardSoundCliTest, RenderWritesTheSlotsSoundAsAStereoWave)
 TEST_F(CardSoundCliTest, RenderRefusesBadArgumentsAndSilentSlotsWithoutWritingAFile)
 {
     const std::string wav = dir.File("out.wav");
-    for (const std::string& arguments : {
-             std::string("--bank 5 --program 3 --notes 60"),                 // no output file
-             Quoted(wav) + " --bank 5 --program 3",                           // no notes
-             Quoted(wav) + " --bank 128 --program 3 --notes 60",
-             Quoted(wav) + " --bank 5 --program 3 --notes 60,,64",
-             Quoted(wav) + " --bank 5 --program 3 --notes 60,128",
-             Quoted(wav) + " --bank 5 --program 3 --notes 60 --seconds 0",
-             Quoted(wav) + " --bank 5 --program 3 --notes 60 --velocity 0",
-             Quoted(wav) + " --bank 5 --program 3 --notes 60 --loud",
-             Quoted(wav) + " --bank 5 --program 3 --notes",
-             Quoted(wav) + " other.wav --bank 5 --program 3 --notes 60",
+    using Args = std::vector<std::string>;
+    for (const Args& arguments : {
+             Args{"--bank", "5", "--program", "3", "--notes", "60"}, // no output file
+             Args{wav, "--bank", "5", "--program", "3"},             // no notes
+             Args{wav, "--bank", "128", "--program", "3", "--notes", "60"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes", "60,,64"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes", "60,128"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes", "60", "--seconds", "0"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes", "60", "--velocity", "0"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes", "60", "--loud"},
+             Args{wav, "--bank", "5", "--program", "3", "--notes"},
+             Args{wav, "other.wav", "--bank", "5", "--program", "3", "--notes", "60"},
          })
     {
-        EXPECT_EQ(Cli("card render " + arguments), 2) << arguments;
-        EXPECT_NE(err.find("card render"), std::string::npos) << arguments << ": " << err;
+        Args command{"card", "render"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        EXPECT_EQ(Cli(command), 2) << ::testing::PrintToString(arguments);
+        EXPECT_NE(err.find("card render"), std::string::npos)
+            << ::testing::PrintToString(arguments) << ": " << err;
     }
     EXPECT_NE(::access(wav.c_str(), F_OK), 0);
 
     // Bank 9 holds nothing: a file of silence would pass failure off as success.
     ASSERT_TRUE(WriteWholeFileAtomic(wav, "earlier"));
-    EXPECT_EQ(Cli("card render " + Quoted(wav) + " --bank 9 --program 0 --notes 60"), 1);
+    EXPECT_EQ(Cli({"card", "render", wav, "--bank", "9", "--program", "0", "--notes", "60"}), 1);
     EXPECT_NE(err.find("bank 9 program 0 has no sound on the card"), std::string::npos) << err;
     std::string kept;
     ReadWholeFile(wav, kept);
     EXPECT_EQ(kept, "earlier");
 
-    ASSERT_EQ(Cli("card load-preset 5 3 " + Quoted(dir.File("sine.sbk")) + " 0"), 0) << err;
-    EXPECT_EQ(Cli("card render " + Quoted(dir.File("no folder/out.wav")) + " --bank 5 --program 3 --notes 60"), 1);
+    ASSERT_EQ(Cli({"card", "load-preset", "5", "3", dir.File("sine.sbk"), "0"}), 0) << err;
+    EXPECT_EQ(Cli({"card", "render", dir.File("no folder/out.wav"), "--bank", "5", "--program", "3",
+                   "--notes", "60"}),
+              1);
     EXPECT_NE(err.find("cannot be written"), std::string::npos) << err;
 }
 
 TEST_F(CardSoundCliTest, PlayChecksItsArgumentsAndSaysWhenThereIsNoAudioDevice)
 {
-    EXPECT_EQ(Cli("card play --bank 0 --program 0"), 2);
-    EXPECT_EQ(Cli("card play out.wav --bank 0 --program 0 --notes 60"), 2);
-    ASSERT_EQ(Cli("card load-preset 5 3 " + Quoted(dir.File("sine.sbk")) + " 0"), 0) << err;
-    const int status = Cli("card play --bank 5 --program 3 --notes 60 --seconds 0.1");
+    EXPECT_EQ(Cli({"card", "play", "--bank", "0", "--program", "0"}), 2);
+    EXPECT_EQ(Cli({"card", "play", "out.wav", "--bank", "0", "--program", "0", "--notes", "60"}), 2);
+    ASSERT_EQ(Cli({"card", "load-preset", "5", "3", dir.File("sine.sbk"), "0"}), 0) << err;
+    const int status =
+        Cli({"card", "play", "--bank", "5", "--program", "3", "--notes", "60", "--seconds", "0.1"});
     if (status != 0)
     {
         EXPECT_EQ(status, 1);

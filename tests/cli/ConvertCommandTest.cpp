@@ -1,45 +1,22 @@
 #include "platform/ByteStream.h"
 #include "soundfont/SoundFont2Converter.h"
+#include "support/CliRunner.h"
 #include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
 {
-struct CliRun
+CliRun Sbk2Sf2(const std::vector<std::string>& args)
 {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CliRun Sbk2Sf2(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string command = Quote(TAMBERLY_BIN_DIR "/tamberly-cli") + " sbk2sf2";
-    for (const auto& arg : args)
-        command += " " + Quote(arg);
-    command += " >" + Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes out = ReadFileBytes(dir.File("stdout"));
-    const Bytes err = ReadFileBytes(dir.File("stderr"));
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    return run;
+    std::vector<std::string> all{"sbk2sf2"};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunCli(all);
 }
 
 Bytes SmallBank()
@@ -53,10 +30,8 @@ Bytes SmallBank()
 
 std::size_t FilesIn(const TempDir& dir)
 {
-    std::size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        count += entry.path().filename() != "stdout" && entry.path().filename() != "stderr";
-    return count;
+    std::filesystem::directory_iterator entries(dir.Path());
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
 }
 } // namespace
 
@@ -65,7 +40,7 @@ TEST(Sbk2Sf2Command, WritesWhatTheConverterMakes)
     TempDir dir;
     const Bytes sbk = SmallBank();
     const std::string in = dir.Write("small.sbk", sbk);
-    const CliRun run = Sbk2Sf2(dir, {in, dir.File("small.sf2")});
+    const CliRun run = Sbk2Sf2({in, dir.File("small.sf2")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
@@ -83,28 +58,28 @@ TEST(Sbk2Sf2Command, BadInputIsOneLineAndStatus2)
     const std::string cut = dir.Write("cut.sbk", Bytes(sbk.begin(), sbk.end() - 20));
     const std::string sf2 = dir.Write("out.sf2", {'o', 'l', 'd'});
 
-    CliRun run = Sbk2Sf2(dir, {cut, sf2});
+    CliRun run = Sbk2Sf2({cut, sf2});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err,
               "tamberly-cli: " + cut + ": not a SoundFont bank (no \"shdr\" chunk in the \"pdta\" list)\n");
     EXPECT_EQ(ReadFileBytes(sf2), Bytes({'o', 'l', 'd'})); // untouched, nothing left beside it
     EXPECT_EQ(FilesIn(dir), 2u);
 
-    run = Sbk2Sf2(dir, {dir.File("missing.sbk"), sf2});
+    run = Sbk2Sf2({dir.File("missing.sbk"), sf2});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "tamberly-cli: " + dir.File("missing.sbk") + ": cannot open (no such file)\n");
 
-    run = Sbk2Sf2(dir, {dir.Path(), sf2});
+    run = Sbk2Sf2({dir.Path(), sf2});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "tamberly-cli: " + dir.Path() + ": cannot open (is a directory)\n");
 
-    run = Sbk2Sf2(dir, {cut});
+    run = Sbk2Sf2({cut});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "tamberly-cli: sbk2sf2: expects two arguments: IN.sbk OUT.sf2\n");
 
     // An output that cannot be written is a failure of the run, not of the input.
     const std::string good = dir.Write("good.sbk", sbk);
-    run = Sbk2Sf2(dir, {good, dir.File("no/such/folder/out.sf2")});
+    run = Sbk2Sf2({good, dir.File("no/such/folder/out.sf2")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("tamberly-cli: " + dir.File("no/such/folder/out.sf2") + ": cannot write", 0), 0u)
         << run.err;

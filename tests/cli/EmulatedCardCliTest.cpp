@@ -1,65 +1,27 @@
 // tamberly-cli card commands against the emulated card it finds beside itself.
 
-#include "platform/AtomicFile.h"
+#include "cli/EmulatedCardCli.h"
 #include "support/RiffBuilder.h"
-#include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 namespace
 {
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-class EmulatedCardCliTest : public ::testing::Test
+class EmulatedCardCliTest : public EmulatedCardCli
 {
 protected:
-    EmulatedCardCliTest()
-    {
-        // The child inherits the card's home and finds the card library beside itself.
-        ::setenv("TAMBERLY_CARD_HOME", dir.File("card home").c_str(), 1);
-        ::unsetenv("TAMBERLY_AWEMAN");
-        SoundFontBuilder bank;
-        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
-        const int violin = bank.AddSample(0, 1024);
-        const int cello = bank.AddSample(1024, 1024 + 8192);
-        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
-        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
-        orchestra = dir.Write("orchestra.sbk", bank.Build());
-    }
-    ~EmulatedCardCliTest() override { ::unsetenv("TAMBERLY_CARD_HOME"); }
+    EmulatedCardCliTest() : orchestra(WriteOrchestra("orchestra.sbk")) {}
 
-    // Runs tamberly-cli; the exit status, with the output in out.
-    int Cli(const std::string& arguments)
-    {
-        const std::string command = Quoted(TAMBERLY_BIN_DIR "/tamberly-cli") + " " + arguments + " >" +
-                                    Quoted(dir.File("out.txt")) + " 2>" + Quoted(dir.File("err.txt"));
-        const int status = std::system(command.c_str());
-        out.clear();
-        err.clear();
-        ReadWholeFile(dir.File("out.txt"), out);
-        ReadWholeFile(dir.File("err.txt"), err);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    // What card status reports; the command must succeed.
     std::string Status()
     {
-        EXPECT_EQ(Cli("card status"), 0) << err;
+        EXPECT_EQ(Cli({"card", "status"}), 0) << err;
         return out;
     }
 
-    TempDir dir;
     std::string orchestra;
-    std::string out;
-    std::string err;
 };
 
 const std::string kFreshHead = "Synth mode:   0 GM (General MIDI)\n"
@@ -74,8 +36,8 @@ TEST_F(EmulatedCardCliTest, AFreshCardAnswers)
 
 TEST_F(EmulatedCardCliTest, LoadingAndClearingMoveMemoryAndNames)
 {
-    ASSERT_EQ(Cli("card load-bank 2 " + Quoted(orchestra)), 0) << err;
-    ASSERT_EQ(Cli("card load-preset 3 4 " + Quoted(orchestra) + " 5"), 0) << err;
+    ASSERT_EQ(Cli({"card", "load-bank", "2", orchestra}), 0) << err;
+    ASSERT_EQ(Cli({"card", "load-preset", "3", "4", orchestra, "5"}), 0) << err;
     EXPECT_EQ(out, "003:004 loaded, 16 KB\n");
     EXPECT_EQ(Status(), kFreshHead + "Sound memory: 28592 KB free of 28672 KB\n"
                                      "Bank 002: Orchestra\n"
@@ -86,18 +48,18 @@ TEST_F(EmulatedCardCliTest, LoadingAndClearingMoveMemoryAndNames)
                                      "  004 Cello\n");
 
     // Refused: the file has no preset 9. The slot was cleared before the load.
-    EXPECT_EQ(Cli("card load-preset 3 4 " + Quoted(orchestra) + " 9"), 1);
+    EXPECT_EQ(Cli({"card", "load-preset", "3", "4", orchestra, "9"}), 1);
     EXPECT_NE(err.find("refused"), std::string::npos) << err;
 
-    ASSERT_EQ(Cli("card mode mt"), 0) << err;
-    ASSERT_EQ(Cli("card fx 5 7"), 0) << err;
-    ASSERT_EQ(Cli("card load-preset 0 1 " + Quoted(orchestra) + " 0"), 0) << err;
-    ASSERT_EQ(Cli("card clear 2"), 0) << err;
+    ASSERT_EQ(Cli({"card", "mode", "mt"}), 0) << err;
+    ASSERT_EQ(Cli({"card", "fx", "5", "7"}), 0) << err;
+    ASSERT_EQ(Cli({"card", "load-preset", "0", "1", orchestra, "0"}), 0) << err;
+    ASSERT_EQ(Cli({"card", "clear", "2"}), 0) << err;
     EXPECT_EQ(Status(), "Synth mode:   2 MT (MT-32)\n"
                         "Reverb:       5\n"
                         "Chorus:       7\n"
                         "Sound memory: 28670 KB free of 28672 KB\n");
-    ASSERT_EQ(Cli("card revert 0 1"), 0) << err;
+    ASSERT_EQ(Cli({"card", "revert", "0", "1"}), 0) << err;
     EXPECT_EQ(Status(), "Synth mode:   2 MT (MT-32)\n"
                         "Reverb:       5\n"
                         "Chorus:       7\n"

@@ -1,54 +1,13 @@
+#include "support/CliRunner.h"
 #include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
 {
-struct CliRun
-{
-    int status = -1;
-    std::string out, err;
-};
-
-// Appends text to a shell command as one single-quoted word.
-void AppendQuoted(std::string& command, const std::string& text)
-{
-    command += " '";
-    for (const char c : text)
-    {
-        if (c == '\'')
-            command += "'\\''";
-        else
-            command += c;
-    }
-    command += '\'';
-}
-
-CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string command;
-    AppendQuoted(command, TAMBERLY_BIN_DIR "/tamberly-cli");
-    for (const auto& arg : args)
-        AppendQuoted(command, arg);
-    command += " >";
-    AppendQuoted(command, dir.File("stdout"));
-    command += " 2>";
-    AppendQuoted(command, dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes out = ReadFileBytes(dir.File("stdout"));
-    const Bytes err = ReadFileBytes(dir.File("stderr"));
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    return run;
-}
-
 SoundFontBuilder FixtureBank()
 {
     SoundFontBuilder bank;
@@ -73,7 +32,7 @@ TEST(InfoCommand, PrintsTextsAndPresetsOfABank)
     const std::string path = dir.File("fixture.sbk");
     FixtureBank().WriteFile(path);
 
-    const CliRun run = RunCli(dir, {"info", path});
+    const CliRun run = RunCli({"info", path});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, "Name:\tFixture Bank\n"
@@ -111,13 +70,13 @@ TEST(InfoCommand, RefusesWhatIsNoBank)
     for (const auto& test : cases)
     {
         SCOPED_TRACE(test.path);
-        const CliRun run = RunCli(dir, {"info", test.path});
+        const CliRun run = RunCli({"info", test.path});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "tamberly-cli: " + test.path + ": " + test.why + "\n");
     }
 
-    const CliRun noFile = RunCli(dir, {"info"});
+    const CliRun noFile = RunCli({"info"});
     EXPECT_EQ(noFile.status, 2);
     EXPECT_NE(noFile.err.find("info FILE.sbk"), std::string::npos);
 }

@@ -1,48 +1,19 @@
-#include "platform/AtomicFile.h"
-#include "platform/RegistryStore.h"
-#include "synth/AweManager.h"
+#include "cli/EmulatedCardCli.h"
+#include "cli/RecordingCardCli.h"
 #include "support/ArchiveBuilder.h"
-#include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
 {
 using Lines = std::vector<std::string>;
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    ReadWholeFile(path, text);
-    return text;
-}
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 // The small document: current bank 1, GM, reverb 4, chorus 2, a drum bank
 // file in bank 2, Piano and Strings from one bank on 1:0 and 1:1.
@@ -66,62 +37,22 @@ Bytes SmallDocument(const std::string& info = "")
 }
 
 // tamberly-cli tmb with the recording manager library as the card.
-class TmbCliTest : public ::testing::Test
+class TmbCliTest : public RecordingCardCli
 {
 protected:
-    TmbCliTest()
-    {
-        CRegistryStore(dir.File("home")).Update([&](CRegistryStore::Tree& tree) {
-            tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
-            tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
-            tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
-        });
-    }
-
-    CliRun Cli(const std::string& arguments, const std::string& library = TAMBERLY_RECORDER_PATH)
-    {
-        std::ofstream(dir.File("script.txt")) << script;
-        std::remove(dir.File("log.txt").c_str());
-        const std::string command = "cd " + Quote(dir.Path()) + " && env TAMBERLY_AWEMAN=" + Quote(library) +
-                                    " TAMBERLY_CARD_HOME=home TAMBERLY_RECORDER_SCRIPT=script.txt"
-                                    " TAMBERLY_RECORDER_LOG=log.txt " +
-                                    Quote(TAMBERLY_BIN_DIR "/tamberly-cli") + " " + arguments +
-                                    " >out.txt 2>err.txt";
-        CliRun run;
-        const int status = std::system(command.c_str());
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadAll(dir.File("out.txt"));
-        run.err = ReadAll(dir.File("err.txt"));
-        return run;
-    }
-
-    // The commands the card got, without the open and close around each.
-    Lines Commands(const std::string& prefix = "")
-    {
-        Lines lines;
-        std::istringstream in(ReadAll(dir.File("log.txt")));
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("901 ", 0) != 0 && line.rfind("902 ", 0) != 0 && line.rfind(prefix, 0) == 0)
-                lines.push_back(line);
-        return lines;
-    }
-
     std::string WriteText(const std::string& name, const std::string& text)
     {
         Bytes bytes;
         PutText(bytes, text);
         return dir.Write(name, bytes);
     }
-
-    TempDir dir;
-    std::string script;
 };
 } // namespace
 
 TEST_F(TmbCliTest, ShowDumpsEveryStoredValue)
 {
     dir.Write("small.tmb", SmallDocument("For \xC4rger\r\nand\ttabs"));
-    const CliRun run = Cli("tmb show small.tmb");
+    const CliRun run = Cli({"tmb", "show", "small.tmb"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Current bank:\t1\n"
                        "Synth mode:\t0 GM\n"
@@ -137,7 +68,7 @@ TEST_F(TmbCliTest, ShowDumpsEveryStoredValue)
     EXPECT_EQ(Commands(), Lines{}) << "show never touches the card";
 
     dir.Write("empty.tmb", {});
-    EXPECT_EQ(Cli("tmb show empty.tmb").out.substr(0, 16), "Current bank:\t-1");
+    EXPECT_EQ(Cli({"tmb", "show", "empty.tmb"}).out.substr(0, 16), "Current bank:\t-1");
 }
 
 TEST_F(TmbCliTest, BadDocumentsGetOneLineAndStatusTwoAndLeaveTheCardAlone)
@@ -149,32 +80,35 @@ TEST_F(TmbCliTest, BadDocumentsGetOneLineAndStatusTwoAndLeaveTheCardAlone)
                                               "CPatchitem").Get());
     struct Case
     {
-        std::string arguments;
+        Lines arguments;
         std::string why;
     };
-    for (const Case& c : {Case{"tmb show missing.tmb", "missing.tmb: cannot open (no such file)"},
-                          Case{"tmb show cut.tmb", "cut.tmb: not a virtual bank document (Unexpected file format.)"},
-                          Case{"tmb load case.tmb", "case.tmb: not a virtual bank document (Unexpected file format.)"},
-                          Case{"tmb load home", "home: cannot open (is a directory)"},
-                          Case{"tmb", "usage"},
-                          Case{"tmb show", "usage"},
-                          Case{"tmb show a b", "usage"},
-                          Case{"tmb dump x.tmb", "unknown subcommand"},
-                          Case{"tmb import-shb x.shb", "usage"}})
+    for (const Case& c :
+         {Case{{"tmb", "show", "missing.tmb"}, "missing.tmb: cannot open (no such file)"},
+          Case{{"tmb", "show", "cut.tmb"}, "cut.tmb: not a virtual bank document (Unexpected file format.)"},
+          Case{{"tmb", "load", "case.tmb"},
+               "case.tmb: not a virtual bank document (Unexpected file format.)"},
+          Case{{"tmb", "load", "home"}, "home: cannot open (is a directory)"},
+          Case{{"tmb"}, "usage"},
+          Case{{"tmb", "show"}, "usage"},
+          Case{{"tmb", "show", "a", "b"}, "usage"},
+          Case{{"tmb", "dump", "x.tmb"}, "unknown subcommand"},
+          Case{{"tmb", "import-shb", "x.shb"}, "usage"}})
     {
+        const std::string arguments = ::testing::PrintToString(c.arguments);
         const CliRun run = Cli(c.arguments);
-        EXPECT_EQ(run.status, 2) << c.arguments;
-        EXPECT_NE(run.err.find(c.why), std::string::npos) << c.arguments << ": " << run.err;
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_NE(run.err.find(c.why), std::string::npos) << arguments << ": " << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        EXPECT_EQ(run.out, "") << c.arguments;
-        EXPECT_EQ(Commands(), Lines{}) << c.arguments;
+        EXPECT_EQ(run.out, "") << arguments;
+        EXPECT_EQ(Commands(), Lines{}) << arguments;
     }
 }
 
 TEST_F(TmbCliTest, LoadSetsTheCardUpAsOpeningDoes)
 {
     dir.Write("small.tmb", SmallDocument());
-    const CliRun run = Cli("tmb load small.tmb");
+    const CliRun run = Cli({"tmb", "load", "small.tmb"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Bank files:\t1\n"
                        "Patches:\t2\n"
@@ -190,12 +124,12 @@ TEST_F(TmbCliTest, LoadSetsTheCardUpAsOpeningDoes)
     EXPECT_EQ(Commands().back(), "308 h=77");
 
     script = "script 911 1 0 0\n";
-    const CliRun refused = Cli("tmb load small.tmb");
+    const CliRun refused = Cli({"tmb", "load", "small.tmb"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.out.find("001:000\tPiano\tno\n"), std::string::npos) << refused.out;
     EXPECT_NE(refused.err.find("refused 1 patch"), std::string::npos) << refused.err;
 
-    const CliRun cardless = Cli("tmb load small.tmb", dir.File("libnothing.so"));
+    const CliRun cardless = Cli({"tmb", "load", "small.tmb"}, dir.File("libnothing.so"));
     EXPECT_EQ(cardless.status, 2);
     EXPECT_NE(cardless.err.find("Awe32 is not available !"), std::string::npos);
 }
@@ -206,12 +140,12 @@ TEST_F(TmbCliTest, ImportShbMakesAndSavesANewDocument)
                          "[UserBanks]\r\nUser1=002   C:\\BANKS\\DRUMS.SBK\r\n"
                          "[Instrument-List]\r\nInstrument1=012:003   C:\\BANKS\\A.SBK/Piano 0024\r\n"
                          "Instrument2=040   C:\\BANKS\\A.SBK/Organ 0016\r\nInstrument3=bad\r\n");
-    const CliRun run = Cli("tmb import-shb old.shb new.tmb");
+    const CliRun run = Cli({"tmb", "import-shb", "old.shb", "new.tmb"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t1\nSaved:\tnew.tmb\n");
     EXPECT_EQ(Commands("908 "), Lines{"908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK"});
 
-    const CliRun shown = Cli("tmb show new.tmb");
+    const CliRun shown = Cli({"tmb", "show", "new.tmb"});
     EXPECT_EQ(shown.status, 0) << shown.err;
     // The recording card keeps no registry of bank files; the effects are what it was told.
     EXPECT_EQ(shown.out, "Current bank:\t-1\n"
@@ -226,16 +160,15 @@ TEST_F(TmbCliTest, ImportShbMakesAndSavesANewDocument)
                          "Info:\t\n");
 
     WriteText("text.shb", "nothing of the kind\n");
-    for (const std::string& arguments : {std::string("tmb import-shb missing.shb out.tmb"),
-                                         std::string("tmb import-shb text.shb out.tmb")})
+    for (const char* shb : {"missing.shb", "text.shb"})
     {
-        const CliRun bad = Cli(arguments);
-        EXPECT_EQ(bad.status, 2) << arguments;
+        const CliRun bad = Cli({"tmb", "import-shb", shb, "out.tmb"});
+        EXPECT_EQ(bad.status, 2) << shb;
         EXPECT_FALSE(bad.err.empty());
-        EXPECT_EQ(Commands(), Lines{}) << arguments;
+        EXPECT_EQ(Commands(), Lines{}) << shb;
         EXPECT_FALSE(std::filesystem::exists(dir.File("out.tmb")));
     }
-    const CliRun nowhere = Cli("tmb import-shb old.shb 'no folder/out.tmb'");
+    const CliRun nowhere = Cli({"tmb", "import-shb", "old.shb", "no folder/out.tmb"});
     EXPECT_EQ(nowhere.status, 2);
     EXPECT_NE(nowhere.err.find("was not found."), std::string::npos) << nowhere.err;
 }
@@ -250,12 +183,13 @@ TEST_F(TmbCliTest, PresetsListWhatASourceFileOffers)
     bank.AddPreset("Piano", 0, 0, {i});
     bank.AddPreset("Kit", 0, 128, {i});
     dir.Write("A.SBK", bank.Build());
-    const CliRun sbk = Cli("tmb presets A.SBK");
+    const CliRun sbk = Cli({"tmb", "presets", "A.SBK"});
     EXPECT_EQ(sbk.status, 0) << sbk.err;
     EXPECT_EQ(sbk.out, "Name\tNumber\tSamples\tSize\nPiano\t0\t1\t200\nDrum Patch 1\t0\t1\t200\nStrings\t48\t1\t200\n");
 
     dir.Write("TONE.WAV", WaveBuilder().Channels(1).Rate(11025).Frames(10, [](auto, auto) { return 0; }).Build());
-    EXPECT_EQ(Cli("tmb presets TONE.WAV").out, "Name\tNumber\tSamples\tSize\nTONE 11.0KHz m\t9\t1\t20\n");
+    EXPECT_EQ(Cli({"tmb", "presets", "TONE.WAV"}).out,
+              "Name\tNumber\tSamples\tSize\nTONE 11.0KHz m\t9\t1\t20\n");
 
     dir.Write("doc.tmb", ArchiveBuilder()
                              .Int32(-1)
@@ -270,14 +204,14 @@ TEST_F(TmbCliTest, PresetsListWhatASourceFileOffers)
                              .PatchData("Gone", dir.File("GONE.SBK"), 0, 4, 2)
                              .String("")
                              .Get());
-    EXPECT_EQ(Cli("tmb presets doc.tmb").out, "Name\tNumber\tSamples\tSize\nMine\t48\t1\t200\n");
+    EXPECT_EQ(Cli({"tmb", "presets", "doc.tmb"}).out, "Name\tNumber\tSamples\tSize\nMine\t48\t1\t200\n");
 
     dir.Write("BAD.SBK", {'R', 'I', 'F', 'F', 0, 0, 0, 0});
     dir.Write("BAD.WAV", {'n', 'o'});
     dir.Write("BAD.TMB", {1, 2, 3});
     for (const char* file : {"BAD.SBK", "BAD.WAV", "BAD.TMB", "MISSING.SBK", "notes.txt"})
     {
-        const CliRun bad = Cli(std::string("tmb presets ") + file);
+        const CliRun bad = Cli({"tmb", "presets", file});
         EXPECT_EQ(bad.status, 2) << file;
         EXPECT_NE(bad.err.find(file), std::string::npos) << bad.err;
         EXPECT_EQ(bad.out, "") << file;
@@ -287,35 +221,10 @@ TEST_F(TmbCliTest, PresetsListWhatASourceFileOffers)
 namespace
 {
 // tamberly-cli tmb with the emulated card it finds beside itself.
-class TmbOnCardCliTest : public ::testing::Test
+class TmbOnCardCliTest : public EmulatedCardCli
 {
 protected:
-    TmbOnCardCliTest()
-    {
-        SoundFontBuilder bank;
-        bank.Info("INAM", "Orchestra").SampleData(64 * 1024);
-        const int violin = bank.AddSample(0, 1024);
-        const int cello = bank.AddSample(1024, 1024 + 8192);
-        bank.AddPreset("Violin", 0, 0, {bank.AddInstrument("Violin", {violin})});
-        bank.AddPreset("Cello", 5, 0, {bank.AddInstrument("Cello", {cello})});
-        dir.Write("ORCH.SBK", bank.Build());
-    }
-
-    // Runs in the test's folder, where the Soundshelf file names its banks.
-    int Cli(const std::string& arguments)
-    {
-        const std::string command = "cd " + Quote(dir.Path()) + " && env -u TAMBERLY_AWEMAN TAMBERLY_CARD_HOME=home " +
-                                    Quote(TAMBERLY_BIN_DIR "/tamberly-cli") + " " + arguments +
-                                    " >out.txt 2>err.txt";
-        const int status = std::system(command.c_str());
-        out = ReadAll(dir.File("out.txt"));
-        err = ReadAll(dir.File("err.txt"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    TempDir dir;
-    std::string out;
-    std::string err;
+    TmbOnCardCliTest() { WriteOrchestra("ORCH.SBK"); }
 };
 } // namespace
 
@@ -326,24 +235,24 @@ TEST_F(TmbOnCardCliTest, ImportedBankSavedAndLoadedAgainGivesTheSameCard)
                  "[Instrument-List]\r\nInstrument1=010:002   ORCH.SBK/Solo Cello 0005\r\n"
                  "Instrument2=000:002   ORCH.SBK/Violin 0000\r\n");
     dir.Write("old.shb", shb);
-    ASSERT_EQ(Cli("tmb import-shb old.shb new.tmb"), 0) << err;
+    ASSERT_EQ(Cli({"tmb", "import-shb", "old.shb", "new.tmb"}), 0) << err;
     EXPECT_EQ(out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t0\nSaved:\tnew.tmb\n");
-    ASSERT_EQ(Cli("card status"), 0) << err;
+    ASSERT_EQ(Cli({"card", "status"}), 0) << err;
     const std::string imported = out;
     EXPECT_NE(imported.find("Reverb:       6\nChorus:       1\n"), std::string::npos) << imported;
     EXPECT_NE(imported.find("Bank 002: (no bank file)\n  000 Violin\n  010 Cello\n"), std::string::npos) << imported;
     EXPECT_NE(imported.find("Bank 004: Orchestra\n"), std::string::npos) << imported;
 
-    ASSERT_EQ(Cli("tmb show new.tmb"), 0) << err;
+    ASSERT_EQ(Cli({"tmb", "show", "new.tmb"}), 0) << err;
     EXPECT_NE(out.find("Bank files:\t1\n004\t" + dir.File("ORCH.SBK") + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("0\tSolo Cello\tORCH.SBK\t5\t002:010\n"), std::string::npos) << out;
 
     // A card that was emptied and set to other effects is set up again by the document.
-    ASSERT_EQ(Cli("card clear-all"), 0) << err;
-    ASSERT_EQ(Cli("card fx 0 0"), 0) << err;
-    ASSERT_EQ(Cli("tmb load new.tmb"), 0) << err;
+    ASSERT_EQ(Cli({"card", "clear-all"}), 0) << err;
+    ASSERT_EQ(Cli({"card", "fx", "0", "0"}), 0) << err;
+    ASSERT_EQ(Cli({"tmb", "load", "new.tmb"}), 0) << err;
     EXPECT_EQ(out, "Bank files:\t1\nPatches:\t2\nBank:Slot\tName\tLoaded\n002:010\tSolo Cello\t16 KB\n"
                    "002:000\tViolin\t2 KB\n");
-    ASSERT_EQ(Cli("card status"), 0) << err;
+    ASSERT_EQ(Cli({"card", "status"}), 0) << err;
     EXPECT_EQ(out, imported);
 }

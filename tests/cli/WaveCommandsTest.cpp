@@ -1,49 +1,15 @@
 #include "platform/ByteStream.h"
 #include "soundfont/WaveFile.h"
+#include "support/CliRunner.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace
 {
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string command = Quote(TAMBERLY_BIN_DIR "/tamberly-cli");
-    for (const auto& arg : args)
-        command += ' ' + Quote(arg);
-    command += " >" + Quote(dir.File("stdout.txt")) + " 2>" + Quote(dir.File("stderr.txt"));
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes out = ReadFileBytes(dir.File("stdout.txt"));
-    const Bytes err = ReadFileBytes(dir.File("stderr.txt"));
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    std::filesystem::remove(dir.File("stdout.txt"));
-    std::filesystem::remove(dir.File("stderr.txt"));
-    return run;
-}
-
 Bytes StereoWave(std::uint32_t rate, std::size_t frames)
 {
     return WaveBuilder()
@@ -58,7 +24,7 @@ TEST(WaveCommands, ListsOfferedOptionsOnePerLine)
 {
     TempDir dir;
     const std::string stereo = dir.Write("PIANO.WAV", StereoWave(22050, 22050));
-    CliRun run = RunCli(dir, {"wav-options", stereo});
+    CliRun run = RunCli({"wav-options", stereo});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "4\tPIANO 22.1KHz st\t2\t88200\n"
                        "5\tPIANO 22.1KHz m\t1\t44100\n"
@@ -72,7 +38,7 @@ TEST(WaveCommands, ListsOfferedOptionsOnePerLine)
 
     // A file that offers nothing lists nothing and is no error.
     const std::string low = dir.Write("low.wav", StereoWave(8000, 10));
-    run = RunCli(dir, {"wav-options", low});
+    run = RunCli({"wav-options", low});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
 }
@@ -83,7 +49,7 @@ TEST(WaveCommands, WritesTheSameBankAsTheLibrary)
     const Bytes wav = StereoWave(44100, 5000);
     const std::string in = dir.Write("in.wav", wav);
     const std::string out = dir.File("out.sbk");
-    const CliRun run = RunCli(dir, {"wav2sbk", in, "10", out});
+    const CliRun run = RunCli({"wav2sbk", in, "10", out});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
@@ -127,7 +93,7 @@ TEST(WaveCommands, BadInputGetsOneLineAndStatusTwoAndNoFile)
     };
     for (const Case& c : cases)
     {
-        const CliRun run = RunCli(dir, c.args);
+        const CliRun run = RunCli(c.args);
         EXPECT_EQ(run.status, 2) << c.err;
         EXPECT_EQ(run.out, "") << c.err;
         EXPECT_EQ(run.err.rfind("tamberly-cli: " + c.err, 0), 0u) << run.err;

@@ -231,6 +231,8 @@ TEST(SoundFontReader, MissingPresetDataFailsAndLeavesNothing)
         EXPECT_FALSE(reader.IsOpen());
         EXPECT_EQ(reader.GetOpenProblem(), Problem::MissingChunk);
         EXPECT_EQ(reader.GetProblemChunk(), MakeFourCC(id));
+        EXPECT_EQ(reader.GetOpenProblemText(),
+                  "not a SoundFont bank (no \"" + std::string(id) + "\" chunk in the \"pdta\" list)");
         // Nothing of the earlier bank, nor of the chunks this one had, is left.
         EXPECT_EQ(reader.GetPresetCount(), -1);
         EXPECT_EQ(reader.SampleDataSize(), 0u);
@@ -244,12 +246,15 @@ TEST(SoundFontReader, MissingPresetDataFailsAndLeavesNothing)
     EXPECT_FALSE(reader.OpenBytes(StandardBank().Drop("pdta").Build()));
     EXPECT_EQ(reader.GetOpenProblem(), Problem::NoList);
     EXPECT_EQ(reader.GetProblemChunk(), MakeFourCC("pdta"));
+    EXPECT_EQ(reader.GetOpenProblemText(), "not a SoundFont bank (no \"pdta\" list)");
     EXPECT_FALSE(reader.OpenBytes(StandardBank().FormType("sfbK").Build()));
     EXPECT_EQ(reader.GetOpenProblem(), Problem::NoSfbkForm);
+    EXPECT_EQ(reader.GetOpenProblemText(), "not a SoundFont bank (no RIFF \"sfbk\" form)");
     EXPECT_FALSE(reader.OpenBytes({}));
     EXPECT_EQ(reader.GetOpenProblem(), Problem::NoSfbkForm);
     EXPECT_FALSE(reader.Open(std::unique_ptr<IByteSource>()));
     EXPECT_EQ(reader.GetOpenProblem(), Problem::CannotOpen);
+    EXPECT_EQ(reader.GetOpenProblemText(), "cannot be read");
 }
 
 TEST(SoundFontReader, FindsEachChunkAfreshFromTheStartOfTheFile)
@@ -312,6 +317,7 @@ TEST(SoundFontReader, SizesThatLie)
     EXPECT_FALSE(reader.OpenBytes(StandardBank().ClaimSize("igen", 0x7FFFFFFF).Build()));
     EXPECT_EQ(reader.GetOpenProblem(), Problem::TruncatedChunk);
     EXPECT_EQ(reader.GetProblemChunk(), MakeFourCC("igen"));
+    EXPECT_EQ(reader.GetOpenProblemText(), "not a SoundFont bank (\"igen\" chunk cut short)");
 
     // ... also when the file goes on after the list: the list's end is the bound.
     Bytes file = StandardBank().Build();

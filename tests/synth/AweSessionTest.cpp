@@ -1,14 +1,12 @@
 #include "synth/AweSession.h"
+#include "support/CardRecorder.h"
 #include "support/RiffBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <dlfcn.h>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,64 +16,6 @@ using Lines = std::vector<std::string>;
 using Tree = CRegistryStore::Tree;
 
 const std::string kSettings = "Software\\Creative Tech\\sbawe32\\Settings";
-
-// The recording manager library, shared with the sessions under test: the
-// dynamic linker hands out one instance per file.
-class Recorder
-{
-public:
-    Recorder()
-    {
-        handle = ::dlopen(TAMBERLY_RECORDER_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            throw std::runtime_error(::dlerror());
-        reset = Symbol<void (*)()>("Recorder_Reset");
-        script = Symbol<ScriptFn>("Recorder_Script");
-        setDefault = Symbol<ScriptFn>("Recorder_Default");
-        log = Symbol<const char* (*)()>("Recorder_Log");
-        reset();
-    }
-    ~Recorder() { ::dlclose(handle); }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
-    void Script(std::uint32_t code, std::int32_t result, const char* name = "", std::uint32_t v1 = 0,
-                std::uint32_t v2 = 0)
-    {
-        script(code, result, name, v1, v2);
-    }
-    void Default(std::uint32_t code, std::int32_t result, const char* name = "", std::uint32_t v1 = 0,
-                 std::uint32_t v2 = 0)
-    {
-        setDefault(code, result, name, v1, v2);
-    }
-    // The calls logged since the last Take, one per line.
-    Lines Take()
-    {
-        Lines lines;
-        std::istringstream in(log());
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        reset();
-        return lines;
-    }
-
-private:
-    using ScriptFn = void (*)(std::uint32_t, std::int32_t, const char*, std::uint32_t, std::uint32_t);
-    template <typename F>
-    F Symbol(const char* name)
-    {
-        auto f = reinterpret_cast<F>(::dlsym(handle, name));
-        if (!f)
-            throw std::runtime_error(name);
-        return f;
-    }
-    void* handle = nullptr;
-    void (*reset)() = nullptr;
-    ScriptFn script = nullptr;
-    ScriptFn setDefault = nullptr;
-    const char* (*log)() = nullptr;
-};
 
 // One command as the session brackets it.
 Lines Bracketed(const std::string& command)
@@ -120,7 +60,7 @@ protected:
     }
 
     TempDir dir;
-    Recorder recorder;
+    CardRecorder recorder{TAMBERLY_RECORDER_PATH};
 };
 } // namespace
 

@@ -193,7 +193,7 @@ void CPatchEditPage1::Browse()
     if (!workingPatch)
         return;
     const QString chosen = fileChooser(this, StoredToUi(workingPatch->GetSourceFile()),
-                                       QtFileFilter(LoadString(IDS_SOURCE_FILE_FILTER)));
+                                       QtFileFilter(LoadString(IDS_FILTER_BANK_FILES)));
     if (chosen.isEmpty())
         return;
     const std::string path = chosen.toStdString();

@@ -1,0 +1,441 @@
+#include "app/TamberlyApp.h"
+
+#include "app/CommandIds.h"
+#include "app/DocumentTarget.h"
+#include "app/IdleProcessor.h"
+#include "app/UserPrompts.h"
+#include "bank/TamberlyDoc.h"
+#include "engine/CardEngine.h"
+#include "platform/StringTable.h"
+#include "synth/AweSession.h"
+#include "ui/WaitCursor.h"
+#include "ui/frame/MainFrame.h"
+#include "ui/keyboard/KeyboardDevices.h"
+#include "ui/keyboard/MidiKeyboardDlg.h"
+#include "ui/keyboard/RtMidiDevices.h"
+#include "ui/sheets/Dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace
+{
+QString Text(unsigned id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+
+std::string FilePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromFilePath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+void Print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+} // namespace
+
+CTamberlyApp::CTamberlyApp() : prompts(std::make_unique<CDialogPrompts>()) {}
+
+CTamberlyApp::~CTamberlyApp()
+{
+    CloseDocument();
+    if (document)
+        document->SetKeyboard(nullptr);
+    keyboard = nullptr;
+    frame.reset();
+    documentTarget.reset();
+    document.reset();
+}
+
+void CTamberlyApp::SetPrompts(std::unique_ptr<IUserPrompts> value)
+{
+    prompts = std::move(value);
+}
+
+void CTamberlyApp::SetMidiDeviceFactory(MidiDeviceFactory factory)
+{
+    midiDeviceFactory = std::move(factory);
+}
+
+std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard)
+{
+    // With the emulated card the keyboard plays its sound engine in-process
+    // (unless the profile names another output port); a real card's MIDI
+    // port is reached through the sequencer.
+    std::shared_ptr<CCardEngine> engine;
+    if (emulatedCard)
+    {
+        engine = std::make_shared<CCardEngine>();
+        engine->StartFollowing();
+    }
+    return MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(engine));
+}
+
+QWidget* CTamberlyApp::MainWindow() const
+{
+    return frame.get();
+}
+
+// Start-up ------------------------------------------------------------------------
+
+int CTamberlyApp::Main(int argc, char** argv)
+{
+    // The usage and the version need no display: answered before Qt starts.
+    auto answer = [](const CCommandLineInfo& commandLine)
+    {
+        switch (commandLine.action)
+        {
+        case CCommandLineInfo::Action::Help:
+            Print(stdout, Text(IDS_USAGE));
+            return 0;
+        case CCommandLineInfo::Action::Version:
+            Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION)));
+            return 0;
+        case CCommandLineInfo::Action::Error:
+            Print(stderr, commandLine.errorText);
+            return 2;
+        case CCommandLineInfo::Action::Run:
+            break;
+        }
+        return -1;
+    };
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (const CCommandLineInfo early = CCommandLineInfo::Parse(raw);
+        early.action == CCommandLineInfo::Action::Help || early.action == CCommandLineInfo::Action::Version)
+        return answer(early);
+
+    QApplication qt(argc, argv); // takes Qt's own options out of the arguments
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const CCommandLineInfo commandLine = CCommandLineInfo::Parse(arguments);
+    if (const int status = answer(commandLine); status >= 0)
+        return status;
+
+    CTamberlyApp app;
+    if (!app.InitInstance(commandLine))
+        return 1;
+    app.quitWhenClosed = true;
+
+    int status = 0;
+    if (!commandLine.screenshot.isEmpty())
+    {
+        // Once the window is laid out and painted: its picture, then the end.
+        const QString file = commandLine.screenshot;
+        QTimer::singleShot(400, &app,
+                           [&app, &status, file]
+                           {
+                               app.OnIdle();
+                               if (!app.GetMainFrame()->grab().save(file, "PNG"))
+                               {
+                                   Print(stderr, QString::fromStdString(FormatString(
+                                                     IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
+                                   status = 1;
+                               }
+                               app.GetMainFrame()->close();
+                               if (app.GetMainFrame()->isVisible())
+                                   QCoreApplication::exit(status);
+                           });
+    }
+    const int loopStatus = QApplication::exec();
+    return status != 0 ? status : loopStatus;
+}
+
+bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
+{
+    // The profile: QSettings("Ravell Software", "Tamberly").
+    QCoreApplication::setOrganizationName(Text(IDS_PROFILE_COMPANY));
+    QCoreApplication::setApplicationName(Text(IDS_PROFILE_APPLICATION));
+    // The private clipboard format needs no registration: it is its own MIME type.
+    const bool interactive = commandLine.showSplash;
+
+    recentFiles.Load();
+
+    // The document, its frame and bank view.
+    document = std::make_unique<CTamberlyDoc>();
+    documentTarget = std::make_unique<CDocumentTarget>(*document, *prompts);
+    frame = std::make_unique<CMainFrame>(*document);
+    documentTarget->SetParentWindow(frame.get());
+    frame->GetRouter().SetChain(
+        [this] {
+            return std::vector<ICommandTarget*>{frame->GetActivePane(), documentTarget.get(), frame.get(),
+                                                this};
+        });
+    frame->SetCloseHandler([this] { return SaveModified(); });
+    connect(frame.get(), &CMainFrame::Closed, this, &CTamberlyApp::OnFrameClosed);
+    connect(frame.get(), &CMainFrame::FileDropped, this,
+            [this](const QString& path) { OpenDocumentFile(path); });
+    CreateKeyboard();
+
+    // The first document: the file of the command line, or a new one.
+    const bool made = commandLine.fileName.isEmpty() ? OnFileNew() : OpenDocumentFile(commandLine.fileName);
+    if (!made)
+        return false;
+
+    if (interactive)
+        ShowSplash(frame.get());
+    frame->show();
+    connect(qApp, &QGuiApplication::applicationStateChanged, frame.get(),
+            [this](Qt::ApplicationState state) { frame->OnActivateApp(state == Qt::ApplicationActive); });
+
+    idle = new CIdleProcessor([this] { OnIdle(); }, this);
+    OnIdle();
+    if (interactive)
+        ShowTipAtStartUp(frame.get());
+    return true;
+}
+
+void CTamberlyApp::CreateKeyboard()
+{
+    const bool emulatedCard = document->GetCard().IsEmulatedCard();
+    std::unique_ptr<IMidiDevices> devices =
+        midiDeviceFactory ? midiDeviceFactory(emulatedCard) : CreateMidiDevices(emulatedCard);
+    keyboard = new CMidiKeyboardDlg(std::move(devices), frame.get());
+    document->SetKeyboard(keyboard);
+    documentTarget->SetKeyboard(keyboard);
+    keyboard->OpenMidi();
+}
+
+// Documents ------------------------------------------------------------------------
+
+bool CTamberlyApp::OnFileNew()
+{
+    if (documentOpen && !SaveModified())
+        return false;
+    const CWaitCursor wait;
+    const bool made = document->OnNewDocument();
+    documentOpen = true;
+    frame->OnInitialUpdate();
+    UpdateFrameTitle();
+    if (!made)
+        prompts->ShowError(MainWindow(), QString::fromStdString(document->GetErrorMessage()));
+    return made;
+}
+
+void CTamberlyApp::OnFileOpen()
+{
+    const QString path =
+        prompts->ChooseOpenFile(MainWindow(), Text(IDS_OPEN_FILE_TITLE), docTemplate.GetFileFilter());
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CTamberlyApp::OpenDocumentFile(const QString& path)
+{
+    if (documentOpen && !SaveModified())
+        return false;
+    bool opened = false;
+    {
+        const CWaitCursor wait;
+        opened = document->OnOpenDocument(FilePath(path));
+        documentOpen = true;
+        frame->OnInitialUpdate();
+        UpdateFrameTitle();
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!opened)
+    {
+        prompts->ShowError(MainWindow(), QString::fromStdString(document->GetErrorMessage()));
+        for (int i = 0; i < recentFiles.GetSize(); ++i)
+            if (recentFiles.GetPath(i) == absolute)
+            {
+                recentFiles.Remove(i);
+                break;
+            }
+        UpdateRecentFileMenu();
+        return false;
+    }
+    recentFiles.Add(absolute);
+    UpdateRecentFileMenu();
+    return true;
+}
+
+bool CTamberlyApp::DoFileSave()
+{
+    if (document->GetPathName().empty())
+        return DoSaveAs();
+    const CWaitCursor wait;
+    if (!document->OnSaveDocument(document->GetPathName()))
+    {
+        prompts->ShowError(MainWindow(), QString::fromStdString(document->GetErrorMessage()));
+        return false;
+    }
+    return true;
+}
+
+bool CTamberlyApp::DoSaveAs()
+{
+    const QString current = FromFilePath(document->GetPathName());
+    const QString proposed =
+        current.isEmpty() ? docTemplate.WithDefaultExtension(docTemplate.GetNewFileName()) : current;
+    QString path = prompts->ChooseSaveFile(MainWindow(), Text(IDS_SAVE_FILE_TITLE),
+                                           docTemplate.GetFileFilter(), proposed);
+    if (path.isEmpty())
+        return false;
+    path = docTemplate.WithDefaultExtension(path);
+    bool saved = false;
+    {
+        const CWaitCursor wait;
+        saved = document->OnSaveDocument(FilePath(path));
+    }
+    if (!saved)
+    {
+        prompts->ShowError(MainWindow(), QString::fromStdString(document->GetErrorMessage()));
+        return false;
+    }
+    recentFiles.Add(path);
+    UpdateRecentFileMenu();
+    UpdateFrameTitle();
+    return true;
+}
+
+bool CTamberlyApp::SaveModified()
+{
+    if (!document || !document->IsModified())
+        return true;
+    QString question = Text(IDS_ASK_TO_SAVE);
+    question.replace(QStringLiteral("%1"), GetDocumentTitle());
+    switch (prompts->AskYesNoCancel(MainWindow(), question))
+    {
+    case IUserPrompts::Answer::Yes:
+        return DoFileSave();
+    case IUserPrompts::Answer::No:
+        return true;
+    case IUserPrompts::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+QString CTamberlyApp::GetDocumentTitle() const
+{
+    return CDocTemplate::GetDocumentTitle(document ? FromFilePath(document->GetPathName()) : QString());
+}
+
+void CTamberlyApp::UpdateFrameTitle()
+{
+    if (frame)
+        frame->setWindowTitle(GetDocumentTitle() + QStringLiteral(" - ") + docTemplate.GetWindowTitle());
+}
+
+void CTamberlyApp::CloseDocument()
+{
+    if (!documentOpen || !document)
+        return;
+    documentOpen = false;
+    // Empties the card's user banks and selects the synth bank again.
+    const CWaitCursor wait;
+    document->OnCloseDocument();
+}
+
+void CTamberlyApp::OnFrameClosed()
+{
+    if (keyboard)
+        keyboard->hide();
+    CloseDocument();
+    if (quitWhenClosed)
+        QCoreApplication::quit();
+}
+
+// Idle ---------------------------------------------------------------------------
+
+void CTamberlyApp::OnIdle()
+{
+    if (!document || !frame)
+        return;
+    document->ReleaseTemporaryPatches();
+    frame->OnIdleUpdate();
+    UpdateRecentFileMenu();
+}
+
+void CTamberlyApp::UpdateRecentFileMenu()
+{
+    if (!frame)
+        return;
+    const int count = recentFiles.GetSize();
+    for (int i = 0; i < CRecentFileList::kMaxFiles; ++i)
+    {
+        QAction* action = frame->GetRouter().GetAction(ID_FILE_MRU_FIRST + i);
+        if (!action)
+            continue;
+        const QString text = i < count ? recentFiles.GetMenuText(i) : Text(IDS_ITEM_RECENT_FILE);
+        if (action->text() != text)
+            action->setText(text);
+        const bool visible = i == 0 || i < count;
+        if (action->isVisible() != visible)
+            action->setVisible(visible);
+    }
+}
+
+// Commands of the application ----------------------------------------------------------
+
+bool CTamberlyApp::OnUpdateCommand(CCmdUI& ui)
+{
+    const int id = ui.GetId();
+    if (id >= ID_FILE_MRU_FIRST && id < ID_FILE_MRU_FIRST + CRecentFileList::kMaxFiles)
+    {
+        ui.Enable(id - ID_FILE_MRU_FIRST < recentFiles.GetSize());
+        return true;
+    }
+    switch (id)
+    {
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+    case ID_APP_ABOUT:
+    case ID_TIP_OF_THE_DAY:
+        return true;
+    default:
+        // Printing has no counterpart here: nobody claims it, so it is greyed.
+        return false;
+    }
+}
+
+bool CTamberlyApp::OnCommand(int id)
+{
+    if (id >= ID_FILE_MRU_FIRST && id < ID_FILE_MRU_FIRST + CRecentFileList::kMaxFiles)
+    {
+        const QString path = recentFiles.GetPath(id - ID_FILE_MRU_FIRST);
+        if (!path.isEmpty())
+            OpenDocumentFile(path);
+        return true;
+    }
+    switch (id)
+    {
+    case ID_FILE_NEW:
+        OnFileNew();
+        return true;
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        return true;
+    case ID_FILE_SAVE:
+        DoFileSave();
+        return true;
+    case ID_FILE_SAVE_AS:
+        DoSaveAs();
+        return true;
+    case ID_APP_ABOUT:
+        RunAboutBox(MainWindow());
+        return true;
+    case ID_TIP_OF_THE_DAY:
+        RunTipDialog(MainWindow());
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,666 @@
+#include "ui/frame/MainFrame.h"
+
+#include "app/CommandIds.h"
+#include "app/Profile.h"
+#include "bank/TamberlyDoc.h"
+#include "platform/StringTable.h"
+#include "ui/frame/Images.h"
+#include "ui/frame/LockKeys.h"
+#include "ui/frame/TamberlyView.h"
+#include "ui/panes/FileView.h"
+#include "ui/panes/FolderView.h"
+#include "ui/panes/PatchView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QWhatsThis>
+
+namespace
+{
+constexpr int kPopupBankView = 129;
+constexpr int kSeparator = 0;
+
+QString Text(unsigned id)
+{
+    return QString::fromStdString(LoadString(id));
+}
+
+// A command's menu text and keys (menu resource 128, accelerator table 128).
+struct CommandSpec
+{
+    int id;
+    unsigned text; // 0: the command is in no menu
+    QList<QKeySequence> keys;
+    bool checkable;
+};
+
+const std::vector<CommandSpec>& Commands()
+{
+    static const std::vector<CommandSpec> commands = {
+        {ID_FILE_NEW, IDS_ITEM_FILE_NEW, {QKeySequence(Qt::CTRL | Qt::Key_N)}, false},
+        {ID_FILE_OPEN, IDS_ITEM_FILE_OPEN, {QKeySequence(Qt::CTRL | Qt::Key_O)}, false},
+        {ID_FILE_SAVE, IDS_ITEM_FILE_SAVE, {QKeySequence(Qt::CTRL | Qt::Key_S)}, false},
+        {ID_FILE_SAVE_AS, IDS_ITEM_FILE_SAVE_AS, {}, false},
+        {ID_FILE_IMPORT_SHB, IDS_ITEM_IMPORT_SHB, {}, false},
+        {ID_FILE_INFO, IDS_ITEM_INFO, {}, false},
+        {ID_FILE_PRINT, IDS_ITEM_PRINT, {QKeySequence(Qt::CTRL | Qt::Key_P)}, false},
+        {ID_FILE_PRINT_PREVIEW, IDS_ITEM_PRINT_PREVIEW, {}, false},
+        {ID_FILE_PRINT_SETUP, IDS_ITEM_PRINT_SETUP, {}, false},
+        {ID_APP_EXIT, IDS_ITEM_EXIT, {}, false},
+        {ID_EDIT_NEW, IDS_ITEM_EDIT_NEW, {}, false},
+        {ID_EDIT_CUT,
+         IDS_ITEM_CUT,
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+         false},
+        {ID_EDIT_COPY,
+         IDS_ITEM_COPY,
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+         false},
+        {ID_EDIT_PASTE,
+         IDS_ITEM_PASTE,
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+         false},
+        {ID_EDIT_DELETE, IDS_ITEM_DELETE, {QKeySequence(Qt::Key_Delete)}, false},
+        {ID_EDIT_PROPERTIES, IDS_ITEM_PROPERTIES, {}, false},
+        {ID_EDIT_UNDO,
+         0,
+         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+         false},
+        {ID_SYNTH_GM, IDS_ITEM_SYNTH_GM, {}, true},
+        {ID_SYNTH_GS, IDS_ITEM_SYNTH_GS, {}, true},
+        {ID_SYNTH_MT32, IDS_ITEM_SYNTH_MT32, {}, true},
+        {ID_SELECT_FX, IDS_ITEM_SELECT_FX, {}, false},
+        {ID_LOAD_FILE_IN_BANK, IDS_ITEM_LOAD_FILE_IN_BANK, {}, false},
+        {ID_CLEAR_CURRENT_BANK, IDS_ITEM_CLEAR_CURRENT_BANK, {}, false},
+        {ID_CLEAR_ALL_BANKS, IDS_ITEM_CLEAR_ALL_BANKS, {}, false},
+        {ID_VIEW_GENERAL_BAR, IDS_ITEM_BAR_GENERAL, {}, true},
+        {ID_VIEW_AWE32_BAR, IDS_ITEM_BAR_AWE32, {}, true},
+        {ID_VIEW_STATUS_BAR, IDS_ITEM_STATUS_BAR, {}, true},
+        {ID_VIEW_KEYBOARD, IDS_ITEM_KEYBOARD, {}, true},
+        {ID_VIEW_REFRESH_TREE, IDS_ITEM_REFRESH_TREE, {}, false},
+        {ID_HELP_FINDER, IDS_ITEM_HELP_TOPICS, {}, false},
+        {ID_TIP_OF_THE_DAY, IDS_ITEM_TIP_OF_THE_DAY, {}, false},
+        {ID_APP_ABOUT, IDS_ITEM_ABOUT, {}, false},
+        {ID_HELP, 0, {QKeySequence(Qt::Key_F1)}, false},
+        {ID_CONTEXT_HELP, 0, {QKeySequence(Qt::SHIFT | Qt::Key_F1)}, false},
+        {ID_DEFAULT_HELP, 0, {}, false},
+        {ID_NEXT_PANE, 0, {QKeySequence(Qt::Key_F6)}, false},
+        {ID_PREV_PANE, 0, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}, false},
+    };
+    return commands;
+}
+
+// The bank view's popup menu (resource 129): command and text, 0 a separator.
+constexpr std::pair<int, unsigned> kBankViewPopup[] = {
+    {ID_EDIT_NEW, IDS_POPUP_NEW},
+    {kSeparator, 0},
+    {ID_EDIT_CUT, IDS_POPUP_CUT},
+    {ID_EDIT_COPY, IDS_POPUP_COPY},
+    {ID_EDIT_PASTE, IDS_POPUP_PASTE},
+    {kSeparator, 0},
+    {ID_EDIT_DELETE, IDS_POPUP_DELETE},
+    {kSeparator, 0},
+    {ID_EDIT_PROPERTIES, IDS_POPUP_PROPERTIES},
+};
+
+// A .tmb file among the dropped URLs; empty when none.
+QString DroppedDocument(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() &&
+            QFileInfo(url.toLocalFile()).suffix().compare(QLatin1String("tmb"), Qt::CaseInsensitive) == 0)
+            return url.toLocalFile();
+    return {};
+}
+
+// Sized by the text of its width string, as the status bar's panes are.
+QLabel* MakePane(QWidget* parent, const QString& widthText)
+{
+    auto* label = new QLabel(parent);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widthText) + 8);
+    label->setContentsMargins(3, 0, 3, 0);
+    return label;
+}
+} // namespace
+
+CMainFrame::CMainFrame(CTamberlyDoc& doc, QWidget* parent) : QMainWindow(parent), document(doc)
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowIcon(Images::ApplicationIcon());
+    router = new CCommandRouter(this);
+    lockKeys = std::make_unique<CLockKeys>();
+
+    CreateActions();
+    CreateMenus();
+    OnCreateClient();
+    CreateToolBars();
+    CreateStatusBar();
+    LoadFrameSettings();
+
+    setAcceptDrops(true); // documents dropped from the file manager
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
+}
+
+CMainFrame::~CMainFrame()
+{
+    // Focus moves while the panes go; this object is no frame by then.
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
+// Creation ------------------------------------------------------------------------
+
+void CMainFrame::CreateActions()
+{
+    for (const CommandSpec& spec : Commands())
+    {
+        auto* action = new QAction(this);
+        const QStringList prompt = Text(static_cast<unsigned>(spec.id)).split(QLatin1Char('\n'));
+        action->setText(spec.text ? Text(spec.text) : prompt.value(1));
+        action->setStatusTip(prompt.value(0));
+        action->setWhatsThis(prompt.value(0));
+        if (prompt.size() > 1)
+            action->setToolTip(prompt.value(1));
+        action->setShortcuts(spec.keys);
+        action->setIcon(Images::CommandIcon(spec.id));
+        action->setIconVisibleInMenu(false);
+        action->setCheckable(spec.checkable);
+        // Keys work whichever pane has the focus, menu or not.
+        addAction(action);
+        router->AddAction(spec.id, action);
+    }
+    for (int i = 0; i < 6; ++i)
+    {
+        auto* action = new QAction(Text(IDS_ITEM_RECENT_FILE), this);
+        action->setStatusTip(Text(IDS_PROMPT_RECENT_FILE));
+        action->setVisible(i == 0);
+        router->AddAction(ID_FILE_MRU_FIRST + i, action);
+    }
+}
+
+QAction* CMainFrame::Action(int id) const
+{
+    return router->GetAction(id);
+}
+
+QMenu* CMainFrame::AddMenu(QMenu* parent, unsigned textId, std::initializer_list<int> ids)
+{
+    QMenu* menu = parent ? parent->addMenu(Text(textId)) : menuBar()->addMenu(Text(textId));
+    // States are fresh whenever a menu opens, not only on idle.
+    connect(menu, &QMenu::aboutToShow, router, &CCommandRouter::UpdateAll);
+    for (int id : ids)
+    {
+        if (id == kSeparator)
+            menu->addSeparator();
+        else
+            menu->addAction(Action(id));
+    }
+    return menu;
+}
+
+void CMainFrame::CreateMenus()
+{
+    fileMenu = AddMenu(nullptr, IDS_MENU_FILE,
+                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
+                        ID_FILE_IMPORT_SHB, kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PRINT,
+                        ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
+    for (int i = 0; i < 6; ++i)
+        fileMenu->addAction(Action(ID_FILE_MRU_FIRST + i));
+    fileMenu->addSeparator();
+    fileMenu->addAction(Action(ID_APP_EXIT));
+
+    AddMenu(nullptr, IDS_MENU_EDIT,
+            {ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE,
+             kSeparator, ID_EDIT_PROPERTIES});
+
+    QMenu* awe32 = AddMenu(nullptr, IDS_MENU_AWE32, {});
+    AddMenu(awe32, IDS_MENU_SELECT_SYNTH, {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32});
+    awe32->addAction(Action(ID_SELECT_FX));
+    awe32->addSeparator();
+    awe32->addAction(Action(ID_LOAD_FILE_IN_BANK));
+    awe32->addAction(Action(ID_CLEAR_CURRENT_BANK));
+    awe32->addSeparator();
+    awe32->addAction(Action(ID_CLEAR_ALL_BANKS));
+
+    QMenu* view = AddMenu(nullptr, IDS_MENU_VIEW, {});
+    AddMenu(view, IDS_MENU_TOOLBARS, {ID_VIEW_GENERAL_BAR, ID_VIEW_AWE32_BAR});
+    view->addAction(Action(ID_VIEW_STATUS_BAR));
+    view->addSeparator();
+    view->addAction(Action(ID_VIEW_KEYBOARD));
+    view->addSeparator();
+    view->addAction(Action(ID_VIEW_REFRESH_TREE));
+
+    AddMenu(nullptr, IDS_MENU_HELP,
+            {ID_HELP_FINDER, kSeparator, ID_TIP_OF_THE_DAY, kSeparator, ID_APP_ABOUT});
+}
+
+void CMainFrame::CreateToolBars()
+{
+    auto makeBar = [this](const QString& name, unsigned caption, std::initializer_list<int> ids)
+    {
+        auto* bar = new QToolBar(Text(caption), this);
+        bar->setObjectName(name);
+        bar->setIconSize(QSize(Images::kButtonWidth, Images::kButtonHeight));
+        bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setMovable(true);
+        bar->setFloatable(true);
+        for (int id : ids)
+        {
+            if (id == kSeparator)
+                bar->addSeparator();
+            else
+                bar->addAction(Action(id));
+        }
+        // Both go to the top, the second on the same row right of the first.
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    };
+    generalBar = makeBar(QStringLiteral("General"), IDS_BAR_GENERAL,
+                         {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY,
+                          ID_EDIT_PASTE, kSeparator, ID_EDIT_NEW, ID_EDIT_DELETE, ID_EDIT_PROPERTIES,
+                          kSeparator, ID_FILE_PRINT, ID_APP_ABOUT, ID_CONTEXT_HELP});
+    awe32Bar = makeBar(QStringLiteral("Awe32"), IDS_BAR_AWE32,
+                       {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32, kSeparator, ID_LOAD_FILE_IN_BANK,
+                        ID_CLEAR_CURRENT_BANK, kSeparator, ID_SELECT_FX, kSeparator, ID_VIEW_KEYBOARD});
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    idleMessage = new QLabel(Text(IDS_IDLE_MESSAGE), bar);
+    idleMessage->setContentsMargins(3, 0, 3, 0);
+    bar->addWidget(idleMessage, 1);
+    const std::pair<int, unsigned> panesInOrder[] = {
+        {ID_INDICATOR_PATCH, IDS_PANE_CURRENT_PATCH}, {ID_INDICATOR_FREE_MEMORY, IDS_PANE_FREE_MEMORY},
+        {IDS_INDICATOR_CAPS, IDS_INDICATOR_CAPS},     {IDS_INDICATOR_NUM, IDS_INDICATOR_NUM},
+        {IDS_INDICATOR_SCRL, IDS_INDICATOR_SCRL},
+    };
+    for (const auto& [id, widthText] : panesInOrder)
+    {
+        QLabel* pane = MakePane(bar, Text(widthText));
+        if (id == IDS_INDICATOR_CAPS || id == IDS_INDICATOR_NUM || id == IDS_INDICATOR_SCRL)
+            pane->setAlignment(Qt::AlignCenter);
+        bar->addPermanentWidget(pane);
+        statusPanes[id] = pane;
+    }
+    SetPaneText(ID_INDICATOR_PATCH, Text(IDS_NONE));
+}
+
+void CMainFrame::OnCreateClient()
+{
+    mainSplitter = new QSplitter(Qt::Vertical, this);
+    mainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+    mainSplitter->setChildrenCollapsible(true);
+    bankView = new CTamberlyView(document, mainSplitter);
+    mainSplitter->addWidget(bankView);
+    paneSplitter = new QSplitter(Qt::Horizontal, mainSplitter);
+    paneSplitter->setObjectName(QStringLiteral("PaneSplitter"));
+    paneSplitter->setChildrenCollapsible(true);
+    mainSplitter->addWidget(paneSplitter);
+    // The bank view keeps its height and the folder tree and file list their
+    // widths when the window grows; the last pane of each takes the rest.
+    mainSplitter->setStretchFactor(0, 0);
+    mainSplitter->setStretchFactor(1, 1);
+    panes[0] = {bankView, bankView};
+    CreateLowerPanes();
+    paneSplitter->setStretchFactor(FolderPane, 0);
+    paneSplitter->setStretchFactor(FilePane, 0);
+    paneSplitter->setStretchFactor(PresetPane, 1);
+    setCentralWidget(mainSplitter);
+    connect(bankView, &CTamberlyView::ContextMenuRequested, this,
+            [this](QPoint at) { ShowPopupMenu(kPopupBankView, at); });
+}
+
+void CMainFrame::CreateLowerPanes()
+{
+    // Folder tree -> current folder -> file list -> current file -> preset
+    // list: each pane talks only to the document, which tells the others.
+    auto* folders = new CFolderView(document);
+    auto* files = new CFileView(document);
+    auto* presets = new CPatchView(document);
+    SetLowerPane(FolderPane, folders, folders);
+    SetLowerPane(FilePane, files, files);
+    SetLowerPane(PresetPane, presets, presets);
+}
+
+void CMainFrame::SetLowerPane(int column, QWidget* widget, ICommandTarget* target)
+{
+    if (column < FolderPane || column > PresetPane || !widget)
+        return;
+    if (column < paneSplitter->count())
+    {
+        QWidget* old = paneSplitter->replaceWidget(column, widget);
+        if (old && old != widget)
+            delete old;
+    }
+    else
+    {
+        paneSplitter->insertWidget(column, widget);
+    }
+    panes[static_cast<std::size_t>(column) + 1] = {widget, target};
+}
+
+QWidget* CMainFrame::GetLowerPane(int column) const
+{
+    return column >= FolderPane && column <= PresetPane ? panes[static_cast<std::size_t>(column) + 1].widget
+                                                        : nullptr;
+}
+
+// Settings ------------------------------------------------------------------------
+
+void CMainFrame::LoadFrameSettings()
+{
+    QRect rect(QPoint(0, 0), QSize(kDefaultWidth, kDefaultHeight));
+    if (Profile::LoadWindowRect(IDS_PROFILE_DISPLAY, IDS_PROFILE_MAIN_WINDOW, rect))
+        setGeometry(rect);
+    else
+        resize(kDefaultWidth, kDefaultHeight); // where the window manager likes
+
+    idealSizes[0] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER1, kDefaultSplitter1);
+    idealSizes[1] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER2, kDefaultSplitter2);
+    idealSizes[2] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER3, kDefaultSplitter3);
+
+    const QByteArray barState = Profile::GetProfileBinary(IDS_PROFILE_BAR_STATE, IDS_PROFILE_BAR_LAYOUT);
+    if (!barState.isEmpty())
+        restoreState(barState);
+    statusBar()->setVisible(Profile::GetProfileNumber(IDS_PROFILE_BAR_STATE, IDS_PROFILE_STATUS_BAR, 1) != 0);
+}
+
+void CMainFrame::SaveFrameSettings()
+{
+    // The normal rectangle: a maximised window reopens restored at it.
+    QRect rect = geometry();
+    if ((isMaximized() || isMinimized() || isFullScreen()) && normalGeometry().isValid())
+        rect = normalGeometry();
+    Profile::SaveWindowRect(IDS_PROFILE_DISPLAY, IDS_PROFILE_MAIN_WINDOW, rect);
+
+    if (splittersApplied)
+    {
+        const QList<int> rows = mainSplitter->sizes();
+        const QList<int> columns = paneSplitter->sizes();
+        idealSizes[0] = rows.value(0);
+        idealSizes[1] = columns.value(0);
+        idealSizes[2] = columns.value(1);
+    }
+    Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER1, idealSizes[0]);
+    Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER2, idealSizes[1]);
+    Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER3, idealSizes[2]);
+
+    Profile::WriteProfileBinary(IDS_PROFILE_BAR_STATE, IDS_PROFILE_BAR_LAYOUT, saveState());
+    Profile::WriteProfileNumber(IDS_PROFILE_BAR_STATE, IDS_PROFILE_STATUS_BAR,
+                                statusBar()->isVisibleTo(this) ? 1 : 0);
+    Profile::Settings().sync();
+}
+
+void CMainFrame::ApplySplitterSizes()
+{
+    if (QLayout* frameLayout = layout())
+        frameLayout->activate();
+    const int height = mainSplitter->height() - mainSplitter->handleWidth();
+    const int top = std::max(0, idealSizes[0]);
+    mainSplitter->setSizes({top, std::max(0, height - top)});
+    const int width = paneSplitter->width() - 2 * paneSplitter->handleWidth();
+    const int left = std::max(0, idealSizes[1]);
+    const int middle = std::max(0, idealSizes[2]);
+    paneSplitter->setSizes({left, middle, std::max(0, width - left - middle)});
+    splittersApplied = true;
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!splittersApplied)
+        ApplySplitterSizes();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // Written first: they are kept even when the save prompt is cancelled.
+    SaveFrameSettings();
+    if (closeHandler && !closeHandler())
+    {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Q_EMIT Closed();
+}
+
+// Updates -------------------------------------------------------------------------
+
+void CMainFrame::OnInitialUpdate()
+{
+    bankView->OnInitialUpdate();
+}
+
+void CMainFrame::OnIdleUpdate()
+{
+    router->UpdateAll();
+    for (int id : {ID_INDICATOR_PATCH, ID_INDICATOR_FREE_MEMORY})
+    {
+        CCmdUI ui(id);
+        if (router->Update(ui) && ui.HasText())
+            SetPaneText(id, ui.GetText());
+    }
+    UpdateLockIndicators();
+}
+
+void CMainFrame::SetPaneText(int id, const QString& text)
+{
+    QLabel* pane = GetStatusPane(id);
+    if (pane && pane->text() != text)
+        pane->setText(text);
+}
+
+QLabel* CMainFrame::GetStatusPane(int id) const
+{
+    const auto it = statusPanes.find(id);
+    return it == statusPanes.end() ? nullptr : it->second;
+}
+
+QString CMainFrame::GetIdleMessage() const
+{
+    return idleMessage->text();
+}
+
+void CMainFrame::UpdateLockIndicators()
+{
+    SetPaneText(IDS_INDICATOR_CAPS,
+                lockKeys->IsOn(CLockKeys::CapsLock) ? Text(IDS_INDICATOR_CAPS) : QString());
+    SetPaneText(IDS_INDICATOR_NUM, lockKeys->IsOn(CLockKeys::NumLock) ? Text(IDS_INDICATOR_NUM) : QString());
+    SetPaneText(IDS_INDICATOR_SCRL,
+                lockKeys->IsOn(CLockKeys::ScrollLock) ? Text(IDS_INDICATOR_SCRL) : QString());
+}
+
+void CMainFrame::OnActivateApp(bool active)
+{
+    document.EnableMidi(active);
+}
+
+// Panes ---------------------------------------------------------------------------
+
+void CMainFrame::OnFocusChanged(QWidget*, QWidget* now)
+{
+    if (!now)
+        return;
+    for (std::size_t i = 0; i < panes.size(); ++i)
+    {
+        QWidget* pane = panes[i].widget;
+        if (pane && (pane == now || pane->isAncestorOf(now)))
+        {
+            activePane = static_cast<int>(i);
+            return;
+        }
+    }
+}
+
+ICommandTarget* CMainFrame::GetActivePane() const
+{
+    return panes[static_cast<std::size_t>(activePane)].target;
+}
+
+void CMainFrame::ActivateNextPane(int step)
+{
+    const int count = static_cast<int>(panes.size());
+    for (int i = 1; i <= count; ++i)
+    {
+        const int next = ((activePane + step * i) % count + count) % count;
+        QWidget* pane = panes[static_cast<std::size_t>(next)].widget;
+        if (pane && pane->isVisible() && pane->focusPolicy() != Qt::NoFocus)
+        {
+            pane->setFocus(Qt::OtherFocusReason);
+            activePane = next;
+            return;
+        }
+    }
+}
+
+void CMainFrame::ShowPopupMenu(int menuId, QPoint globalPos)
+{
+    if (menuId != kPopupBankView)
+        return;
+    QMenu menu(this);
+    for (const auto& [id, textId] : kBankViewPopup)
+    {
+        if (id == kSeparator)
+        {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(Text(textId));
+        action->setData(id);
+        CCmdUI ui(id);
+        action->setEnabled(router->Update(ui) && ui.IsEnabled());
+        if (id == ID_EDIT_PROPERTIES)
+            menu.setDefaultAction(action);
+    }
+    if (QAction* chosen = menu.exec(globalPos))
+        router->Execute(chosen->data().toInt());
+}
+
+// Commands of the frame -------------------------------------------------------------
+
+bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
+{
+    switch (ui.GetId())
+    {
+    case ID_VIEW_GENERAL_BAR:
+        ui.SetCheck(generalBar->isVisibleTo(this));
+        return true;
+    case ID_VIEW_AWE32_BAR:
+        ui.SetCheck(awe32Bar->isVisibleTo(this));
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        ui.SetCheck(statusBar()->isVisibleTo(this));
+        return true;
+    case ID_APP_EXIT:
+    case ID_HELP_FINDER:
+    case ID_HELP:
+    case ID_CONTEXT_HELP:
+    case ID_DEFAULT_HELP:
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnCommand(int id)
+{
+    switch (id)
+    {
+    case ID_VIEW_GENERAL_BAR:
+        generalBar->setVisible(!generalBar->isVisibleTo(this));
+        return true;
+    case ID_VIEW_AWE32_BAR:
+        awe32Bar->setVisible(!awe32Bar->isVisibleTo(this));
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        statusBar()->setVisible(!statusBar()->isVisibleTo(this));
+        return true;
+    case ID_APP_EXIT:
+        close();
+        return true;
+    case ID_HELP_FINDER:
+    case ID_HELP:
+    case ID_DEFAULT_HELP:
+        LaunchHelp();
+        return true;
+    case ID_CONTEXT_HELP:
+        QWhatsThis::enterWhatsThisMode();
+        return true;
+    case ID_NEXT_PANE:
+        ActivateNextPane(1);
+        return true;
+    case ID_PREV_PANE:
+        ActivateNextPane(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::LaunchHelp()
+{
+    // The program's manual, installed beside its documentation.
+    const QString manual = QDir(QCoreApplication::applicationDirPath())
+                               .absoluteFilePath(QStringLiteral("../share/doc/tamberly/README.md"));
+    if (QFileInfo::exists(manual) && QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        return;
+    QMessageBox::information(this, Text(IDS_PROFILE_APPLICATION), Text(IDS_FAILED_TO_LAUNCH_HELP));
+}
+
+// Documents dropped from the file manager -------------------------------------------
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedDocument(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!DroppedDocument(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedDocument(event->mimeData());
+    if (path.isEmpty())
+    {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop is over: the file manager is not kept waiting
+    // through the card's set-up or a message box.
+    QTimer::singleShot(0, this, [this, path] { Q_EMIT FileDropped(path); });
+}

@@ -1,0 +1,79 @@
+// The tamberly executable itself: its command line and its picture of the window.
+
+#include "QtPrinters.h"
+#include "support/RiffBuilder.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome RunProgram(const QStringList& arguments, const std::string& configHome)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(configHome));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TAMBERLY_BIN_DIR "/tamberly"), arguments);
+    Outcome outcome;
+    if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.status = program.exitCode();
+    outcome.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    outcome.err = QString::fromLocal8Bit(program.readAllStandardError());
+    return outcome;
+}
+} // namespace
+
+TEST(Program, VersionHelpAndMistakes)
+{
+    TempDir home;
+    const Outcome version = RunProgram({QStringLiteral("--version")}, home.Path());
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("Tamberly 96 " TAMBERLY_VERSION "\n"));
+
+    const Outcome help = RunProgram({QStringLiteral("--help")}, home.Path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: tamberly"))) << help.out.toStdString();
+
+    const Outcome wrong = RunProgram({QStringLiteral("--frobnicate")}, home.Path());
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("--frobnicate"))) << wrong.err.toStdString();
+}
+
+TEST(Program, ScreenshotOfTheWindowAsItStarts)
+{
+    TempDir home;
+    const std::string picture = home.File("window.png");
+    const Outcome shot =
+        RunProgram({QStringLiteral("--screenshot"), QString::fromStdString(picture)}, home.Path());
+    ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(554, 424));
+
+    // It ended as a close does: the window's settings are in its profile.
+    QSettings profile(QString::fromStdString(home.File("Ravell Software/Tamberly.conf")),
+                      QSettings::IniFormat);
+    EXPECT_EQ(profile.value(QStringLiteral("Display/Splitter1")).toInt(), 187);
+    EXPECT_EQ(profile.value(QStringLiteral("Display/MainWindow.Right")).toInt() -
+                  profile.value(QStringLiteral("Display/MainWindow.Left")).toInt(),
+              554);
+
+    const Outcome unwritable = RunProgram(
+        {QStringLiteral("--screenshot"), QString::fromStdString(home.File("no/such/folder/x.png"))},
+        home.Path());
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.contains(QLatin1String("x.png"))) << unwritable.err.toStdString();
+}
