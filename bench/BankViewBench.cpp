@@ -14,6 +14,8 @@
 #include "synth/AweSession.h"
 #include "ui/frame/TamberlyView.h"
 
+#include "QtBenchSupport.h"
+
 #include <QApplication>
 #include <QSettings>
 
@@ -41,22 +43,15 @@ struct ViewSetup
 {
     TempDir home;
     TempDir files;
-    std::unique_ptr<QApplication> qt;
     std::unique_ptr<CTamberlyDoc> doc;
     std::unique_ptr<CTamberlyView> view;
     bool ready = false;
 
     ViewSetup()
     {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         ::setenv("TAMBERLY_CARD_HOME", home.Path().c_str(), 1);
-        static int argc = 1;
-        static char name[] = "tamberly-bench";
-        static char* argv[] = {name, nullptr};
-        qt = std::make_unique<QApplication>(argc, argv);
         // The view keeps its column widths in the profile: not the user's.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QString::fromStdString(home.File("config")));
+        EnsureBenchApplication(home.File("config"));
 
         const std::string bank = files.File("bank.sbk");
         MakeLargeBank(kSlots, 1u << 20).WriteFile(bank);
@@ -86,7 +81,12 @@ struct ViewSetup
     }
     ~ViewSetup()
     {
-        view.reset();
+        // This runs during static destruction, after Qt's own thread storage
+        // is gone: a window can no longer be destroyed then. The view is kept
+        // (reachable, so no leak is reported) and goes with the process.
+        static CTamberlyView* kept = nullptr;
+        kept = view.release();
+        doc->RemoveObserver(kept);
         doc.reset();
     }
 };

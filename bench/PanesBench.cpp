@@ -18,6 +18,8 @@
 #include "ui/panes/PatchListModel.h"
 #include "ui/panes/PatchView.h"
 
+#include "QtBenchSupport.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QSettings>
@@ -40,23 +42,6 @@ const TempDir& Scratch()
 {
     static const TempDir dir;
     return dir;
-}
-
-// A QApplication on the offscreen platform whose profile lives in the
-// scratch folder, so that the views' column widths never reach the user's.
-void EnsureApplication()
-{
-    static std::unique_ptr<QApplication> app;
-    if (app)
-        return;
-    const std::string config = Scratch().File("config");
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    static int argc = 1;
-    static char name[] = "tamberly-bench";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(config));
 }
 
 // A document without a card: the panes never reach it while listing.
@@ -111,7 +96,7 @@ std::int64_t ListBank(const std::string& path)
 
 void BM_FileListOf10000Files(benchmark::State& state)
 {
-    EnsureApplication();
+    EnsureBenchApplication(Scratch().File("config"));
     const std::string& folder = BigFolder();
     auto document = MakeDocument();
     CFileView view(*document);
@@ -144,7 +129,7 @@ BENCHMARK(BM_FileListOf10000Files)->Unit(benchmark::kMillisecond);
 
 void BM_PresetListOf1000Presets(benchmark::State& state)
 {
-    EnsureApplication();
+    EnsureBenchApplication(Scratch().File("config"));
     const std::string& bank = LargeBankFile(kPresets, 1u << 20);
     auto document = MakeDocument();
     CPatchView view(*document);

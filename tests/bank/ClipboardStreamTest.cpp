@@ -1,6 +1,7 @@
 #include "bank/ClipboardStream.h"
 #include "bank/ArchiveException.h"
 #include "bank/PatchItemListGuard.h"
+#include "platform/ByteStream.h"
 #include "support/ArchiveBuilder.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +181,34 @@ TEST(ClipboardStream, EveryCutOfAStreamIsRefused)
                   CArchiveException::Cause::EndOfFile);
         EXPECT_EQ(list.GetSize(), 0);
     }
+}
+
+TEST(ClipboardStream, SeventyThousandPatchesAndStringsAtEveryLengthEscapeRoundTrip)
+{
+    // Names just below and at the points where the length takes its longer
+    // forms (255 and 65534: 0xFFFE would read as the 16-bit character mark).
+    const std::size_t lengths[] = {254, 255, 256, 65533, 65534, 65535, 70000};
+    CPatchItemList list;
+    CPatchItemListGuard guard(list);
+    for (int i = 0; i < 70000; ++i)
+    {
+        const std::size_t length = i < 7 ? lengths[i] : static_cast<std::size_t>(i % 3);
+        CPatchItem* patch = AddPatch(list, "", i % 128, i % 128, 1 + i % 127);
+        patch->SetName(std::string(length, static_cast<char>('a' + i % 26)));
+    }
+    const Bytes bytes = CClipboardStream::Write(list);
+    ASSERT_GE(bytes.size(), 6u);
+    EXPECT_EQ(ReadLE16(bytes.data()), 0xFFFF);
+    EXPECT_EQ(ReadLE32(bytes.data() + 2), 70000u);
+
+    CPatchItemList pasted;
+    CPatchItemListGuard pastedGuard(pasted);
+    CClipboardStream::Read(bytes, pasted);
+    ASSERT_EQ(pasted.GetSize(), 70000);
+    for (int i = 0; i < 70000; ++i)
+        ASSERT_TRUE(pasted.GetItem(i)->IsEqual(*list.GetItem(i))) << i;
+    EXPECT_EQ(pasted.GetItem(6)->GetName().size(), 70000u);
+    EXPECT_EQ(CClipboardStream::Write(pasted), bytes);
 }
 
 TEST(ClipboardStream, MarkerAndFormatName)

@@ -44,7 +44,7 @@ QString Text(unsigned id)
 }
 
 // A command's menu text and keys (menu resource 128, accelerator table 128).
-struct CommandSpec
+struct CommandEntry
 {
     int id;
     unsigned text; // 0: the command is in no menu
@@ -52,9 +52,9 @@ struct CommandSpec
     bool checkable;
 };
 
-const std::vector<CommandSpec>& Commands()
+const std::vector<CommandEntry>& Commands()
 {
-    static const std::vector<CommandSpec> commands = {
+    static const std::vector<CommandEntry> commands = {
         {ID_FILE_NEW, IDS_ITEM_FILE_NEW, {QKeySequence(Qt::CTRL | Qt::Key_N)}, false},
         {ID_FILE_OPEN, IDS_ITEM_FILE_OPEN, {QKeySequence(Qt::CTRL | Qt::Key_O)}, false},
         {ID_FILE_SAVE, IDS_ITEM_FILE_SAVE, {QKeySequence(Qt::CTRL | Qt::Key_S)}, false},
@@ -172,22 +172,22 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::CreateActions()
 {
-    for (const CommandSpec& spec : Commands())
+    for (const CommandEntry& entry : Commands())
     {
         auto* action = new QAction(this);
-        const QStringList prompt = Text(static_cast<unsigned>(spec.id)).split(QLatin1Char('\n'));
-        action->setText(spec.text ? Text(spec.text) : prompt.value(1));
+        const QStringList prompt = Text(static_cast<unsigned>(entry.id)).split(QLatin1Char('\n'));
+        action->setText(entry.text ? Text(entry.text) : prompt.value(1));
         action->setStatusTip(prompt.value(0));
         action->setWhatsThis(prompt.value(0));
         if (prompt.size() > 1)
             action->setToolTip(prompt.value(1));
-        action->setShortcuts(spec.keys);
-        action->setIcon(Images::CommandIcon(spec.id));
+        action->setShortcuts(entry.keys);
+        action->setIcon(Images::CommandIcon(entry.id));
         action->setIconVisibleInMenu(false);
-        action->setCheckable(spec.checkable);
+        action->setCheckable(entry.checkable);
         // Keys work whichever pane has the focus, menu or not.
         addAction(action);
-        router->AddAction(spec.id, action);
+        router->AddAction(entry.id, action);
     }
     for (int i = 0; i < 6; ++i)
     {
