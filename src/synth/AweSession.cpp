@@ -64,33 +64,46 @@ std::string TrimmedName(const std::array<char, N>& buffer)
 
 // A decimal number as the C library's atoi reads it (leading blanks skipped,
 // no number counts 0), without its undefined behaviour on overflow.
-// The library beside the executable, where the build and the installation put
-// it. Looked up here rather than left to the executable's rpath, because a
-// dlopen that the sanitizers intercept searches the rpath of their runtime
-// instead. Falls back to the dynamic linker's own search.
-std::string DefaultLibraryPath()
-{
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
-    {
-        const auto beside = executable.parent_path() / kAweManagerLibraryName;
-        if (std::filesystem::exists(beside, error))
-            return beside.string();
-    }
-    return kAweManagerLibraryName;
-}
-
 long ParseDecimal(const std::string& text)
 {
     return std::strtol(text.c_str(), nullptr, 10);
 }
 } // namespace
 
+// Where the build tree puts the library (beside the executable) and where an
+// installation does (the program's own folder under lib/, next to bin/).
+// Looked up here rather than left to the executable's rpath, because a dlopen
+// that the sanitizers intercept searches the rpath of their runtime instead.
+// Falls back to the dynamic linker's own search.
+std::string CAweSession::DefaultLibraryPath(const std::filesystem::path& executable)
+{
+    if (!executable.empty())
+    {
+        const auto folder = executable.parent_path();
+        for (const auto& candidate : {folder / kAweManagerLibraryName,
+                                      folder / ".." / "lib" / "tamberly" / kAweManagerLibraryName})
+        {
+            std::error_code error;
+            if (std::filesystem::is_regular_file(candidate, error))
+                return candidate.lexically_normal().string();
+        }
+    }
+    return kAweManagerLibraryName;
+}
+
 CAweSession::CAweSession() : registry()
 {
     const char* named = std::getenv(kAweManagerEnvironment);
-    LoadLibrary(named && *named ? std::string(named) : DefaultLibraryPath());
+    std::string library;
+    if (named && *named)
+        library = named;
+    else
+    {
+        std::error_code error;
+        const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+        library = DefaultLibraryPath(error ? std::filesystem::path() : executable);
+    }
+    LoadLibrary(library);
     FindSettingsKey();
 }
 

@@ -15,14 +15,14 @@
 #include "synth/AweManager.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 class CAweSession
 {
 public:
-    // The library named by $TAMBERLY_AWEMAN, else libaweman32.so beside the
-    // executable (else wherever the dynamic linker finds it); the registry
-    // store in CardHomePath().
+    // The library named by $TAMBERLY_AWEMAN, else DefaultLibraryPath() of the
+    // running executable; the registry store in CardHomePath().
     CAweSession();
     // A given library file (a path, or a name the dynamic linker searches) and
     // registry store.
@@ -30,6 +30,11 @@ public:
     ~CAweSession(); // Close(true), then the library is unloaded
     CAweSession(const CAweSession&) = delete;
     CAweSession& operator=(const CAweSession&) = delete;
+
+    // libaweman32.so beside the executable (the build tree), else in
+    // ../lib/tamberly from its folder (an installation), else the bare name
+    // for the dynamic linker to search.
+    static std::string DefaultLibraryPath(const std::filesystem::path& executable);
 
     bool IsAvailable() const { return entryPoint != nullptr; }
     // The library file as it was asked for (a path or a bare name).

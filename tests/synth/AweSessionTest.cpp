@@ -400,3 +400,33 @@ TEST(AweSessionLibrary, TheEmulatedCardIsKnownByItsLibraryName)
     CAweSession missing(dir.File("gone/" + std::string(kAweManagerLibraryName)), CRegistryStore(dir.Path()));
     EXPECT_FALSE(missing.IsEmulatedCard());
 }
+
+TEST(AweSessionLibrary, DefaultLibraryBesideTheProgramThenInItsInstalledFolder)
+{
+    TempDir dir;
+    const std::filesystem::path root = dir.Path();
+    const auto program = root / "bin" / "tamberly";
+    const auto beside = root / "bin" / kAweManagerLibraryName;
+    const auto installed = root / "lib" / "tamberly" / kAweManagerLibraryName;
+    std::filesystem::create_directories(beside.parent_path());
+    std::filesystem::create_directories(installed.parent_path());
+
+    // Nowhere to be found: the dynamic linker gets the bare name.
+    EXPECT_EQ(CAweSession::DefaultLibraryPath(program), kAweManagerLibraryName);
+    EXPECT_EQ(CAweSession::DefaultLibraryPath({}), kAweManagerLibraryName);
+
+    // A folder by that name is no library.
+    std::filesystem::create_directories(installed);
+    EXPECT_EQ(CAweSession::DefaultLibraryPath(program), kAweManagerLibraryName);
+    std::filesystem::remove(installed);
+
+    std::filesystem::copy_file(TAMBERLY_RECORDER_PATH, installed);
+    EXPECT_EQ(CAweSession::DefaultLibraryPath(program), installed.string());
+    CAweSession card(CAweSession::DefaultLibraryPath(program), CRegistryStore(dir.Path()));
+    EXPECT_TRUE(card.IsAvailable());
+    EXPECT_TRUE(card.IsEmulatedCard());
+
+    // The build tree's copy beside the program comes first.
+    std::filesystem::copy_file(TAMBERLY_RECORDER_PATH, beside);
+    EXPECT_EQ(CAweSession::DefaultLibraryPath(program), beside.string());
+}
