@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -70,7 +71,8 @@ void CTamberlyApp::SetMidiDeviceFactory(MidiDeviceFactory factory)
     midiDeviceFactory = std::move(factory);
 }
 
-std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard)
+std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard,
+                                                             std::shared_ptr<CCardEngine>* engineOut)
 {
     // With the emulated card the keyboard plays its sound engine in-process
     // (unless the profile names another output port); a real card's MIDI
@@ -81,6 +83,8 @@ std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard)
         engine = std::make_shared<CCardEngine>();
         engine->StartFollowing();
     }
+    if (engineOut)
+        *engineOut = engine;
     return MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(engine));
 }
 
@@ -203,7 +207,11 @@ void CTamberlyApp::CreateKeyboard()
 {
     const bool emulatedCard = document->GetCard().IsEmulatedCard();
     std::unique_ptr<IMidiDevices> devices =
-        midiDeviceFactory ? midiDeviceFactory(emulatedCard) : CreateMidiDevices(emulatedCard);
+        midiDeviceFactory ? midiDeviceFactory(emulatedCard) : CreateMidiDevices(emulatedCard, &soundEngine);
+    // Whether the emulated card is heard, and through what: a person without
+    // a sound device learns here why the keyboard stays silent.
+    if (soundEngine)
+        frame->statusBar()->showMessage(QString::fromStdString(soundEngine->StatusText()), 15000);
     keyboard = new CMidiKeyboardDlg(std::move(devices), frame.get());
     document->SetKeyboard(keyboard);
     documentTarget->SetKeyboard(keyboard);

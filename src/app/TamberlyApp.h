@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class CCardEngine;
 class CDocumentTarget;
 class CIdleProcessor;
 class CMainFrame;
@@ -50,7 +51,10 @@ public:
     using MidiDeviceFactory = std::function<std::unique_ptr<IMidiDevices>(bool emulatedCard)>;
     void SetMidiDeviceFactory(MidiDeviceFactory factory);
     // The devices the keyboard plays through unless a factory was set.
-    static std::unique_ptr<IMidiDevices> CreateMidiDevices(bool emulatedCard);
+    // engine, when given, receives the emulated card's sound engine the
+    // devices play (null for another card).
+    static std::unique_ptr<IMidiDevices> CreateMidiDevices(bool emulatedCard,
+                                                           std::shared_ptr<CCardEngine>* engine = nullptr);
 
     CTamberlyDoc* GetDocument() const { return document.get(); }
     CMainFrame* GetMainFrame() const { return frame.get(); }
@@ -92,6 +96,7 @@ private:
     CDocTemplate docTemplate;
     std::unique_ptr<IUserPrompts> prompts;
     MidiDeviceFactory midiDeviceFactory;
+    std::shared_ptr<CCardEngine> soundEngine; // the emulated card's sound, when the keyboard plays it
     std::unique_ptr<CTamberlyDoc> document;
     std::unique_ptr<CDocumentTarget> documentTarget;
     std::unique_ptr<CMainFrame> frame;

@@ -292,6 +292,9 @@ void CMainFrame::CreateStatusBar()
     idleMessage = new QLabel(Text(IDS_IDLE_MESSAGE), bar);
     idleMessage->setContentsMargins(3, 0, 3, 0);
     bar->addWidget(idleMessage, 1);
+    // A prompt or message shows in the idle text's place, not over it.
+    connect(bar, &QStatusBar::messageChanged, idleMessage,
+            [this](const QString& message) { idleMessage->setVisible(message.isEmpty()); });
     const std::pair<int, unsigned> panesInOrder[] = {
         {ID_INDICATOR_PATCH, IDS_PANE_CURRENT_PATCH}, {ID_INDICATOR_FREE_MEMORY, IDS_PANE_FREE_MEMORY},
         {IDS_INDICATOR_CAPS, IDS_INDICATOR_CAPS},     {IDS_INDICATOR_NUM, IDS_INDICATOR_NUM},
