@@ -69,6 +69,24 @@ TEST_F(AppTest, ARightButtonDropPutsEachPresetOnTheSlotOfItsNumber)
     EXPECT_EQ(Doc().GetCard().GetPresetName(5, 48), "Strings");
 }
 
+TEST_F(AppTest, ShiftMakesALeftButtonDropGoByPresetNumbers)
+{
+    ASSERT_TRUE(Start());
+    const std::string bank = Bank("A.SBK", {{"Piano", 0}, {"Strings", 48}});
+    ShowBank(5);
+    const auto data = Presets(bank, {{"Strings", 48}, {"Piano", 0}});
+    ASSERT_EQ(Drop(*data, RowPoint(90), Qt::LeftButton, Qt::ShiftModifier), Qt::CopyAction);
+    EXPECT_EQ(RowText(0), QStringLiteral("[000] Piano"));
+    EXPECT_EQ(RowText(48), QStringLiteral("[048] Strings"));
+    EXPECT_EQ(RowText(90), QStringLiteral("[090]"));
+    EXPECT_EQ(RowText(91), QStringLiteral("[091]"));
+
+    // Without Shift the same drop fills from the drop row on.
+    ASSERT_EQ(Drop(*data, RowPoint(90)), Qt::CopyAction);
+    EXPECT_EQ(RowText(90), QStringLiteral("[090] Strings"));
+    EXPECT_EQ(RowText(91), QStringLiteral("[091] Piano"));
+}
+
 TEST_F(AppTest, BelowTheRowsTheVirtualBankAddsAndACardBankRefuses)
 {
     ASSERT_TRUE(Start());

@@ -162,6 +162,7 @@ private:
     bool ownDrag = false;
     CPatchItemList dropPatches; // owns its elements
     bool rightButtonDrop = false;
+    bool dropByNumbers = false; // the drop over a card bank goes by preset numbers (right button or Shift)
     ListType listType = ListType::Report;
 
     QTabBar* bankTabs = nullptr;

@@ -185,7 +185,14 @@ Qt::DropAction CTamberlyView::EvaluateDrop(QPoint pos, Qt::KeyboardModifiers mod
     }
     if (row >= 0)
     {
-        HighlightDropRows(row, rightButtonDrop);
+        // Shift asks for the by-number drop too: on desktops where a drag
+        // cannot start with the right button (the button opens the context
+        // menu), it is the only way to reach it.
+        const bool byNumbers = rightButtonDrop || (modifiers & Qt::ShiftModifier);
+        if (byNumbers != dropByNumbers)
+            HighlightDropRows(-1, false); // the other kind's highlight goes
+        dropByNumbers = byNumbers;
+        HighlightDropRows(row, dropByNumbers);
         if (ownDrag)
             return (modifiers & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
         return Qt::CopyAction;
@@ -242,12 +249,13 @@ void CTamberlyView::ResetDrop()
 {
     dropPatches.DeleteAll();
     rightButtonDrop = false;
+    dropByNumbers = false;
     HighlightDropRows(-1, false);
 }
 
 void CTamberlyView::DropOnRows()
 {
-    if (rightButtonDrop && document.GetCurrentBank() >= 0)
+    if (dropByNumbers && document.GetCurrentBank() >= 0)
     {
         PlaceByNumbers();
         return;
