@@ -47,7 +47,12 @@ CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
     columns->setSortIndicatorShown(true);
     columns->setMinimumSectionSize(10);
     for (int column = 0; column < CPatchListModel::ColumnCount; ++column)
-        columns->resizeSection(column, kWidths[column]);
+    {
+        // Wide enough for the heading and its sort mark, whatever the font.
+        const QString heading = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int fit = columns->fontMetrics().horizontalAdvance(heading) + 2 * columns->fontMetrics().height();
+        columns->resizeSection(column, std::max(kWidths[column], fit));
+    }
     Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, columns, CPatchListModel::ColumnCount);
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) { SortList(column, -1); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { ReplaceCurrentPatch(); });

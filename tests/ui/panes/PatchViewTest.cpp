@@ -204,7 +204,16 @@ TEST_F(PatchViewTest, ColumnWidthsLiveInTheProfile)
 {
     {
         CPatchView view(*document);
-        EXPECT_EQ(view.header()->sectionSize(3), 52);
+        // With no profile entry a column is its own default width, or wider
+        // where its heading would not fit.
+        EXPECT_EQ(view.header()->sectionSize(0), 95);
+        for (int column = 1; column < 4; ++column)
+        {
+            const QString heading = view.header()->model()->headerData(column, Qt::Horizontal).toString();
+            EXPECT_GT(view.header()->sectionSize(column), view.header()->fontMetrics().horizontalAdvance(heading))
+                << heading.toStdString();
+        }
+        EXPECT_GE(view.header()->sectionSize(3), 52);
         view.header()->resizeSection(2, 44);
     }
     EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth2"), 0), 44);
