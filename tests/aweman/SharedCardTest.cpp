@@ -29,7 +29,8 @@ TEST_F(CardTest, ProcessesSharingTheCardKeepItsMemoryAccountingExact)
         workers.emplace_back([&, worker] {
             const CliOptions options{.env = {{"TAMBERLY_CARD_HOME", home.Path()}, {"TAMBERLY_AWEMAN", ""}}};
             // Neighbouring workers share banks 1..3, so that their loads and clears collide.
-            for (int step = 0; std::chrono::steady_clock::now() < end; ++step)
+            // Each runs one whole cycle at least, however late the busy machine starts it.
+            for (int step = 0; step < 4 || std::chrono::steady_clock::now() < end; ++step)
             {
                 const std::string bank = std::to_string(1 + (worker + step) % 3);
                 const std::string slot = std::to_string((worker * 7 + step) % 128);
@@ -55,7 +56,6 @@ TEST_F(CardTest, ProcessesSharingTheCardKeepItsMemoryAccountingExact)
     std::printf("shared card: %d processes in %d workers for %lld s, %d failed\n", runs.load(), kProcesses,
                 static_cast<long long>(runFor.count()), failures.load());
     EXPECT_EQ(failures.load(), 0) << failed[0] << failed[1] << failed[2] << failed[3];
-    EXPECT_GE(runs.load(), kProcesses); // every worker ran at least once
 
     const std::string text = ReadHomeFile("card.state");
     const auto state = CCardModel::Parse(text);
