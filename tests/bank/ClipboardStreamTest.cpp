@@ -3,6 +3,7 @@
 #include "bank/PatchItemListGuard.h"
 #include "platform/ByteStream.h"
 #include "support/ArchiveBuilder.h"
+#include "support/PatchFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,6 @@
 
 namespace
 {
-CPatchItem* AddPatch(CPatchItemList& list, const char* name, int sourcePatch, int slot, int bank)
-{
-    CPatchItem* item = list.AddNew();
-    item->SetName(name);
-    item->SetSourceFile("C:\\BANKS\\A.SBK");
-    item->SetSourcePatch(sourcePatch);
-    item->SetTargetPatch(slot);
-    item->SetTargetBank(bank);
-    return item;
-}
-
 std::optional<CArchiveException::Cause> ReadFails(const Bytes& bytes, CPatchItemList& list)
 {
     try

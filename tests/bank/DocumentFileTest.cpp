@@ -6,6 +6,7 @@
 #include "bank/PatchItemListGuard.h"
 #include "platform/FileException.h"
 #include "support/ArchiveBuilder.h"
+#include "support/PatchFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +28,6 @@ const Bytes kSmallDocument = {
     0x67, 0x73, 0x0E, 0x43, 0x3A, 0x5C, 0x42, 0x41, 0x4E, 0x4B, 0x53, 0x5C, 0x41, 0x2E, 0x53, 0x42, 0x4B,
     0x30, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
 };
-
-CPatchItem* AddPatch(CPatchItemList& list, const char* name, int sourcePatch, int slot, int bank)
-{
-    CPatchItem* item = list.AddNew();
-    item->SetName(name);
-    item->SetSourceFile("C:\\BANKS\\A.SBK");
-    item->SetSourcePatch(sourcePatch);
-    item->SetTargetPatch(slot);
-    item->SetTargetBank(bank);
-    return item;
-}
 
 Bytes Store(const CDocumentFile::Header& header, const CPatchItemList& patches, const std::string& info)
 {

@@ -1,5 +1,6 @@
 #include "bank/PatchItem.h"
 #include "bank/PatchItemListGuard.h"
+#include "support/PatchFixtures.h"
 #include "ui/PatchMimeData.h"
 
 #include <QApplication>
@@ -10,25 +11,13 @@
 
 #include <memory>
 
-namespace
-{
-void AddPatch(CPatchItemList& list, const char* name, int preset, int bank, int slot)
-{
-    CPatchItem* item = list.AddNew(nullptr);
-    item->SetName(name);
-    item->SetSourceFile("C:\\BANKS\\A.SBK");
-    item->SetSourcePatch(preset);
-    item->SetTargetBank(bank);
-    item->SetTargetPatch(slot);
-}
-} // namespace
 
 TEST(PatchMimeData, RoundTripsThroughTheClipboardWithTheMarkerText)
 {
     CPatchItemList out;
     CPatchItemListGuard outGuard(out);
-    AddPatch(out, "Piano", 0, 1, 5);
-    AddPatch(out, "Strings", 48, 1, 6);
+    AddPatch(out, "Piano", 0, 5, 1);
+    AddPatch(out, "Strings", 48, 6, 1);
     PatchMime::PutOnClipboard(out);
 
     const QMimeData* data = QApplication::clipboard()->mimeData();
@@ -64,7 +53,7 @@ TEST(PatchMimeData, ForeignTextOrDamagedBytesGiveNothing)
 
     CPatchItemList one;
     CPatchItemListGuard oneGuard(one);
-    AddPatch(one, "Piano", 0, 1, 5);
+    AddPatch(one, "Piano", 0, 5, 1);
     std::unique_ptr<QMimeData> good(PatchMime::CreateMimeData(one));
     QByteArray bytes = good->data(PatchMime::MimeType());
     for (qsizetype cut = 0; cut < bytes.size(); ++cut)
