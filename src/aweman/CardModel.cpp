@@ -86,6 +86,8 @@ public:
         std::string text;
         for (std::size_t at = 1; at < token.size(); ++at)
         {
+            if (token[at] == '\0')
+                return std::nullopt; // written as %00, which no text holds
             if (token[at] != '%')
             {
                 text += token[at];

@@ -75,6 +75,9 @@ TEST(CardModel, DamagedStateTextIsRefused)
              head + "bank 5 4294967296 =/a =A\nend\n",
              head + "bank 5 10 =/a%2 =A\nend\n",
              head + "bank 5 10 =/a%00 =A\nend\n",
+             // Nor raw: a text that held one would be written as %00 and read back as damage.
+             head + std::string("bank 5 10 =/a\0b =A\nend\n", 23),
+             head + std::string("preset 0 1 0 1 =/a =A\0\nend\n", 27),
              head + "bank 5 10 =/a%zz =A\nend\n",
              head + "bank 5 10 =/a =A extra\nend\n",
              head + "bankpreset 5 0 =A\nend\n",
