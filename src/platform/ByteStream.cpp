@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,14 +14,23 @@ CFileSource::~CFileSource()
 bool CFileSource::Open(const std::string& path)
 {
     Close();
-    file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Without O_NONBLOCK, opening a named pipe waits for a writer: a path in
+    // a document must never hang the program. Reads block again once the
+    // path is known to be a regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
     struct stat st {};
-    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     {
-        // Directories and devices open on Linux but are no files to read.
-        Close();
+        // Directories, devices and pipes open on Linux but are no files to read.
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || !(file = ::fdopen(fd, "rb")))
+    {
+        ::close(fd);
         return false;
     }
     size = static_cast<std::uint64_t>(st.st_size);

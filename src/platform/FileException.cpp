@@ -66,7 +66,7 @@ void OpenForReading(CFileSource& source, const std::string& path)
     if (source.Open(path))
         return;
     int error = errno;
-    // CFileSource refuses folders and devices after a successful fopen, so
+    // CFileSource refuses folders, devices and pipes after a successful open, so
     // errno may say nothing; ask the file system what the path is.
     struct stat st
     {

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 
 namespace
@@ -447,7 +453,7 @@ TEST(SoundFontReader, DisplayNames)
     EXPECT_EQ(CSoundFontReader::GetDisplayName(header), "");
 }
 
-TEST(SoundFontReader, OpensFilesAndRefusesFoldersAndMissingPaths)
+TEST(SoundFontReader, OpensFilesAndRefusesFoldersPipesAndMissingPaths)
 {
     TempDir dir;
     CSoundFontReader reader;
@@ -464,7 +470,25 @@ TEST(SoundFontReader, OpensFilesAndRefusesFoldersAndMissingPaths)
     EXPECT_EQ(CSoundFontReader::GetDisplayName(reader.GetPresetHeader(0)), "Grand Piano");
     EXPECT_EQ(CSoundFontReader::GetDisplayName(reader.GetPresetHeader(2)), "Drum Patch 1");
 
-    for (const std::string& bad : {dir.Path(), dir.File("missing.sbk")})
+    // A named pipe (a document may name anything) is no file either, and
+    // opening it must not wait for a writer that never comes.
+    const std::string fifo = dir.File("pipe.sbk");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] {
+        CSoundFontReader other;
+        return other.Open(fifo);
+    });
+    if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+    {
+        // Release the blocked open so the test can end.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        opened.wait();
+        ::close(writer);
+        FAIL() << "opening a named pipe waited for a writer";
+    }
+    EXPECT_FALSE(opened.get());
+
+    for (const std::string& bad : {dir.Path(), dir.File("missing.sbk"), fifo})
     {
         EXPECT_FALSE(reader.Open(bad));
         EXPECT_EQ(reader.GetOpenProblem(), Problem::CannotOpen);
