@@ -360,7 +360,16 @@ void CTamberlyDoc::Serialize(CArchiveReader& archive)
     guard.Release();
     infoText = std::move(text);
     for (CPatchItem* item : patches)
-        item->LoadIntoCard(*card);
+        LoadDocumentPatch(item);
+}
+
+int CTamberlyDoc::LoadDocumentPatch(CPatchItem* item)
+{
+    for (const CPatchItem* other : patches)
+        if (other != item && other->IsLoaded() && other->GetTargetBank() == item->GetTargetBank() &&
+            other->GetTargetPatch() == item->GetTargetPatch())
+            return 0;
+    return item->LoadIntoCard(*card);
 }
 
 // Checks --------------------------------------------------------------------

@@ -51,7 +51,7 @@ void CTamberlyDoc::ReloadBankPatches(int bank)
 {
     for (CPatchItem* item : patches)
         if (bank == -1 || item->GetTargetBank() == bank)
-            item->LoadIntoCard(*card);
+            LoadDocumentPatch(item);
 }
 
 void CTamberlyDoc::EditEffects(IEffectsRunner& runner)

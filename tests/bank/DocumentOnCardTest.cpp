@@ -206,6 +206,24 @@ TEST_F(DocumentOnCardTest, APatchTheCardRefusedCanBeReplacedOnItsSlot)
     EXPECT_EQ(doc->GetBankCaption(1, nullptr), "[001] TMB");
 }
 
+TEST_F(DocumentOnCardTest, TwoPatchesOnOneSlotOfADamagedDocumentLoadTheFirstOnly)
+{
+    // The second would clear the slot before failing; the third would take it
+    // from the first while the first still counted as loaded.
+    Open({{"Piano", pianos, 0, 2, 1}, {"Gone", files.File("gone.sbk"), 0, 2, 1}, {"Strings", pianos, 48, 2, 1}});
+    EXPECT_EQ(card->GetPresetName(1, 2), "Piano");
+    EXPECT_TRUE(Patch("Piano")->IsLoaded());
+    EXPECT_FALSE(Patch("Gone")->IsLoaded());
+    EXPECT_FALSE(Patch("Strings")->IsLoaded());
+    EXPECT_EQ(card->GetMemoryKB(false) - card->GetMemoryKB(true), 8);
+
+    // Loading the bank again, as a synth mode switch or a cleared bank does, keeps it so.
+    doc->ReloadBankPatches(-1);
+    EXPECT_EQ(card->GetPresetName(1, 2), "Piano");
+    EXPECT_TRUE(Patch("Piano")->IsLoaded());
+    EXPECT_FALSE(Patch("Strings")->IsLoaded());
+}
+
 TEST_F(DocumentOnCardTest, WavePatchesLoadAsOnePresetBanks)
 {
     const std::string wave = files.Write(
