@@ -1,10 +1,14 @@
-// The file and preset lists stay interactive on big inputs: listing a folder
-// of 10,000 sound files, and the presets of a 1,000-preset bank, in a real
-// (offscreen) view, filled, sorted and painted. Each figure is "ratio": the
-// pane's time over a baseline measured in this run - for the folder, a plain
-// enumeration of its names and sizes; for the bank, the reader's own listing
-// of every preset's name, sample count and sample bytes. Goals: a folder in
-// at most 3 times its enumeration, a bank in at most 3 times its listing.
+// The panes stay interactive on big inputs: listing a folder of 10,000 sound
+// files, the presets of a 1,000-preset bank, and opening a folder tree 300
+// levels deep one level after the other, in a real (offscreen) view, filled,
+// sorted and painted. Each figure is "ratio": the pane's time over a baseline
+// measured in this run - for the folder, a plain enumeration of its names and
+// sizes; for the bank, the reader's own listing of every preset's name, sample
+// count and sample bytes; for the tree, a plain enumeration of the folders it
+// reads (each opened folder, and its subfolders for their expand buttons),
+// telling folders from files. Goals: a folder in at most 3 times its
+// enumeration, a bank in at most 3 times its listing, the tree in at most 3
+// times its enumeration.
 
 #include "BenchSupport.h"
 
@@ -15,6 +19,7 @@
 #include "synth/AweSession.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/FileView.h"
+#include "ui/panes/FolderView.h"
 #include "ui/panes/PatchListModel.h"
 #include "ui/panes/PatchView.h"
 
@@ -32,11 +37,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
 constexpr int kFiles = 10000;
 constexpr int kPresets = 1000;
+constexpr int kTreeDepth = 300;
 
 const TempDir& Scratch()
 {
@@ -153,4 +161,107 @@ void BM_PresetListOf1000Presets(benchmark::State& state)
     ReportRatio(state, "ratio", {"list", time.seconds}, {"reader", time.baseline});
 }
 BENCHMARK(BM_PresetListOf1000Presets)->Unit(benchmark::kMillisecond);
+
+// deep/level-001/level-002/.../level-300; beside each level's next folder two
+// empty folders and four files. The chain's folders, top first.
+const std::vector<std::string>& DeepTree()
+{
+    static const std::vector<std::string> chain = []
+    {
+        std::vector<std::string> folders;
+        std::string path = Scratch().File("deep");
+        std::filesystem::create_directory(path);
+        for (int level = 1; level <= kTreeDepth; ++level)
+        {
+            char name[16];
+            std::snprintf(name, sizeof name, "/level-%03d", level);
+            folders.push_back(path);
+            path += name;
+            std::filesystem::create_directory(path);
+            for (const char* side : {"/aside", "/Beside"})
+                std::filesystem::create_directory(folders.back() + side);
+            for (const char* file : {"/a.sbk", "/b.wav", "/c.tmb", "/d.txt"})
+                std::ofstream(folders.back() + file, std::ios::binary).close();
+        }
+        folders.push_back(path);
+        return folders;
+    }();
+    return chain;
+}
+
+// The folders of a folder, told from its files, counted.
+std::size_t CountFolders(const std::string& path, std::vector<std::string>* found)
+{
+    std::size_t folders = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(path, error), end; !error && it != end; it.increment(error))
+    {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+        {
+            ++folders;
+            if (found)
+                found->push_back(it->path().string());
+        }
+    }
+    return folders;
+}
+
+// What the tree reads at least: each opened folder's folders, and each of
+// those for a folder of its own (its expand button).
+std::size_t EnumerateTree(const std::vector<std::string>& chain)
+{
+    std::size_t folders = 0;
+    std::vector<std::string> children;
+    for (const std::string& path : chain)
+    {
+        children.clear();
+        folders += CountFolders(path, &children);
+        for (const std::string& child : children)
+            folders += CountFolders(child, nullptr);
+    }
+    return folders;
+}
+
+void BM_FolderTreeThreeHundredLevelsDeep(benchmark::State& state)
+{
+    EnsureBenchApplication(Scratch().File("config"));
+    const std::vector<std::string>& chain = DeepTree();
+    auto document = MakeDocument();
+    CFolderView view(*document);
+    view.resize(300, 400);
+    view.show();
+    // From a fresh root down to the deepest folder, one expansion at a time.
+    int reached = 0;
+    const auto open = [&]
+    {
+        view.clear();
+        QTreeWidgetItem* item = view.AddFolderItem(QStringLiteral("Deep"), chain.front(), nullptr);
+        reached = 0;
+        for (std::size_t level = 1; item && level < chain.size(); ++level)
+        {
+            item->setExpanded(true);
+            QTreeWidgetItem* next = nullptr;
+            for (int i = 0; i < item->childCount() && !next; ++i)
+                if (CFolderView::GetItemPath(item->child(i)) == chain[level])
+                    next = item->child(i);
+            item = next;
+            reached += item ? 1 : 0;
+        }
+        if (item)
+            view.scrollToItem(item);
+        view.viewport()->repaint();
+    };
+    open();
+    if (reached != kTreeDepth)
+    {
+        state.SkipWithError("the tree does not reach its deepest folder");
+        return;
+    }
+
+    const AgainstBaseline time =
+        TimeAgainstBaseline(state, open, [&] { benchmark::DoNotOptimize(EnumerateTree(chain)); });
+    ReportRatio(state, "ratio", {"open", time.seconds}, {"enumerate", time.baseline});
+}
+BENCHMARK(BM_FolderTreeThreeHundredLevelsDeep)->Unit(benchmark::kMillisecond);
 } // namespace

@@ -20,6 +20,8 @@ struct SfTreeNode
 namespace
 {
 using Emit = std::function<void(const std::uint8_t*, std::size_t)>;
+// Produces sample data of the given size some other way than the pattern (a hole in a file).
+using Skip = std::function<void(std::uint64_t)>;
 
 void Check(bool condition, const char* what)
 {
@@ -63,7 +65,7 @@ void EmitPattern(std::uint64_t bytes, const Emit& emit)
     }
 }
 
-void WriteNode(const SfTreeNode& node, const Emit& emit)
+void WriteNode(const SfTreeNode& node, const Emit& emit, const Skip& skip = {})
 {
     const std::uint64_t size = DataSize(node);
     std::uint8_t header[8];
@@ -74,12 +76,15 @@ void WriteNode(const SfTreeNode& node, const Emit& emit)
     {
         emit(reinterpret_cast<const std::uint8_t*>(node.key.data()), 4);
         for (const auto& child : node.children)
-            WriteNode(child, emit);
+            WriteNode(child, emit, skip);
     }
     else
     {
         emit(node.data.data(), node.data.size());
-        EmitPattern(node.patternBytes, emit);
+        if (skip)
+            skip(node.patternBytes);
+        else
+            EmitPattern(node.patternBytes, emit);
     }
     if (size & 1u)
     {
@@ -365,15 +370,27 @@ Bytes SoundFontBuilder::Build() const
     return out;
 }
 
-void SoundFontBuilder::WriteFile(const std::string& path) const
+void SoundFontBuilder::WriteFile(const std::string& path, SampleFill fill) const
 {
     SfTreeNode form = Tree();
     form.key = formType;
     CFileSink file;
     if (!file.Create(path))
         throw std::runtime_error("cannot create " + path);
+    const Emit emit = [&](const std::uint8_t* data, std::size_t size) { file.Write(data, size); };
+    Skip skip;
+    if (fill == SampleFill::Hole)
+        skip = [&](std::uint64_t bytes) {
+            if (bytes == 0)
+                return;
+            // Seeking past the end leaves a hole; the last byte is written so
+            // that the file reaches its full size even when nothing follows.
+            const std::uint8_t zero = 0;
+            file.Seek(file.Tell() + bytes - 1);
+            file.Write(&zero, 1);
+        };
     if (std::find(dropped.begin(), dropped.end(), "sfbk") == dropped.end())
-        WriteNode(form, [&](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
+        WriteNode(form, emit, skip);
     if (!file.Close())
         throw std::runtime_error("cannot write " + path);
 }

@@ -81,9 +81,16 @@ public:
     Bytes Records(std::string_view id) const;
 
     Bytes Build() const;
+    // How WriteFile produces the sample data: the pattern, or a hole in a
+    // sparse file (zeros that take no disk space, for banks of hundreds of MB).
+    enum class SampleFill
+    {
+        Pattern,
+        Hole,
+    };
     // Writes the bank to a file, producing the sample data block by block
     // instead of holding it; throws std::runtime_error when writing fails.
-    void WriteFile(const std::string& path) const;
+    void WriteFile(const std::string& path, SampleFill fill = SampleFill::Pattern) const;
 
 private:
     struct Extra

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <limits>
+#include <string>
 #include <system_error>
 
 namespace
@@ -17,6 +19,20 @@ QString Text(unsigned id)
 int Sign(int value)
 {
     return (value > 0) - (value < 0);
+}
+
+// The size column's text. The table's format takes an int; a file of 2 TB or
+// more (a sparse one, say) has its digits put where the format's number goes
+// instead of wrapping round to a wrong or negative number.
+std::string SizeText(std::int64_t kb)
+{
+    if (kb <= std::numeric_limits<int>::max())
+        return FormatString(IDS_FILE_VIEW_SIZE_FORMAT, static_cast<int>(kb));
+    std::string text = LoadString(IDS_FILE_VIEW_SIZE_FORMAT);
+    const std::size_t number = text.find("%d");
+    if (number == std::string::npos)
+        return std::to_string(kb);
+    return text.replace(number, 2, std::to_string(kb));
 }
 } // namespace
 
@@ -45,7 +61,7 @@ std::vector<FileEntry> CFileListModel::ListFolder(const std::string& folder)
             continue; // vanished since the listing saw it
         FileEntry entry;
         entry.sizeKB = static_cast<std::int64_t>(bytes / 1024);
-        entry.sizeText = FormatString(IDS_FILE_VIEW_SIZE_FORMAT, static_cast<int>(entry.sizeKB));
+        entry.sizeText = SizeText(entry.sizeKB);
         entry.displayName = name;
         entry.fileName = std::move(name);
         entry.folder = folder;
