@@ -7,6 +7,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/RegistryStore.h"
 #include "support/RiffBuilder.h"
+#include "support/ScopedCardHome.h"
 #include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
 
@@ -70,9 +71,6 @@ private:
 class CardTest : public ::testing::Test
 {
 protected:
-    CardTest() { ::setenv("TAMBERLY_CARD_HOME", home.Path().c_str(), 1); }
-    ~CardTest() override { ::unsetenv("TAMBERLY_CARD_HOME"); }
-
     std::unique_ptr<CAweSession> Session() const
     {
         return std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path()));
@@ -137,6 +135,6 @@ protected:
         return snapshot;
     }
 
-    TempDir home;
+    ScopedCardHome home;
     TempDir files;
 };

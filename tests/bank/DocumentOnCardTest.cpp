@@ -1,11 +1,11 @@
 // Document operations checked against the emulated card's state.
 
 #include "DocumentFixture.h"
+#include "support/ScopedCardHome.h"
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
 #include "bank/PatchItemListGuard.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace
@@ -22,9 +22,6 @@ class DocumentOnCardTest : public ::testing::Test
 protected:
     DocumentOnCardTest()
     {
-        if (const char* old = std::getenv("TAMBERLY_CARD_HOME"))
-            savedHome = old;
-        ::setenv("TAMBERLY_CARD_HOME", home.Path().c_str(), 1);
         card = std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path()));
         doc = std::make_unique<CTamberlyDoc>(
             std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path())));
@@ -36,10 +33,6 @@ protected:
         EXPECT_EQ(doc->CheckConsistency(), "");
         doc.reset();
         card.reset();
-        if (savedHome.empty())
-            ::unsetenv("TAMBERLY_CARD_HOME");
-        else
-            ::setenv("TAMBERLY_CARD_HOME", savedHome.c_str(), 1);
     }
 
     std::string Bank(const std::string& name, const std::string& title, const std::vector<Preset>& presets)
@@ -70,8 +63,7 @@ protected:
         return nullptr;
     }
 
-    std::string savedHome;
-    TempDir home;
+    ScopedCardHome home;
     TempDir files;
     std::unique_ptr<CAweSession> card; // looks at the card beside the document
     std::unique_ptr<CTamberlyDoc> doc;

@@ -5,8 +5,8 @@
 #include "DocumentFixture.h"
 #include "platform/StringTable.h"
 #include "support/CardFillingBank.h"
+#include "support/ScopedCardHome.h"
 
-#include <cstdlib>
 
 namespace
 {
@@ -14,22 +14,7 @@ namespace
 class FullCardDocumentTest : public ::testing::Test
 {
 protected:
-    FullCardDocumentTest()
-    {
-        if (const char* old = std::getenv("TAMBERLY_CARD_HOME"))
-            savedHome = old;
-        ::setenv("TAMBERLY_CARD_HOME", home.Path().c_str(), 1);
-    }
-    ~FullCardDocumentTest() override
-    {
-        if (savedHome.empty())
-            ::unsetenv("TAMBERLY_CARD_HOME");
-        else
-            ::setenv("TAMBERLY_CARD_HOME", savedHome.c_str(), 1);
-    }
-
-    std::string savedHome;
-    TempDir home;
+    ScopedCardHome home;
     TempDir files;
 };
 } // namespace

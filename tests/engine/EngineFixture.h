@@ -8,6 +8,7 @@
 #include "soundfont/FluidProbe.h"
 #include "soundfont/WaveFile.h"
 #include "support/RiffBuilder.h"
+#include "support/ScopedCardHome.h"
 #include "support/WaveBuilder.h"
 #include "synth/AweSession.h"
 
@@ -27,14 +28,9 @@ protected:
 
     EngineTest()
     {
-        ::setenv("TAMBERLY_CARD_HOME", home.Path().c_str(), 1);
         session = std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path()));
     }
-    ~EngineTest() override
-    {
-        session.reset();
-        ::unsetenv("TAMBERLY_CARD_HOME");
-    }
+    ~EngineTest() override { session.reset(); }
 
     CardEngineOptions Offline() const
     {
@@ -104,7 +100,7 @@ protected:
         return peak;
     }
 
-    TempDir home;
+    ScopedCardHome home;
     TempDir files;
     std::unique_ptr<CAweSession> session;
 };

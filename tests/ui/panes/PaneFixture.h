@@ -7,6 +7,7 @@
 #include "bank/TamberlyDoc.h"
 #include "platform/RegistryStore.h"
 #include "support/RiffBuilder.h"
+#include "support/ScopedCardHome.h"
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
 #include "synth/AweSession.h"
@@ -17,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,9 +66,6 @@ class PaneTest : public ::testing::Test
 protected:
     PaneTest()
     {
-        if (const char* home = std::getenv("TAMBERLY_CARD_HOME"))
-            previousCardHome = home;
-        ::setenv("TAMBERLY_CARD_HOME", cardHome.Path().c_str(), 1);
         Profile::Settings().clear();
         document = std::make_unique<CTamberlyDoc>(
             std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(cardHome.Path())));
@@ -79,13 +76,11 @@ protected:
         document->RemoveObserver(&recorder);
         document.reset();
         Profile::Settings().clear();
-        ::setenv("TAMBERLY_CARD_HOME", previousCardHome.c_str(), 1);
     }
 
     std::string Write(const std::string& name, const Bytes& bytes) const { return files.Write(name, bytes); }
 
-    std::string previousCardHome;
-    TempDir cardHome;
+    ScopedCardHome cardHome;
     TempDir files;
     std::unique_ptr<CTamberlyDoc> document;
     HintRecorder recorder;
