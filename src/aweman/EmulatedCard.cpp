@@ -33,6 +33,11 @@ constexpr std::uint32_t kMaxPathLength = 4096;
 constexpr off_t kMaxStateBytes = 16 << 20;
 constexpr std::size_t kMaxNameLength = 255;
 constexpr std::uint64_t kWordsPerKB = 512;
+// The card's sound memory is volatile, as a real card's is: its state and
+// memory copies are replaced atomically (a killed process leaves the old or
+// the new state, whole) but not synced to disk. A power failure empties a
+// real card anyway, and syncing made every preset load wait for the disk.
+constexpr auto kCardMemory = CAtomicFile::Durability::Volatile;
 
 // Records are copied in and fields copied out byte-wise: the caller's
 // pointers carry no alignment promise.
@@ -455,7 +460,7 @@ std::string CEmulatedCard::CopyIntoMemory(const std::string& path, std::uint32_t
     char name[17];
     std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(random));
     if (!MakeFolders(home + '/' + CCardModel::kMemoryFolder) ||
-        !WriteWholeFileAtomic(MemoryPath(name), std::string(image.begin(), image.end())))
+        !WriteWholeFileAtomic(MemoryPath(name), std::string(image.begin(), image.end()), kCardMemory))
         return {};
     return name;
 }
@@ -533,7 +538,7 @@ bool CEmulatedCard::Attach()
             if (!NewToken())
                 token = 0;
             if (damaged)
-                WriteWholeFileAtomic(StatePath(), model.Serialize());
+                WriteWholeFileAtomic(StatePath(), model.Serialize(), kCardMemory);
         }
         else
         {
@@ -619,7 +624,7 @@ CardResult CEmulatedCard::Commit(CCardModel next)
     // Every cached copy of the state is void from here, even when the write fails.
     if (!NewToken())
         return CardResult::Unavailable;
-    if (!WriteWholeFileAtomic(StatePath(), next.Serialize()))
+    if (!WriteWholeFileAtomic(StatePath(), next.Serialize(), kCardMemory))
     {
         cached = false;
         return CardResult::Unavailable;

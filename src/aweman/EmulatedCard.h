@@ -8,8 +8,9 @@
 // read-modify-write of a command never interleaves with another process's.
 // A state file that cannot be parsed is a fresh card (and is replaced by
 // one). Every command that changes the card writes the whole state
-// atomically before it answers; a command that would change nothing writes
-// nothing. A refused command leaves the card as it was.
+// atomically before it answers (not synced to disk: like a real card's
+// memory, the state need not outlive a power failure); a command that would
+// change nothing writes nothing. A refused command leaves the card as it was.
 //
 // What was read stays cached between opens: the next open reads the state
 // and the registry again only when another writer may have changed them. A

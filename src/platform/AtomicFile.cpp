@@ -47,7 +47,8 @@ mode_t NewFileMode(const std::string& target)
 }
 } // namespace
 
-CAtomicFile::CAtomicFile(std::string targetPath) : target(std::move(targetPath))
+CAtomicFile::CAtomicFile(std::string targetPath, Durability durability)
+    : target(std::move(targetPath)), durability(durability)
 {
 }
 
@@ -81,7 +82,8 @@ bool CAtomicFile::Commit()
     if (!open)
         return false;
     open = false;
-    if (!sink.Close(true) || std::rename(temp.c_str(), target.c_str()) != 0)
+    const bool synced = durability == Durability::Synced;
+    if (!sink.Close(synced) || std::rename(temp.c_str(), target.c_str()) != 0)
     {
         const int saved = errno;
         ::unlink(temp.c_str());
@@ -90,7 +92,8 @@ bool CAtomicFile::Commit()
         return false;
     }
     temp.clear();
-    SyncFolder(FolderOf(target));
+    if (synced)
+        SyncFolder(FolderOf(target));
     return true;
 }
 
@@ -117,8 +120,8 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     return source.Read(out.data(), out.size()) == out.size();
 }
 
-bool WriteWholeFileAtomic(const std::string& path, const std::string& data)
+bool WriteWholeFileAtomic(const std::string& path, const std::string& data, CAtomicFile::Durability durability)
 {
-    CAtomicFile file(path);
+    CAtomicFile file(path, durability);
     return file.Open() && file.Sink().Write(data.data(), data.size()) && file.Commit();
 }
