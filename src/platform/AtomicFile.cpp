@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,45 @@ void SyncFolder(const std::string& folder)
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// Whether name is a temporary Open makes for target: "." target "." and the
+// six letters and digits mkostemp puts in place of XXXXXX.
+bool IsTemporaryOf(const std::string& name, const std::string& target)
+{
+    const std::string prefix = "." + target + ".";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i)
+    {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the temporaries of target that writers killed before their commit
+// left behind. Only those untouched for an hour: a younger one may belong to
+// a save that is still going on in another process.
+void SweepStaleTemporaries(const std::string& folder, const std::string& target)
+{
+    constexpr time_t kStaleSeconds = 60 * 60;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (!IsTemporaryOf(name, target))
+            continue;
+        const std::string path = folder + "/" + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleSeconds)
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
 }
 
 mode_t NewFileMode(const std::string& target)
@@ -94,6 +135,7 @@ bool CAtomicFile::Commit()
     temp.clear();
     if (synced)
         SyncFolder(FolderOf(target));
+    SweepStaleTemporaries(FolderOf(target), NameOf(target));
     return true;
 }
 
