@@ -56,10 +56,17 @@ private:
 
 // A file that lives in memory (memfd), reachable by a path under
 // /proc/self/fd, so readers that open a path read the fuzz input without
-// touching the disk. One per process; each Write replaces the content.
+// touching the disk. Each Write replaces the content.
 class CFuzzFile
 {
 public:
+    // The one a target writes its inputs to, made on first use.
+    static CFuzzFile& Input()
+    {
+        static CFuzzFile file;
+        return file;
+    }
+
     CFuzzFile()
     {
         fd = ::memfd_create("fuzz-input", MFD_CLOEXEC);

@@ -59,11 +59,6 @@ std::vector<std::uint8_t> Stored(const CDocumentFile::Header& header, const CPat
     return sink.Bytes();
 }
 
-CFuzzFile& File()
-{
-    static CFuzzFile file;
-    return file;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -117,14 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The patch list of the same bytes as a file: read past the header, so it
     // decodes whenever the whole document does, and to the same patches.
-    File().Write(data, size);
+    CFuzzFile::Input().Write(data, size);
     CPatchItemList list;
     CPatchItemListGuard listGuard(list);
     list.AddNew();
     bool listRefused = false;
     try
     {
-        CDocumentFile::ReadPatchList(File().Path(), list);
+        CDocumentFile::ReadPatchList(CFuzzFile::Input().Path(), list);
     }
     catch (const CArchiveException&)
     {

@@ -70,12 +70,6 @@ CTamberlyDoc& Document()
     return *doc;
 }
 
-CFuzzFile& Input()
-{
-    static CFuzzFile file;
-    return file;
-}
-
 // The document and the card agree: every loaded patch is on its slot, every
 // bank file the card names has its bank.
 void CheckAgainstCard(CTamberlyDoc& doc)
@@ -133,14 +127,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CTamberlyDoc& doc = Document();
     const bool shb = size > 0 && (data[0] & 1) != 0;
     if (size > 0)
-        Input().Write(data + 1, size - 1);
+        CFuzzFile::Input().Write(data + 1, size - 1);
     else
-        Input().Write(data, 0);
+        CFuzzFile::Input().Write(data, 0);
 
     if (shb)
     {
         FUZZ_CHECK(doc.OnNewDocument());
-        const CTamberlyDoc::ShbImport result = doc.ImportShbFile(Input().Path());
+        const CTamberlyDoc::ShbImport result = doc.ImportShbFile(CFuzzFile::Input().Path());
         FUZZ_CHECK(result.readable);
         FUZZ_CHECK(result.bankFilesLoaded <= result.bankFiles && result.instrumentsLoaded <= result.instruments);
         CheckAgainstCard(doc);
@@ -148,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const bool opened = doc.OnOpenDocument(Input().Path());
+    const bool opened = doc.OnOpenDocument(CFuzzFile::Input().Path());
     CheckAgainstCard(doc);
     if (!opened)
     {
@@ -159,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(doc.GetCard().GetBankFile(bank).empty());
         return 0;
     }
-    FUZZ_CHECK(doc.GetPathName() == Input().Path());
+    FUZZ_CHECK(doc.GetPathName() == CFuzzFile::Input().Path());
     CheckRoundTrip(doc);
     return 0;
 }

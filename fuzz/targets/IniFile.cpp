@@ -50,11 +50,6 @@ void ReadNumbered(const CIniFile& ini, unsigned sectionId, unsigned keyId)
             break;
 }
 
-CFuzzFile& File()
-{
-    static CFuzzFile file;
-    return file;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -86,11 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLookup(ini, "", "");
 
     // The same text as a file reads the same.
-    File().Write(data, size);
+    CFuzzFile::Input().Write(data, size);
     CIniFile loaded;
-    FUZZ_CHECK(loaded.Load(File().Path()));
+    FUZZ_CHECK(loaded.Load(CFuzzFile::Input().Path()));
     FUZZ_CHECK(loaded.GetString(LoadString(IDS_SHB_SECTION_AWE), LoadString(IDS_SHB_KEY_REVERB)) == reverb);
-    FUZZ_CHECK(CIniFile::ReadString(File().Path(), LoadString(IDS_SHB_SECTION_AWE),
+    FUZZ_CHECK(CIniFile::ReadString(CFuzzFile::Input().Path(), LoadString(IDS_SHB_SECTION_AWE),
                                     LoadString(IDS_SHB_KEY_REVERB)) == reverb);
     return 0;
 }

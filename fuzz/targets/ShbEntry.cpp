@@ -103,12 +103,6 @@ bool SameFile(const CShbFile& a, const CShbFile& b)
     return true;
 }
 
-CFuzzFile& File()
-{
-    static CFuzzFile file;
-    return file;
-}
-
 // Read by every input in turn: what one file left must not show in the next.
 CShbFile& Reused()
 {
@@ -125,15 +119,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckUserBank(entry);
     CheckInstrument(entry);
 
-    File().Write(data, size);
+    CFuzzFile::Input().Write(data, size);
     CShbFile fresh;
-    FUZZ_CHECK(fresh.Load(File().Path()));
+    FUZZ_CHECK(fresh.Load(CFuzzFile::Input().Path()));
     CheckFile(fresh);
-    FUZZ_CHECK(Reused().Load(File().Path()));
+    FUZZ_CHECK(Reused().Load(CFuzzFile::Input().Path()));
     FUZZ_CHECK(SameFile(fresh, Reused()));
 
     // A file that cannot be read keeps nothing.
-    FUZZ_CHECK(!Reused().Load(File().Path() + "-missing"));
+    FUZZ_CHECK(!Reused().Load(CFuzzFile::Input().Path() + "-missing"));
     FUZZ_CHECK(Reused().userBanks.empty() && Reused().instruments.empty() && !Reused().HasEntries());
     return 0;
 }
