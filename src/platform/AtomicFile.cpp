@@ -124,6 +124,10 @@ bool CAtomicFile::Commit()
         return false;
     open = false;
     const bool synced = durability == Durability::Synced;
+    // Only a file written before can have had a writer that was killed: a
+    // new name (as every sound memory copy of the card has) needs no sweep.
+    struct stat st {};
+    const bool replacing = ::lstat(target.c_str(), &st) == 0;
     if (!sink.Close(synced) || std::rename(temp.c_str(), target.c_str()) != 0)
     {
         const int saved = errno;
@@ -135,7 +139,8 @@ bool CAtomicFile::Commit()
     temp.clear();
     if (synced)
         SyncFolder(FolderOf(target));
-    SweepStaleTemporaries(FolderOf(target), NameOf(target));
+    if (replacing)
+        SweepStaleTemporaries(FolderOf(target), NameOf(target));
     return true;
 }
 

@@ -4,8 +4,8 @@
 // the target's folder, which replaces the target by rename once it is
 // complete and (unless it is volatile) flushed to disk. A file that is never
 // committed is removed; the temporaries of writers that were killed before
-// they could remove theirs go at the next commit to the same target, once
-// they are an hour old.
+// they could remove theirs go when a later commit replaces the same target,
+// once they are an hour old.
 //
 // Durability: a synced file survives a power failure once Commit returns. A
 // volatile one is as safe against a killed or crashed writer (the rename is

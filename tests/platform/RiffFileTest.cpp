@@ -218,6 +218,13 @@ TEST(AtomicFile, ACommitRemovesOnlyStaleTemporariesOfItsOwnTarget)
         names.insert(entry.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"doc.bin", ".doc.bin.Zz9000", ".doc.bin.abc", ".doc.bin.ab-d_f",
                                             ".other.bin.a1B2c3", "doc.bin.a1B2c3", ".doc.bin.dir000"}));
+
+    // A commit that makes a new file looks for nothing; the next one, which replaces it, does.
+    age(".new.bin.q1w2e3", 2);
+    ASSERT_TRUE(WriteWholeFileAtomic(dir.File("new.bin"), "1"));
+    EXPECT_TRUE(std::filesystem::exists(dir.File(".new.bin.q1w2e3")));
+    ASSERT_TRUE(WriteWholeFileAtomic(dir.File("new.bin"), "2"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(".new.bin.q1w2e3")));
 }
 
 TEST(StringTable, LooksUpAndFormatsByNumber)
