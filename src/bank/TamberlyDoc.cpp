@@ -359,17 +359,7 @@ void CTamberlyDoc::Serialize(CArchiveReader& archive)
     read.RemoveAll();
     guard.Release();
     infoText = std::move(text);
-    for (CPatchItem* item : patches)
-        LoadDocumentPatch(item);
-}
-
-int CTamberlyDoc::LoadDocumentPatch(CPatchItem* item)
-{
-    for (const CPatchItem* other : patches)
-        if (other != item && other->IsLoaded() && other->GetTargetBank() == item->GetTargetBank() &&
-            other->GetTargetPatch() == item->GetTargetPatch())
-            return 0;
-    return item->LoadIntoCard(*card);
+    ReloadBankPatches(-1);
 }
 
 // Checks --------------------------------------------------------------------

@@ -214,12 +214,6 @@ public:
 
 private:
     bool Fail(std::string message);
-    // Loads a document patch unless another document patch is loaded on its
-    // slot. Only a damaged file gives two patches one slot; loading the
-    // second (which clears the slot first) would leave the first marked
-    // loaded on a slot that no longer holds it. Returns what LoadIntoCard
-    // returns, 0 when the slot is taken.
-    int LoadDocumentPatch(CPatchItem* item);
     bool IsPooled(const CPatchItem* item) const;
     // Hands a patch the document no longer holds to the retired pool.
     void Retire(CPatchItem* item);

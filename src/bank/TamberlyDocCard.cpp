@@ -49,9 +49,39 @@ void CTamberlyDoc::SelectSynthMode(int mode)
 
 void CTamberlyDoc::ReloadBankPatches(int bank)
 {
+    // A patch loads only when no other document patch is loaded on its slot.
+    // Only a damaged file gives two patches one slot; loading the second
+    // (which clears the slot first) would leave the first marked loaded on a
+    // slot that no longer holds it. Counted per slot, so a large document
+    // opens in one pass.
+    constexpr int kSlots = 128;
+    const auto slotOf = [](const CPatchItem* item) {
+        const int b = item->GetTargetBank();
+        const int p = item->GetTargetPatch();
+        return b >= 0 && b < kSlots && p >= 0 && p < kSlots ? b * kSlots + p : -1;
+    };
+    std::vector<int> loadedOn(kSlots * kSlots, 0);
+    for (const CPatchItem* item : patches)
+        if (item->IsLoaded() && slotOf(item) >= 0)
+            ++loadedOn[static_cast<std::size_t>(slotOf(item))];
+
     for (CPatchItem* item : patches)
-        if (bank == -1 || item->GetTargetBank() == bank)
-            LoadDocumentPatch(item);
+    {
+        if (bank != -1 && item->GetTargetBank() != bank)
+            continue;
+        const int slot = slotOf(item);
+        if (slot < 0)
+        {
+            item->LoadIntoCard(*card); // refuses the invalid patch and marks it unloaded
+            continue;
+        }
+        int& count = loadedOn[static_cast<std::size_t>(slot)];
+        const bool wasLoaded = item->IsLoaded();
+        if (count - (wasLoaded ? 1 : 0) > 0)
+            continue; // another document patch holds the slot
+        item->LoadIntoCard(*card);
+        count += (item->IsLoaded() ? 1 : 0) - (wasLoaded ? 1 : 0);
+    }
 }
 
 void CTamberlyDoc::EditEffects(IEffectsRunner& runner)
