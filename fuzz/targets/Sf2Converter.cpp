@@ -26,14 +26,6 @@ namespace
 {
 using Image = std::vector<std::uint8_t>;
 
-std::uint16_t Le16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t Le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(Le16(p)) | (static_cast<std::uint32_t>(Le16(p + 2)) << 16);
-}
 std::string Id(const std::uint8_t* p)
 {
     return std::string(reinterpret_cast<const char*>(p), 4);
@@ -54,7 +46,7 @@ std::map<std::string, Chunk> Children(const Image& file, std::size_t begin, std:
     {
         FUZZ_CHECK(end - at >= 8);
         const std::string id = Id(&file[at]);
-        const std::uint32_t size = Le32(&file[at + 4]);
+        const std::uint32_t size = ReadLE32(&file[at + 4]);
         FUZZ_CHECK(size <= end - at - 8);
         std::string key = id;
         if (id == "LIST")
@@ -93,11 +85,11 @@ void CheckIndices(const Records& records, std::size_t offset, std::uint32_t next
     std::uint32_t previous = 0;
     for (std::uint32_t i = 0; i < records.count; ++i)
     {
-        const std::uint16_t index = Le16(records[i] + offset);
+        const std::uint16_t index = ReadLE16(records[i] + offset);
         FUZZ_CHECK(index >= previous && index < nextCount);
         previous = index;
     }
-    FUZZ_CHECK(Le16(records[records.count - 1] + offset) == nextCount - 1);
+    FUZZ_CHECK(ReadLE16(records[records.count - 1] + offset) == nextCount - 1);
 }
 
 // Zones' generators: the one naming what the zone plays (instrument 41,
@@ -107,12 +99,12 @@ void CheckZones(const Records& bags, const Records& gens, std::uint16_t link, st
 {
     for (std::uint32_t zone = 0; zone + 1 < bags.count; ++zone)
     {
-        const std::uint16_t first = Le16(bags[zone]);
-        const std::uint16_t end = Le16(bags[zone + 1]);
+        const std::uint16_t first = ReadLE16(bags[zone]);
+        const std::uint16_t end = ReadLE16(bags[zone + 1]);
         for (std::uint16_t g = first; g < end; ++g)
         {
-            const std::uint16_t op = Le16(gens[g]);
-            const std::uint16_t amount = Le16(gens[g] + 2);
+            const std::uint16_t op = ReadLE16(gens[g]);
+            const std::uint16_t amount = ReadLE16(gens[g] + 2);
             FUZZ_CHECK(op < 61);
             if (op == link)
                 FUZZ_CHECK(g + 1 == end && amount + 1u < linkedCount);
@@ -131,7 +123,7 @@ bool NameIs(const std::uint8_t* record, std::string_view name)
 std::vector<std::pair<int, int>> CheckImage(const Image& file)
 {
     FUZZ_CHECK(file.size() >= 12 && Id(&file[0]) == "RIFF" && Id(&file[8]) == "sfbk");
-    FUZZ_CHECK(Le32(&file[4]) == file.size() - 8);
+    FUZZ_CHECK(ReadLE32(&file[4]) == file.size() - 8);
     const auto form = Children(file, 12, file.size());
     FUZZ_CHECK(form.size() == 3 && form.contains("LIST INFO") && form.contains("LIST sdta") &&
                form.contains("LIST pdta"));
@@ -139,7 +131,7 @@ std::vector<std::pair<int, int>> CheckImage(const Image& file)
 
     const Chunk& infoList = form.at("LIST INFO");
     const auto info = Children(file, base(infoList) + 4, base(infoList) + infoList.size);
-    FUZZ_CHECK(info.contains("ifil") && info.at("ifil").size == 4 && Le16(info.at("ifil").data) == 2);
+    FUZZ_CHECK(info.contains("ifil") && info.at("ifil").size == 4 && ReadLE16(info.at("ifil").data) == 2);
     FUZZ_CHECK(info.contains("isng") && info.contains("INAM"));
 
     const Chunk& sdtaList = form.at("LIST sdta");
@@ -175,17 +167,17 @@ std::vector<std::pair<int, int>> CheckImage(const Image& file)
     for (std::uint32_t i = 0; i + 1 < shdr.count; ++i)
     {
         const std::uint8_t* s = shdr[i];
-        const std::uint32_t start = Le32(s + 20), end = Le32(s + 24);
-        const std::uint32_t loopStart = Le32(s + 28), loopEnd = Le32(s + 32);
+        const std::uint32_t start = ReadLE32(s + 20), end = ReadLE32(s + 24);
+        const std::uint32_t loopStart = ReadLE32(s + 28), loopEnd = ReadLE32(s + 32);
         FUZZ_CHECK(start < end && end <= points);
         FUZZ_CHECK(start <= loopStart && loopStart < loopEnd && loopEnd <= end);
-        FUZZ_CHECK(Le32(s + 36) > 0); // sample rate
+        FUZZ_CHECK(ReadLE32(s + 36) > 0); // sample rate
         FUZZ_CHECK(s[40] <= 127);     // original key
     }
 
     std::vector<std::pair<int, int>> presets;
     for (std::uint32_t i = 0; i + 1 < phdr.count; ++i)
-        presets.emplace_back(Le16(phdr[i] + 22), Le16(phdr[i] + 20));
+        presets.emplace_back(ReadLE16(phdr[i] + 22), ReadLE16(phdr[i] + 20));
     return presets;
 }
 
