@@ -28,6 +28,9 @@ std::string CardHomePath()
 {
     if (const char* home = std::getenv("TAMBERLY_CARD_HOME"); home && *home)
         return home;
+    // The base directory rules: a relative value is invalid and ignored.
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
+        return std::string(state) + "/tamberly/card";
     return HomeFolder() + "/.local/state/tamberly/card";
 }
 

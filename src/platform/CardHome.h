@@ -1,7 +1,9 @@
 #pragma once
 // Where the card's persistent files live (the driver's registry entries and
 // the emulated card's state): $TAMBERLY_CARD_HOME when it is set and not
-// empty, else ~/.local/state/tamberly/card. Nothing is created here.
+// empty, else tamberly/card in the user's state folder as the XDG base
+// directories name it ($XDG_STATE_HOME when it is an absolute path, else
+// ~/.local/state). Nothing is created here.
 
 #include <string>
 

@@ -2,6 +2,7 @@
 #include "platform/CardHome.h"
 #include "platform/RegistryStore.h"
 #include "support/RiffBuilder.h"
+#include "support/ScopedCardHome.h"
 
 #include <gtest/gtest.h>
 
@@ -223,21 +224,22 @@ TEST(RegistryStore, TwoProcessesUpdatingNeverLoseAChange)
     EXPECT_EQ(store.QueryString("Counter", "parent"), std::to_string(kRounds));
 }
 
-TEST(CardHome, EnvironmentNamesTheFolderElseTheUserState)
+TEST(CardHome, EnvironmentNamesTheFolderElseTheUsersStateFolder)
 {
-    const char* saved = std::getenv("TAMBERLY_CARD_HOME");
-    const std::string savedValue = saved ? saved : "";
-    ::setenv("TAMBERLY_CARD_HOME", "/somewhere/card", 1);
+    const ScopedEnvironment card("TAMBERLY_CARD_HOME", "/somewhere/card");
+    const ScopedEnvironment state("XDG_STATE_HOME", "/xdg/state");
+    const ScopedEnvironment home("HOME", "/home/someone");
     EXPECT_EQ(CardHomePath(), "/somewhere/card");
     EXPECT_EQ(CRegistryStore().FilePath(), "/somewhere/card/registry.reg");
+
     ::setenv("TAMBERLY_CARD_HOME", "", 1);
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    if (!home.empty())
+    EXPECT_EQ(CardHomePath(), "/xdg/state/tamberly/card");
+    // An empty or relative XDG_STATE_HOME is invalid: the default state folder, never the current folder.
+    for (const char* invalid : {"", "relative/state"})
     {
-        EXPECT_EQ(CardHomePath(), home + "/.local/state/tamberly/card");
+        ::setenv("XDG_STATE_HOME", invalid, 1);
+        EXPECT_EQ(CardHomePath(), "/home/someone/.local/state/tamberly/card") << invalid;
     }
-    if (saved)
-        ::setenv("TAMBERLY_CARD_HOME", savedValue.c_str(), 1);
-    else
-        ::unsetenv("TAMBERLY_CARD_HOME");
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(CardHomePath(), "/home/someone/.local/state/tamberly/card");
 }
