@@ -5,7 +5,7 @@
 #include "app/IdleProcessor.h"
 #include "app/UserPrompts.h"
 #include "bank/TamberlyDoc.h"
-#include "engine/CardEngine.h"
+#include "engine/SoundEngineLoader.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
 #include "ui/WaitCursor.h"
@@ -17,15 +17,41 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace
 {
+// Calls done once, when widget first receives a paint event.
+void OnFirstPaint(QWidget* widget, std::function<void()> done)
+{
+    class CFirstPaint final : public QObject
+    {
+    public:
+        CFirstPaint(QObject* parent, std::function<void()> then) : QObject(parent), after(std::move(then)) {}
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && after)
+            {
+                watched->removeEventFilter(this);
+                std::exchange(after, nullptr)();
+            }
+            return false;
+        }
+
+    private:
+        std::function<void()> after;
+    };
+    widget->installEventFilter(new CFirstPaint(widget, std::move(done)));
+}
+
 QString Text(unsigned id)
 {
     return QString::fromStdString(LoadString(id));
@@ -72,20 +98,31 @@ void CTamberlyApp::SetMidiDeviceFactory(MidiDeviceFactory factory)
 }
 
 std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard,
-                                                             std::shared_ptr<CCardEngine>* engineOut)
+                                                             std::shared_ptr<CLazySoundEngine>* engineOut,
+                                                             SoundAnnouncer announce)
 {
     // With the emulated card the keyboard plays its sound engine in-process
     // (unless the profile names another output port); a real card's MIDI
-    // port is reached through the sequencer.
-    std::shared_ptr<CCardEngine> engine;
+    // port is reached through the sequencer. The engine is not loaded here:
+    // FluidSynth and its drivers would hold up the window's first frame.
+    std::shared_ptr<CLazySoundEngine> engine;
+    SoundEngineSource source;
     if (emulatedCard)
     {
-        engine = std::make_shared<CCardEngine>();
-        engine->StartFollowing();
+        engine = std::make_shared<CLazySoundEngine>(
+            CardEngineOptions(),
+            [announce = std::move(announce)](const std::shared_ptr<ISoundEngine>& loaded, const std::string& error)
+            {
+                if (loaded)
+                    loaded->StartFollowing();
+                if (announce)
+                    announce(loaded ? loaded->StatusText() : error);
+            });
+        source = [engine] { return engine->Get(); };
     }
     if (engineOut)
         *engineOut = engine;
-    return MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(engine));
+    return MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(source));
 }
 
 QWidget* CTamberlyApp::MainWindow() const
@@ -106,7 +143,11 @@ int CTamberlyApp::Main(int argc, char** argv)
             Print(stdout, Text(IDS_USAGE));
             return 0;
         case CCommandLineInfo::Action::Version:
-            Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION)));
+            // Qt as this process runs it; FluidSynth as the sound plug-in was built
+            // with (loading it only to ask would cost more than the answer).
+            Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION) +
+                                                 FormatString(IDS_VERSION_LIBRARIES, qVersion(),
+                                                              TAMBERLY_FLUIDSYNTH_VERSION)));
             return 0;
         case CCommandLineInfo::Action::Error:
             Print(stderr, commandLine.errorText);
@@ -138,22 +179,23 @@ int CTamberlyApp::Main(int argc, char** argv)
     int status = 0;
     if (!commandLine.screenshot.isEmpty())
     {
-        // Once the window is laid out and painted: its picture, then the end.
+        // Once the window has painted its first frame: its picture, then the end.
         const QString file = commandLine.screenshot;
-        QTimer::singleShot(400, &app,
-                           [&app, &status, file]
-                           {
-                               app.OnIdle();
-                               if (!app.GetMainFrame()->grab().save(file, "PNG"))
-                               {
-                                   Print(stderr, QString::fromStdString(FormatString(
-                                                     IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
-                                   status = 1;
-                               }
-                               app.GetMainFrame()->close();
-                               if (app.GetMainFrame()->isVisible())
-                                   QCoreApplication::exit(status);
-                           });
+        auto shoot = [&app, &status, file]
+        {
+            app.OnIdle();
+            if (!app.GetMainFrame()->grab().save(file, "PNG"))
+            {
+                Print(stderr, QString::fromStdString(FormatString(IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
+                status = 1;
+            }
+            app.GetMainFrame()->close();
+            if (app.GetMainFrame()->isVisible())
+                QCoreApplication::exit(status);
+        };
+        // The frame paints before its panes in one pass: the picture is taken
+        // after that pass, from the event loop.
+        OnFirstPaint(app.GetMainFrame(), [&app, shoot] { QTimer::singleShot(0, &app, shoot); });
     }
     const int loopStatus = QApplication::exec();
     return status != 0 ? status : loopStatus;
@@ -193,6 +235,11 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
     if (interactive)
         ShowSplash(frame.get());
     frame->show();
+    // Whether the emulated card is heard, and through what, once the window
+    // is up: a person without a sound device learns why the keyboard stays
+    // silent, and the card's sequencer port opens for other programs.
+    if (soundEngine)
+        QTimer::singleShot(0, this, [this] { soundEngine->StartLoading(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, frame.get(),
             [this](Qt::ApplicationState state) { frame->OnActivateApp(state == Qt::ApplicationActive); });
 
@@ -207,11 +254,20 @@ void CTamberlyApp::CreateKeyboard()
 {
     const bool emulatedCard = document->GetCard().IsEmulatedCard();
     std::unique_ptr<IMidiDevices> devices =
-        midiDeviceFactory ? midiDeviceFactory(emulatedCard) : CreateMidiDevices(emulatedCard, &soundEngine);
-    // Whether the emulated card is heard, and through what: a person without
-    // a sound device learns here why the keyboard stays silent.
-    if (soundEngine)
-        frame->statusBar()->showMessage(QString::fromStdString(soundEngine->StatusText()), 15000);
+        midiDeviceFactory ? midiDeviceFactory(emulatedCard)
+                          : CreateMidiDevices(emulatedCard, &soundEngine,
+                                              [this](const std::string& status)
+                                              {
+                                                  // From the loading thread; shown by the window's own.
+                                                  QMetaObject::invokeMethod(
+                                                      this,
+                                                      [this, text = QString::fromStdString(status)]
+                                                      {
+                                                          if (frame)
+                                                              frame->statusBar()->showMessage(text, 15000);
+                                                      },
+                                                      Qt::QueuedConnection);
+                                              });
     keyboard = new CMidiKeyboardDlg(std::move(devices), frame.get());
     document->SetKeyboard(keyboard);
     documentTarget->SetKeyboard(keyboard);

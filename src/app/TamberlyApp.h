@@ -18,10 +18,11 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
-class CCardEngine;
 class CDocumentTarget;
 class CIdleProcessor;
+class CLazySoundEngine;
 class CMainFrame;
 class CMidiKeyboardDlg;
 class CTamberlyDoc;
@@ -52,9 +53,14 @@ public:
     void SetMidiDeviceFactory(MidiDeviceFactory factory);
     // The devices the keyboard plays through unless a factory was set.
     // engine, when given, receives the emulated card's sound engine the
-    // devices play (null for another card).
+    // devices play (null for another card), not loaded yet: it loads when
+    // the keyboard first sounds, or when StartLoading is called.
+    // announce, when given, receives the engine's status line (or why it
+    // did not load) on the loading thread.
+    using SoundAnnouncer = std::function<void(const std::string& status)>;
     static std::unique_ptr<IMidiDevices> CreateMidiDevices(bool emulatedCard,
-                                                           std::shared_ptr<CCardEngine>* engine = nullptr);
+                                                           std::shared_ptr<CLazySoundEngine>* engine = nullptr,
+                                                           SoundAnnouncer announce = {});
 
     CTamberlyDoc* GetDocument() const { return document.get(); }
     CMainFrame* GetMainFrame() const { return frame.get(); }
@@ -96,7 +102,7 @@ private:
     CDocTemplate docTemplate;
     std::unique_ptr<IUserPrompts> prompts;
     MidiDeviceFactory midiDeviceFactory;
-    std::shared_ptr<CCardEngine> soundEngine; // the emulated card's sound, when the keyboard plays it
+    std::shared_ptr<CLazySoundEngine> soundEngine; // the emulated card's sound, when the keyboard plays it
     std::unique_ptr<CTamberlyDoc> document;
     std::unique_ptr<CDocumentTarget> documentTarget;
     std::unique_ptr<CMainFrame> frame;

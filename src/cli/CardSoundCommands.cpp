@@ -1,6 +1,6 @@
 #include "cli/CardSoundCommands.h"
 
-#include "engine/CardEngine.h"
+#include "engine/SoundEngineLoader.h"
 #include "soundfont/WaveWriter.h"
 
 #include <charconv>
@@ -122,7 +122,7 @@ std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliCon
 }
 
 // Fails when the slot is silent on the card, saying why where the engine knows.
-bool CheckSound(CCardEngine& engine, const NotePlan& plan, CliContext& context, const std::string& name)
+bool CheckSound(ISoundEngine& engine, const NotePlan& plan, CliContext& context, const std::string& name)
 {
     if (engine.HasSound(plan.bank, plan.program))
         return true;
@@ -131,6 +131,15 @@ bool CheckSound(CCardEngine& engine, const NotePlan& plan, CliContext& context, 
     for (const std::string& problem : engine.Problems())
         context.err << "  " << problem << '\n';
     return false;
+}
+// The sound engine plug-in, loaded only by the commands that sound.
+std::unique_ptr<ISoundEngine> StartEngine(const CardEngineOptions& options, CliContext& context, const std::string& name)
+{
+    std::string error;
+    auto engine = LoadSoundEngine(options, error);
+    if (!engine)
+        context.err << "tamberly-cli: " << name << ": " << error << '\n';
+    return engine;
 }
 } // namespace
 
@@ -147,7 +156,10 @@ int RunCardRender(const std::vector<std::string>& args, CliContext& context)
 
     CardEngineOptions options;
     options.audioDevice = false;
-    CCardEngine engine(options);
+    const auto loaded = StartEngine(options, context, name);
+    if (!loaded)
+        return kExitFailure;
+    ISoundEngine& engine = *loaded;
     if (!CheckSound(engine, parsed->plan, context, name))
         return kExitFailure;
     StereoSound sound;
@@ -156,14 +168,14 @@ int RunCardRender(const std::vector<std::string>& args, CliContext& context)
         context.err << "tamberly-cli: " << name << ": the engine did not render\n";
         return kExitFailure;
     }
-    if (!CWaveWriter::WriteStereo16(output, sound.left, sound.right, CCardEngine::kSampleRate))
+    if (!CWaveWriter::WriteStereo16(output, sound.left, sound.right, ISoundEngine::kSampleRate))
     {
         context.err << "tamberly-cli: " << name << ": " << output << ": cannot be written\n";
         return kExitFailure;
     }
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(sound.left.size()) / CCardEngine::kSampleRate);
-    context.out << output << ": " << seconds << " s, 16-bit stereo, " << CCardEngine::kSampleRate << " Hz\n";
+    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(sound.left.size()) / ISoundEngine::kSampleRate);
+    context.out << output << ": " << seconds << " s, 16-bit stereo, " << ISoundEngine::kSampleRate << " Hz\n";
     return kExitOk;
 }
 
@@ -179,7 +191,10 @@ int RunCardPlay(const std::vector<std::string>& args, CliContext& context)
 
     CardEngineOptions options;
     options.sequencerPort = false;
-    CCardEngine engine(options);
+    const auto loaded = StartEngine(options, context, name);
+    if (!loaded)
+        return kExitFailure;
+    ISoundEngine& engine = *loaded;
     if (!engine.HasAudio())
     {
         context.err << "tamberly-cli: " << name << ": " << engine.StatusText()

@@ -57,7 +57,9 @@ int main(int argc, char** argv)
     }
     if (args[0] == "--version")
     {
-        std::cout << "tamberly-cli " << TAMBERLY_VERSION << '\n';
+        // FluidSynth as the sound plug-in was built with: loading it to ask
+        // would cost more than the answer. The command line uses no Qt.
+        std::cout << "tamberly-cli " << TAMBERLY_VERSION << "\nFluidSynth " << TAMBERLY_FLUIDSYNTH_VERSION << '\n';
         return kExitOk;
     }
     for (const auto& command : CliCommands())

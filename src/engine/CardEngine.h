@@ -24,8 +24,7 @@
 // Every member may be called from any thread; Refresh runs one at a time.
 
 #include "aweman/CardModel.h"
-#include "engine/CardEffects.h"
-#include "synth/MidiMessage.h"
+#include "engine/SoundEngine.h"
 
 #include <chrono>
 #include <cstddef>
@@ -33,42 +32,9 @@
 #include <string>
 #include <vector>
 
-struct CardEngineOptions
-{
-    // Play on an audio device; false: render only through Render and RenderNotes.
-    bool audioDevice = true;
-    // FluidSynth's audio drivers, tried in order (those this FluidSynth lacks are skipped).
-    std::vector<std::string> audioDrivers = {"pipewire", "pulseaudio", "alsa"};
-    // Voices (polyphony): the card's 32, or more when a setting says so.
-    int voices = 32;
-    // The card's home folder; empty: CardHomePath().
-    std::string cardHome;
-    // The General MIDI set for bank 0; empty: DefaultGeneralMidiFont().
-    std::string generalMidiFont;
-    // Open the sequencer port "Tamberly Card" (audio device engines only).
-    bool sequencerPort = true;
-};
-
-// What RenderNotes plays: notes held together on one bank and program.
-struct NotePlan
-{
-    int bank = 0;
-    int program = 0;
-    std::vector<int> notes;
-    int velocity = 100;
-    double seconds = 2.0;     // how long the notes are held
-    double maxRelease = 3.0;  // rendering after the release stops at silence or after this long
-};
-
-struct StereoSound
-{
-    std::vector<float> left, right;
-};
-
-class CCardEngine
+class CCardEngine final : public ISoundEngine
 {
 public:
-    static constexpr int kSampleRate = 44100;
     static constexpr int kCardVoices = 32;
     static constexpr int kMaxVoices = 1024;
     static constexpr int kPeriodFrames = 256;
@@ -78,59 +44,35 @@ public:
     // the card's state once. Throws std::runtime_error only when FluidSynth
     // itself cannot be started (out of memory).
     explicit CCardEngine(CardEngineOptions options = {});
-    ~CCardEngine();
+    ~CCardEngine() override;
     CCardEngine(const CCardEngine&) = delete;
     CCardEngine& operator=(const CCardEngine&) = delete;
 
-    // Reads the card's state when it changed and brings fonts, channels and
-    // effects in step; true when a new state was read.
-    bool Refresh();
-    // Calls Refresh every interval on a thread of its own until
-    // StopFollowing or destruction.
-    void StartFollowing(std::chrono::milliseconds interval = std::chrono::milliseconds(200));
-    void StopFollowing();
+    // The members of ISoundEngine, as its header describes them.
+    bool Refresh() override;
+    void StartFollowing(std::chrono::milliseconds interval = std::chrono::milliseconds(200)) override;
+    void StopFollowing() override;
 
-    // One short MIDI message, on any channel. Bank select (controller 0)
-    // takes effect at the next program change; controller 32 is ignored
-    // (the card has 128 banks); System Reset (0xFF) resets every channel.
-    // Channels start (and reset) with reverb send 40 and chorus send 0, as
-    // GS has them.
-    void SendShortMessage(ShortMessage message);
-    // Ends every sounding note at once.
-    void AllSoundsOff();
+    void SendShortMessage(ShortMessage message) override;
+    void AllSoundsOff() override;
 
-    // Whether bank:program would sound on a melodic channel now.
-    bool HasSound(int bank, int program) const;
+    bool HasSound(int bank, int program) const override;
     // The card as the engine last read it.
     CCardModel State() const;
 
-    // Renders frames of 44.1 kHz stereo; false (nothing rendered) while an
-    // audio device is open, which renders on its own.
-    bool Render(float* left, float* right, std::size_t frames);
-    // Resets the engine (System Reset), lets what played before ring out
-    // unheard, plays the plan on channel 1 and renders it: the notes held for
-    // plan.seconds, then the release until the sound dies away (below
-    // -80 dB for 0.1 s) or plan.maxRelease passed. False while an audio
-    // device is open, or when the plan is out of range.
-    bool RenderNotes(const NotePlan& plan, StereoSound& out);
+    bool Render(float* left, float* right, std::size_t frames) override;
+    bool RenderNotes(const NotePlan& plan, StereoSound& out) override;
 
-    // True while sound goes to an audio device.
-    bool HasAudio() const;
-    // The audio driver that started; empty without a device.
-    std::string AudioDriver() const;
-    double LatencyMs() const;
-    bool HasSequencerPort() const;
-    // The effect settings FluidSynth is using, as it reports them.
-    ReverbSettings CurrentReverb() const;
-    ChorusSettings CurrentChorus() const;
-    int Voices() const;
-    int ActiveVoices() const;
-    // One line for the status bar: where the sound goes (or that it goes
-    // nowhere), with what could not be made to sound.
-    std::string StatusText() const;
-    // One line for each part of the card that has no sound though the card
-    // holds it, and for a General MIDI set that cannot be loaded.
-    std::vector<std::string> Problems() const;
+    bool HasAudio() const override;
+    std::string AudioDriver() const override;
+    double LatencyMs() const override;
+    bool HasSequencerPort() const override;
+    ReverbSettings CurrentReverb() const override;
+    ChorusSettings CurrentChorus() const override;
+    int Voices() const override;
+    int ActiveVoices() const override;
+    std::string StatusText() const override;
+    std::vector<std::string> Problems() const override;
 
     // $TAMBERLY_GM_SOUNDFONT, else the first General MIDI set installed in
     // /usr/share/sounds/sf2 (TimGM6mb first), else TimGM6mb's path.

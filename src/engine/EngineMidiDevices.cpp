@@ -1,6 +1,6 @@
 #include "engine/EngineMidiDevices.h"
 
-#include "engine/CardEngine.h"
+#include "engine/SoundEngine.h"
 
 #include <utility>
 
@@ -9,9 +9,24 @@ namespace
 constexpr int kAllSoundsOff = 120;
 }
 
-CEngineMidiDevices::CEngineMidiDevices(std::shared_ptr<CCardEngine> cardEngine, std::unique_ptr<IMidiDevices> inputDevices)
-    : engine(std::move(cardEngine)), input(std::move(inputDevices))
+CEngineMidiDevices::CEngineMidiDevices(std::shared_ptr<ISoundEngine> soundEngine, std::unique_ptr<IMidiDevices> inputDevices)
+    : engine(std::move(soundEngine)), input(std::move(inputDevices))
 {
+}
+
+CEngineMidiDevices::CEngineMidiDevices(SoundEngineSource engineSource, std::unique_ptr<IMidiDevices> inputDevices)
+    : source(std::move(engineSource)), input(std::move(inputDevices))
+{
+}
+
+std::shared_ptr<ISoundEngine> CEngineMidiDevices::Engine()
+{
+    if (!engine && source)
+    {
+        engine = source();
+        source = nullptr; // asked once: a source that failed does not load again for every key
+    }
+    return engine;
 }
 
 CEngineMidiDevices::~CEngineMidiDevices()
@@ -22,7 +37,7 @@ CEngineMidiDevices::~CEngineMidiDevices()
 
 bool CEngineMidiDevices::OpenOutput()
 {
-    outputOpen = engine != nullptr;
+    outputOpen = engine != nullptr || source != nullptr;
     return outputOpen;
 }
 
@@ -32,7 +47,9 @@ void CEngineMidiDevices::CloseOutput()
         return;
     // The keyboard plays on the first channel only; other programs may be
     // playing the engine on the others.
-    engine->SendShortMessage(MakeShortMessage(0xB0, kAllSoundsOff, 0));
+    // An engine never asked for has played nothing: it is not loaded for this.
+    if (engine)
+        engine->SendShortMessage(MakeShortMessage(0xB0, kAllSoundsOff, 0));
     outputOpen = false;
 }
 
@@ -59,6 +76,8 @@ void CEngineMidiDevices::CloseInput()
 
 void CEngineMidiDevices::SendShortMessage(ShortMessage message)
 {
-    if (outputOpen)
-        engine->SendShortMessage(message);
+    if (!outputOpen)
+        return;
+    if (const auto target = Engine())
+        target->SendShortMessage(message);
 }

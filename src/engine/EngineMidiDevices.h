@@ -7,18 +7,26 @@
 //
 // The input always "opens": a keyboard without an input device still plays.
 // The input layer's output is never opened.
+//
+// The engine may come from a source that loads it when the keyboard first
+// sounds (CLazySoundEngine): opening the output does not wait for it.
 
 #include "synth/MidiDevices.h"
 
+#include <functional>
 #include <memory>
 
-class CCardEngine;
+class ISoundEngine;
+using SoundEngineSource = std::function<std::shared_ptr<ISoundEngine>()>;
 
 class CEngineMidiDevices final : public IMidiDevices
 {
 public:
     // The engine is shared: the keyboard window may outlive whoever made it.
-    explicit CEngineMidiDevices(std::shared_ptr<CCardEngine> engine, std::unique_ptr<IMidiDevices> input = nullptr);
+    explicit CEngineMidiDevices(std::shared_ptr<ISoundEngine> engine, std::unique_ptr<IMidiDevices> input = nullptr);
+    // The engine as source gives it, asked for when the first message is
+    // sent; a source that gives null drops the messages.
+    explicit CEngineMidiDevices(SoundEngineSource source, std::unique_ptr<IMidiDevices> input = nullptr);
     ~CEngineMidiDevices() override; // input closed, then the output
     CEngineMidiDevices(const CEngineMidiDevices&) = delete;
     CEngineMidiDevices& operator=(const CEngineMidiDevices&) = delete;
@@ -34,10 +42,12 @@ public:
     bool IsOutputOpen() const { return outputOpen; }
     // Whether an input device opened (messages from it reach the handler).
     bool HasInput() const { return inputOpen; }
-    const std::shared_ptr<CCardEngine>& Engine() const { return engine; }
+    // The engine, asked of the source when it was not asked before.
+    std::shared_ptr<ISoundEngine> Engine();
 
 private:
-    std::shared_ptr<CCardEngine> engine;
+    SoundEngineSource source;
+    std::shared_ptr<ISoundEngine> engine; // once the source gave one
     std::unique_ptr<IMidiDevices> input;
     bool outputOpen = false;
     bool inputOpen = false;

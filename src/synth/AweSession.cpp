@@ -1,5 +1,6 @@
 #include "synth/AweSession.h"
 
+#include "platform/ProgramLibrary.h"
 #include "platform/StringTable.h"
 
 #include <array>
@@ -70,25 +71,9 @@ long ParseDecimal(const std::string& text)
 }
 } // namespace
 
-// Where the build tree puts the library (beside the executable) and where an
-// installation does (the program's own folder under lib/, next to bin/).
-// Looked up here rather than left to the executable's rpath, because a dlopen
-// that the sanitizers intercept searches the rpath of their runtime instead.
-// Falls back to the dynamic linker's own search.
 std::string CAweSession::DefaultLibraryPath(const std::filesystem::path& executable)
 {
-    if (!executable.empty())
-    {
-        const auto folder = executable.parent_path();
-        for (const auto& candidate : {folder / kAweManagerLibraryName,
-                                      folder / ".." / "lib" / "tamberly" / kAweManagerLibraryName})
-        {
-            std::error_code error;
-            if (std::filesystem::is_regular_file(candidate, error))
-                return candidate.lexically_normal().string();
-        }
-    }
-    return kAweManagerLibraryName;
+    return ProgramLibraryPath(executable, kAweManagerLibraryName);
 }
 
 CAweSession::CAweSession() : registry()
@@ -98,11 +83,7 @@ CAweSession::CAweSession() : registry()
     if (named && *named)
         library = named;
     else
-    {
-        std::error_code error;
-        const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-        library = DefaultLibraryPath(error ? std::filesystem::path() : executable);
-    }
+        library = DefaultLibraryPath(RunningExecutable());
     LoadLibrary(library);
     FindSettingsKey();
 }

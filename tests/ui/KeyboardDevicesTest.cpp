@@ -16,7 +16,8 @@ TEST(KeyboardDevices, TheEmulatedCardsKeyboardPlaysTheEngineUnlessTheUserNamedAP
 
     MidiPortPreference preference;
     preference.emulatedCard = true;
-    auto devices = MakeKeyboardDevices(preference, engine);
+    const SoundEngineSource source = [engine] { return engine; };
+    auto devices = MakeKeyboardDevices(preference, source);
     auto* inProcess = dynamic_cast<CEngineMidiDevices*>(devices.get());
     ASSERT_NE(inProcess, nullptr);
     EXPECT_EQ(inProcess->Engine(), engine);
@@ -28,12 +29,12 @@ TEST(KeyboardDevices, TheEmulatedCardsKeyboardPlaysTheEngineUnlessTheUserNamedAP
     inProcess->CloseOutput();
 
     preference.output = "Some Synth";
-    EXPECT_NE(dynamic_cast<CRtMidiDevices*>(MakeKeyboardDevices(preference, engine).get()), nullptr)
+    EXPECT_NE(dynamic_cast<CRtMidiDevices*>(MakeKeyboardDevices(preference, source).get()), nullptr)
         << "a port the user named wins";
     preference.output.clear();
     EXPECT_NE(dynamic_cast<CRtMidiDevices*>(MakeKeyboardDevices(preference, nullptr).get()), nullptr)
         << "no engine running";
     preference.emulatedCard = false;
-    EXPECT_NE(dynamic_cast<CRtMidiDevices*>(MakeKeyboardDevices(preference, engine).get()), nullptr)
+    EXPECT_NE(dynamic_cast<CRtMidiDevices*>(MakeKeyboardDevices(preference, source).get()), nullptr)
         << "a real card is played through the sequencer";
 }

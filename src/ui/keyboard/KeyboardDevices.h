@@ -5,13 +5,12 @@
 // input from the sequencer; otherwise it plays through the sequencer to the
 // chosen port (CRtMidiDevices), as with a real card.
 
+#include "engine/EngineMidiDevices.h"
 #include "synth/MidiDevices.h"
 #include "synth/MidiPortChoice.h"
 
 #include <memory>
 
-class CCardEngine;
-
-// engine may be null (no engine running): then the sequencer devices.
-std::unique_ptr<IMidiDevices> MakeKeyboardDevices(const MidiPortPreference& preference,
-                                                  std::shared_ptr<CCardEngine> engine);
+// engine may be empty (no engine for this card): then the sequencer devices.
+// It is asked for the engine only when the keyboard first sounds.
+std::unique_ptr<IMidiDevices> MakeKeyboardDevices(const MidiPortPreference& preference, SoundEngineSource engine);

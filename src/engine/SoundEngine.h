@@ -1,0 +1,108 @@
+#pragma once
+// What the programs ask of the emulated card's sound, without FluidSynth.
+//
+// The engine itself (CCardEngine, FluidSynth and the audio drivers it
+// brings: SDL, PulseAudio, JACK...) lives in the plug-in libtamberly-sound.so
+// and is loaded only when something is to sound (LoadSoundEngine in
+// SoundEngineLoader.h). A command that only reads a file, or a window that has
+// not played a note yet, never maps any of those libraries. This header is
+// all the programs see of it: plain data and one abstract class, so the
+// plug-in's one entry point can hand out an engine across dlopen.
+//
+// Every member may be called from any thread; Refresh runs one at a time.
+
+#include "engine/CardEffects.h"
+#include "synth/MidiMessage.h"
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct CardEngineOptions
+{
+    // Play on an audio device; false: render only through Render and RenderNotes.
+    bool audioDevice = true;
+    // FluidSynth's audio drivers, tried in order (those this FluidSynth lacks are skipped).
+    std::vector<std::string> audioDrivers = {"pipewire", "pulseaudio", "alsa"};
+    // Voices (polyphony): the card's 32, or more when a setting says so.
+    int voices = 32;
+    // The card's home folder; empty: CardHomePath().
+    std::string cardHome;
+    // The General MIDI set for bank 0; empty: DefaultGeneralMidiFont().
+    std::string generalMidiFont;
+    // Open the sequencer port "Tamberly Card" (audio device engines only).
+    bool sequencerPort = true;
+};
+
+// What RenderNotes plays: notes held together on one bank and program.
+struct NotePlan
+{
+    int bank = 0;
+    int program = 0;
+    std::vector<int> notes;
+    int velocity = 100;
+    double seconds = 2.0;     // how long the notes are held
+    double maxRelease = 3.0;  // rendering after the release stops at silence or after this long
+};
+
+struct StereoSound
+{
+    std::vector<float> left, right;
+};
+
+class ISoundEngine
+{
+public:
+    static constexpr int kSampleRate = 44100;
+
+    virtual ~ISoundEngine() = default;
+
+    // Reads the card's state when it changed and brings fonts, channels and
+    // effects in step; true when a new state was read.
+    virtual bool Refresh() = 0;
+    // Calls Refresh every interval on a thread of its own until
+    // StopFollowing or destruction.
+    virtual void StartFollowing(std::chrono::milliseconds interval = std::chrono::milliseconds(200)) = 0;
+    virtual void StopFollowing() = 0;
+
+    // One short MIDI message, on any channel. Bank select (controller 0)
+    // takes effect at the next program change; controller 32 is ignored
+    // (the card has 128 banks); System Reset (0xFF) resets every channel.
+    // Channels start (and reset) with reverb send 40 and chorus send 0, as
+    // GS has them.
+    virtual void SendShortMessage(ShortMessage message) = 0;
+    // Ends every sounding note at once.
+    virtual void AllSoundsOff() = 0;
+
+    // Whether bank:program would sound on a melodic channel now.
+    virtual bool HasSound(int bank, int program) const = 0;
+
+    // Renders frames of 44.1 kHz stereo; false (nothing rendered) while an
+    // audio device is open, which renders on its own.
+    virtual bool Render(float* left, float* right, std::size_t frames) = 0;
+    // Resets the engine (System Reset), lets what played before ring out
+    // unheard, plays the plan on channel 1 and renders it: the notes held for
+    // plan.seconds, then the release until the sound dies away (below
+    // -80 dB for 0.1 s) or plan.maxRelease passed. False while an audio
+    // device is open, or when the plan is out of range.
+    virtual bool RenderNotes(const NotePlan& plan, StereoSound& out) = 0;
+
+    // True while sound goes to an audio device.
+    virtual bool HasAudio() const = 0;
+    // The audio driver that started; empty without a device.
+    virtual std::string AudioDriver() const = 0;
+    virtual double LatencyMs() const = 0;
+    virtual bool HasSequencerPort() const = 0;
+    // The effect settings FluidSynth is using, as it reports them.
+    virtual ReverbSettings CurrentReverb() const = 0;
+    virtual ChorusSettings CurrentChorus() const = 0;
+    virtual int Voices() const = 0;
+    virtual int ActiveVoices() const = 0;
+    // One line for the status bar: where the sound goes (or that it goes
+    // nowhere), with what could not be made to sound.
+    virtual std::string StatusText() const = 0;
+    // One line for each part of the card that has no sound though the card
+    // holds it, and for a General MIDI set that cannot be loaded.
+    virtual std::vector<std::string> Problems() const = 0;
+};
