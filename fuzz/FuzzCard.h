@@ -7,7 +7,7 @@
 
 #include "FuzzTarget.h"
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "aweman/EmulatedCard.h"
 #include "platform/AtomicFile.h"
 

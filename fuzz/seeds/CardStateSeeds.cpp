@@ -5,7 +5,7 @@
 
 #include "SeedSet.h"
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 namespace
 {

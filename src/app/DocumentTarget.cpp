@@ -1,6 +1,6 @@
 #include "app/DocumentTarget.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "ui/sheets/Dialogs.h"
 #include "app/FileFilter.h"
 #include "app/UserPrompts.h"

@@ -1,6 +1,6 @@
 #include "app/RecentFileList.h"
 
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "platform/StringTable.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/TamberlyApp.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "app/DocumentTarget.h"
 #include "app/IdleProcessor.h"
 #include "app/UserPrompts.h"

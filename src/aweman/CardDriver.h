@@ -12,7 +12,7 @@
 // follow the card's state; "MemoryKB" is the user's setting and is written
 // only when it is missing.
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "platform/RegistryStore.h"
 
 #include <array>

@@ -28,7 +28,7 @@
 // is refused. Opens while another handle is open share the lock and the state
 // of the first (the home folder is fixed until all are closed).
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "aweman/CardDriver.h"
 
 #include <cstdint>

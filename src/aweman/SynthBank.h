@@ -6,14 +6,15 @@
 // driver's settings name so that a synth bank slot can be reloaded from it.
 
 #include "platform/ByteStream.h"
+#include "synth/CardLimits.h"
 
 #include <string>
 
 class CSynthBank
 {
 public:
-    static constexpr int kModeCount = 3;
-    static constexpr int kSlotCount = 128;
+    static constexpr int kModeCount = CardLimits::kSynthModes;
+    static constexpr int kSlotCount = CardLimits::kSlotsPerBank;
     // Sample points of each preset's sample (a looped single cycle).
     static constexpr unsigned kSamplePoints = 64;
 

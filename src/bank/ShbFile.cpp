@@ -2,14 +2,13 @@
 
 #include "platform/IniFile.h"
 #include "platform/StringTable.h"
+#include "synth/CardLimits.h"
 
 #include <algorithm>
 #include <limits>
 
 namespace
 {
-constexpr int kLastBank = 127;
-constexpr int kLastSlot = 127;
 
 // atoi within one field: blanks, a sign, then digits up to the first other
 // character or the field's end. Saturates instead of overflowing.
@@ -46,7 +45,7 @@ std::optional<ShbUserBank> CShbFile::ParseUserBank(std::string_view value)
         return std::nullopt;
     ShbUserBank entry;
     entry.bank = FieldNumber(value, 0, kNumberField);
-    if (entry.bank < 1 || entry.bank > kLastBank)
+    if (entry.bank < 1 || entry.bank > CardLimits::kLastBank)
         return std::nullopt;
     entry.path = std::string(value.substr(kUserBankPath));
     return entry;
@@ -66,8 +65,8 @@ std::optional<ShbInstrument> CShbFile::ParseInstrument(std::string_view value)
     ShbInstrument entry;
     entry.targetPatch = FieldNumber(value, 0, kNumberField);
     entry.targetBank = hasBank ? FieldNumber(value, kBankField, kNumberField) : 0;
-    if (entry.targetPatch < 0 || entry.targetPatch > kLastSlot || entry.targetBank < 0 ||
-        entry.targetBank > kLastBank)
+    if (entry.targetPatch < 0 || entry.targetPatch > CardLimits::kLastSlot || entry.targetBank < 0 ||
+        entry.targetBank > CardLimits::kLastBank)
         entry.targetPatch = entry.targetBank = -1;
     entry.sourceFile = std::string(value.substr(textStart, slash - textStart));
     const std::size_t nameEnd = value.size() - kPresetTail;

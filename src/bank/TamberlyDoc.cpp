@@ -10,6 +10,7 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "synth/AweSession.h"
+#include "synth/CardLimits.h"
 #include "synth/KeyboardLink.h"
 
 #include <algorithm>
@@ -19,12 +20,10 @@
 
 namespace
 {
-constexpr int kLastBank = 127;
-constexpr int kSlotsPerBank = 128;
 
 bool IsBankNumber(int bank)
 {
-    return bank >= -1 && bank <= kLastBank;
+    return bank >= -1 && bank <= CardLimits::kLastBank;
 }
 
 // A file error's own message with the file's name for %1, or the general one.
@@ -159,7 +158,7 @@ int CTamberlyDoc::GetSlotCount(int bank) const
 {
     if (bank == -1)
         return patches.GetSize();
-    return IsBankNumber(bank) ? kSlotsPerBank : 0;
+    return IsBankNumber(bank) ? CardLimits::kSlotsPerBank : 0;
 }
 
 CPatchItem* CTamberlyDoc::GetPatch(int patch, int bank)
@@ -324,7 +323,7 @@ void CTamberlyDoc::Serialize(CArchiveWriter& archive)
     header.synthBank = card->GetSynthBank();
     header.reverb = card->GetReverb();
     header.chorus = card->GetChorus();
-    for (int bank = 1; bank <= kLastBank; ++bank)
+    for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
         if (std::string file = card->GetBankFile(bank); !file.empty())
             header.bankFiles.push_back({bank, std::move(file)});
     CDocumentFile::WriteHeader(archive, header);
@@ -346,11 +345,11 @@ void CTamberlyDoc::Serialize(CArchiveReader& archive)
     for (const CDocumentFile::BankFile& entry : header.bankFiles)
         card->LoadBank(entry.bank, entry.path);
     // Values the card cannot hold are not sent; it keeps its own then.
-    if (header.synthBank >= 0 && header.synthBank <= 2)
+    if (CardLimits::IsSynthMode(header.synthBank))
         card->SelectSynthBank(header.synthBank);
-    if (header.reverb >= 0 && header.reverb <= 7)
+    if (CardLimits::IsEffect(header.reverb))
         card->SetReverb(header.reverb);
-    if (header.chorus >= 0 && header.chorus <= 7)
+    if (CardLimits::IsEffect(header.chorus))
         card->SetChorus(header.chorus);
 
     patches.DeleteAll();

@@ -8,13 +8,12 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "synth/AweSession.h"
+#include "synth/CardLimits.h"
 
 #include <algorithm>
 
 namespace
 {
-constexpr int kFirstUserBank = 1;
-constexpr int kLastUserBank = 127;
 
 // An empty list that never owns what it points to (for the observers).
 class CBorrowedList
@@ -54,13 +53,12 @@ void CTamberlyDoc::ReloadBankPatches(int bank)
     // (which clears the slot first) would leave the first marked loaded on a
     // slot that no longer holds it. Counted per slot, so a large document
     // opens in one pass.
-    constexpr int kSlots = 128;
     const auto slotOf = [](const CPatchItem* item) {
         const int b = item->GetTargetBank();
         const int p = item->GetTargetPatch();
-        return b >= 0 && b < kSlots && p >= 0 && p < kSlots ? b * kSlots + p : -1;
+        return b >= 0 && b < CardLimits::kSlotsPerBank && p >= 0 && p < CardLimits::kSlotsPerBank ? b * CardLimits::kSlotsPerBank + p : -1;
     };
-    std::vector<int> loadedOn(kSlots * kSlots, 0);
+    std::vector<int> loadedOn(CardLimits::kSlotsPerBank * CardLimits::kSlotsPerBank, 0);
     for (const CPatchItem* item : patches)
         if (item->IsLoaded() && slotOf(item) >= 0)
             ++loadedOn[static_cast<std::size_t>(slotOf(item))];
@@ -123,7 +121,7 @@ void CTamberlyDoc::EditInfo(IInfoRunner& runner)
 
 bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std::string& path)
 {
-    if (currentBank < kFirstUserBank)
+    if (currentBank < CardLimits::kFirstUserBank)
         return false;
     // The card keeps the single presets on the bank's slots over the new
     // bank file, so the document's patches there stay loaded.
@@ -143,7 +141,7 @@ void CTamberlyDoc::OnLoadFileInCurrentBank(const std::string& path)
 void CTamberlyDoc::ClearCurrentBank()
 {
     // Only user banks can be cleared; reloading "bank -1" would reload every patch.
-    if (currentBank < kFirstUserBank)
+    if (currentBank < CardLimits::kFirstUserBank)
         return;
     card->ClearBank(currentBank);
     ReloadBankPatches(currentBank);
@@ -154,7 +152,7 @@ void CTamberlyDoc::ClearCurrentBank()
 void CTamberlyDoc::ClearAllBanks()
 {
     card->ClearAllBanks();
-    for (int bank = kFirstUserBank; bank <= kLastUserBank; ++bank)
+    for (int bank = CardLimits::kFirstUserBank; bank <= CardLimits::kLastBank; ++bank)
         ReloadBankPatches(bank);
     UpdateViews(nullptr, currentBank > 0 ? HintBankContent : HintBankTabs);
     SetModifiedFlag();
@@ -189,7 +187,7 @@ std::string CTamberlyDoc::GetBankCaption(int bank, bool* inUse)
         caption = StoredTextToDisplay(card->GetBankName(0));
         used = true;
     }
-    else if (bank >= kFirstUserBank && bank <= kLastUserBank)
+    else if (bank >= CardLimits::kFirstUserBank && bank <= CardLimits::kLastBank)
     {
         std::string suffix;
         if (const std::string name = card->GetBankName(bank); !name.empty())

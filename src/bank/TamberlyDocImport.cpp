@@ -4,6 +4,7 @@
 
 #include "bank/ShbFile.h"
 #include "synth/AweSession.h"
+#include "synth/CardLimits.h"
 
 #include <memory>
 
@@ -15,9 +16,9 @@ CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
     result.skipped = file.skipped;
 
     // Types the card does not have are not sent; it keeps its own then.
-    if (file.reverb >= 0 && file.reverb <= 7)
+    if (CardLimits::IsEffect(file.reverb))
         card->SetReverb(file.reverb);
-    if (file.chorus >= 0 && file.chorus <= 7)
+    if (CardLimits::IsEffect(file.chorus))
         card->SetChorus(file.chorus);
 
     for (const ShbUserBank& entry : file.userBanks)

@@ -5,6 +5,7 @@
 #include "cli/CliCommand.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
+#include "synth/CardLimits.h"
 
 #include <charconv>
 #include <filesystem>
@@ -17,9 +18,6 @@
 
 namespace
 {
-constexpr int kLastBank = 127;
-constexpr int kLastSlot = 127;
-constexpr int kLastEffect = 7;
 
 const std::string kUsage = std::string("status | mode gm|gs|mt | load-bank BANK FILE | clear BANK | clear-all | "
                                        "load-preset BANK SLOT FILE PRESET | revert BANK SLOT | fx REVERB CHORUS | ") +
@@ -97,7 +95,7 @@ void PrintStatus(CAweSession& card, std::ostream& out)
     const int mode = card.GetSynthBank();
     static const StringId modeNames[] = {IDS_MODE_GM_VALUE, IDS_MODE_GS_VALUE, IDS_MODE_MT_VALUE};
     out << "Synth mode:   " << mode;
-    if (mode >= 0 && mode <= 2)
+    if (CardLimits::IsSynthMode(mode))
         out << ' ' << LoadString(modeNames[mode]);
     out << " (" << card.GetBankName(0) << ")\n";
     out << "Reverb:       " << card.GetReverb() << '\n';
@@ -105,11 +103,11 @@ void PrintStatus(CAweSession& card, std::ostream& out)
     const int freeKB = card.GetMemoryKB(true);
     out << "Sound memory: " << freeKB << " KB free of " << card.GetMemoryKB(false) << " KB\n";
     // A bank shows when it has a name (a bank file) or holds presets loaded on their own.
-    for (int bank = 1; bank <= kLastBank; ++bank)
+    for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
     {
         const std::string name = card.GetBankName(bank);
         std::vector<std::pair<int, std::string>> slots;
-        for (int slot = 0; slot <= kLastSlot; ++slot)
+        for (int slot = 0; slot <= CardLimits::kLastSlot; ++slot)
         {
             std::string preset = card.GetPresetName(bank, slot);
             if (!preset.empty())
@@ -162,7 +160,7 @@ std::optional<CardAction> PrepareLoadBank(const std::vector<std::string>&, CArgu
 {
     if (!check.Count(2))
         return std::nullopt;
-    const auto bank = check.Number(0, "BANK", 1, kLastBank);
+    const auto bank = check.Number(0, "BANK", 1, CardLimits::kLastBank);
     const auto file = bank ? check.File(1) : std::nullopt;
     if (!file)
         return std::nullopt;
@@ -175,7 +173,7 @@ std::optional<CardAction> PrepareClear(const std::vector<std::string>&, CArgumen
 {
     if (!check.Count(1))
         return std::nullopt;
-    const auto bank = check.Number(0, "BANK", 1, kLastBank);
+    const auto bank = check.Number(0, "BANK", 1, CardLimits::kLastBank);
     if (!bank)
         return std::nullopt;
     return [bank = *bank](CAweSession& card, CArguments& c, CliContext&) {
@@ -196,8 +194,8 @@ std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>&, CAr
 {
     if (!check.Count(4))
         return std::nullopt;
-    const auto bank = check.Number(0, "BANK", 0, kLastBank);
-    const auto slot = bank ? check.Number(1, "SLOT", 0, kLastSlot) : std::nullopt;
+    const auto bank = check.Number(0, "BANK", 0, CardLimits::kLastBank);
+    const auto slot = bank ? check.Number(1, "SLOT", 0, CardLimits::kLastSlot) : std::nullopt;
     const auto file = slot ? check.File(2) : std::nullopt;
     const auto preset = file ? check.Number(3, "PRESET", 0, 65535) : std::nullopt;
     if (!preset)
@@ -216,8 +214,8 @@ std::optional<CardAction> PrepareRevert(const std::vector<std::string>&, CArgume
 {
     if (!check.Count(2))
         return std::nullopt;
-    const auto bank = check.Number(0, "BANK", 0, kLastBank);
-    const auto slot = bank ? check.Number(1, "SLOT", 0, kLastSlot) : std::nullopt;
+    const auto bank = check.Number(0, "BANK", 0, CardLimits::kLastBank);
+    const auto slot = bank ? check.Number(1, "SLOT", 0, CardLimits::kLastSlot) : std::nullopt;
     if (!slot)
         return std::nullopt;
     return [bank = *bank, slot = *slot](CAweSession& card, CArguments& c, CliContext&) {
@@ -229,8 +227,8 @@ std::optional<CardAction> PrepareFx(const std::vector<std::string>&, CArguments&
 {
     if (!check.Count(2))
         return std::nullopt;
-    const auto reverb = check.Number(0, "REVERB", 0, kLastEffect);
-    const auto chorus = reverb ? check.Number(1, "CHORUS", 0, kLastEffect) : std::nullopt;
+    const auto reverb = check.Number(0, "REVERB", 0, CardLimits::kLastEffect);
+    const auto chorus = reverb ? check.Number(1, "CHORUS", 0, CardLimits::kLastEffect) : std::nullopt;
     if (!chorus)
         return std::nullopt;
     return [reverb = *reverb, chorus = *chorus](CAweSession& card, CArguments& c, CliContext&) {

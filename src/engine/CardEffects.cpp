@@ -1,6 +1,6 @@
 #include "engine/CardEffects.h"
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 namespace
 {

@@ -23,7 +23,7 @@
 //
 // Every member may be called from any thread; Refresh runs one at a time.
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "engine/SoundEngine.h"
 
 #include <chrono>

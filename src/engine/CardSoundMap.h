@@ -15,7 +15,7 @@
 //   MIDI set: in GS mode the kit the program names when the set has it, else
 //   (and in the other modes) the standard kit.
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 struct SoundChoice
 {

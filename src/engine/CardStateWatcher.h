@@ -5,7 +5,7 @@
 // stat(2). What was read is the card as the card itself would read it: a
 // missing or damaged state is a fresh card.
 
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,6 +2,7 @@
 
 #include "platform/ProgramLibrary.h"
 #include "platform/StringTable.h"
+#include "synth/CardLimits.h"
 
 #include <array>
 #include <cctype>
@@ -14,18 +15,16 @@
 
 namespace
 {
-constexpr int kLastBank = 127;
-constexpr int kLastPreset = 127;
 constexpr std::size_t kMaxDriverKeyName = 100;
 
 bool ValidBank(int bank)
 {
-    return bank >= 0 && bank <= kLastBank;
+    return bank >= 0 && bank <= CardLimits::kLastBank;
 }
 
 bool ValidPlace(int bank, int preset)
 {
-    return ValidBank(bank) && preset >= 0 && preset <= kLastPreset;
+    return ValidBank(bank) && preset >= 0 && preset <= CardLimits::kLastSlot;
 }
 
 std::uintptr_t Ptr(const void* p)
@@ -272,14 +271,14 @@ bool CAweSession::LoadBank(int bank, const std::string& path)
 
 bool CAweSession::ClearBank(int bank)
 {
-    if (bank <= 0 || bank > kLastBank)
+    if (bank <= 0 || bank > CardLimits::kLastBank)
         return false;
     return SendCommand(kAweClearBank, static_cast<std::uintptr_t>(bank), 0);
 }
 
 bool CAweSession::ClearAllBanks()
 {
-    for (int bank = 1; bank <= kLastBank; ++bank)
+    for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
         if (!ClearBank(bank))
             return false;
     return true;
@@ -338,7 +337,7 @@ std::string CAweSession::GetBankFile(int bank)
     if (bank != 0)
         return ReadRegistry(settingsKey + '\\' + kUserBankSubkey, FormatString(IDS_USER_BANK_VALUE, bank));
     const long mode = ParseDecimal(ReadRegistry(settingsKey, synthValueName));
-    if (mode < 0 || mode > 2)
+    if (!CardLimits::IsSynthMode(mode))
         return {};
     return ReadRegistry(settingsKey, modeValueNames[mode]);
 }

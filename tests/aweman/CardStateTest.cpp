@@ -1,5 +1,5 @@
 #include "aweman/CardFixture.h"
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 #include <functional>
 #include <sys/wait.h>

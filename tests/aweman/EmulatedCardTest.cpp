@@ -1,5 +1,5 @@
 #include "aweman/CardFixture.h"
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "soundfont/SoundFontReader.h"
 
 #include <cstring>

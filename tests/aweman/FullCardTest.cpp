@@ -3,7 +3,7 @@
 // later one is refused for memory with nothing of it half loaded.
 
 #include "aweman/CardFixture.h"
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "support/CardFillingBank.h"
 #include "support/SoundFontBuilder.h"
 

@@ -10,7 +10,7 @@
 // synced file is renamed over it). Any other new file in the folder fails.
 
 #include "aweman/CardFixture.h"
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "bank/DocumentFile.h"
 #include "bank/PatchItemList.h"
 

@@ -3,7 +3,7 @@
 // its memory accounting equals what its banks and presets hold.
 
 #include "aweman/CardFixture.h"
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 #include "support/CliRunner.h"
 
 #include <atomic>

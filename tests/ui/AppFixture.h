@@ -6,7 +6,7 @@
 
 #include "FakeMidiDevices.h"
 #include "QtPrinters.h"
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "app/TamberlyApp.h"
 #include "app/UserPrompts.h"
 #include "bank/PatchItemListGuard.h"

@@ -5,7 +5,7 @@
 #include "app/CommandLineInfo.h"
 #include "app/DocTemplate.h"
 #include "app/FileFilter.h"
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "app/RecentFileList.h"
 #include "platform/StringTable.h"
 #include "support/RiffBuilder.h"

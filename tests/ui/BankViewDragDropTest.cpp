@@ -2,7 +2,7 @@
 // document on the emulated card.
 
 #include "AppFixture.h"
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 
 #include <QScrollBar>
 

@@ -2,7 +2,7 @@
 // sorting, renaming, the edit commands and the clipboard.
 
 #include "AppFixture.h"
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "ui/frame/ReportList.h"
 
 #include <QContextMenuEvent>

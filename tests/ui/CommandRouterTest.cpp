@@ -1,5 +1,5 @@
-#include "app/CommandIds.h"
-#include "app/Profile.h"
+#include "bank/CommandIds.h"
+#include "ui/Profile.h"
 #include "platform/StringTable.h"
 #include "ui/CommandRouter.h"
 

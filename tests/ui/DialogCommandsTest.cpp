@@ -3,7 +3,7 @@
 
 #include "AppFixture.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 
 #include <QApplication>
 #include <QDialog>

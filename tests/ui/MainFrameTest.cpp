@@ -2,7 +2,7 @@
 // pass and the documents' framework side, with the real program.
 
 #include "AppFixture.h"
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "app/IdleProcessor.h"
 #include "platform/StringTable.h"
 #include "ui/frame/ReportList.h"

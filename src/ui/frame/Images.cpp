@@ -1,6 +1,6 @@
 #include "ui/frame/Images.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "ui/frame/TamberlyView.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "ui/sheets/Dialogs.h"
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"

@@ -1,7 +1,7 @@
 #include "ui/panes/PatchView.h"
 
-#include "app/CommandIds.h"
-#include "app/Profile.h"
+#include "bank/CommandIds.h"
+#include "ui/Profile.h"
 #include "bank/FileHelpers.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"

@@ -4,6 +4,7 @@
 #include "bank/PatchItemList.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
+#include "synth/CardLimits.h"
 #include "ui/sheets/UiText.h"
 #include "ui/sheets/UpDownCtrl.h"
 
@@ -27,7 +28,6 @@
 namespace
 {
 constexpr int kLowestTarget = -1;
-constexpr int kHighestTarget = 127;
 
 // The number at the start of text, as a dialog reads a number from an edit:
 // leading blanks and a sign allowed, whatever follows ignored, no number at all 0.
@@ -67,8 +67,8 @@ CPatchEditPage1::CPatchEditPage1(QWidget* parent)
         edit->installEventFilter(this);
     }
     sourceFileEdit->installEventFilter(this);
-    bankUpDown->SetRange(kLowestTarget, kHighestTarget);
-    patchUpDown->SetRange(kLowestTarget, kHighestTarget);
+    bankUpDown->SetRange(kLowestTarget, CardLimits::kLastBank);
+    patchUpDown->SetRange(kLowestTarget, CardLimits::kLastBank);
     sourcePatchList->setMaxVisibleItems(16);
     sourcePatchList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     sourcePatchList->setMinimumContentsLength(24);
@@ -229,7 +229,7 @@ void CPatchEditPage1::OnTargetEditLeft(QLineEdit* edit)
     if (!workingPatch)
         return;
     long long value = LeadingNumber(edit->text());
-    if (value < 0 || value > kHighestTarget)
+    if (value < 0 || value > CardLimits::kLastBank)
         value = -1;
     const int number = static_cast<int>(value);
     // The edit shows the number taken, so that text which is no number does not stay beside a 0.

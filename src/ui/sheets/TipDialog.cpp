@@ -1,6 +1,6 @@
 #include "ui/sheets/TipDialog.h"
 
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "ui/sheets/Artwork.h"
 #include "ui/sheets/UiText.h"
 

@@ -1,6 +1,6 @@
 #include "ui/panes/PaneFixture.h"
 
-#include "app/CommandIds.h"
+#include "bank/CommandIds.h"
 #include "platform/StringTable.h"
 #include "ui/panes/FolderView.h"
 #include "ui/panes/PaneMenu.h"

@@ -2,7 +2,7 @@
 // What the pane tests share: a document on the emulated card in a home of its
 // own, an empty profile, and sound files written into a temporary folder.
 
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "bank/PatchItemList.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/RegistryStore.h"

@@ -1,7 +1,7 @@
 // The calls the main window makes at start-up.
 
 #include "ui/sheets/Dialogs.h"
-#include "app/Profile.h"
+#include "ui/Profile.h"
 #include "ui/sheets/SplashWindow.h"
 
 #include <QApplication>

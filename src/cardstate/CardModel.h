@@ -13,6 +13,8 @@
 // The model is written to and read from a line-oriented text format (see
 // Serialize); Parse refuses any text that is not a whole, consistent state.
 
+#include "synth/CardLimits.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -40,10 +42,10 @@ enum class CardResult : std::int32_t
 class CCardModel
 {
 public:
-    static constexpr int kLastBank = 127;
-    static constexpr int kLastSlot = 127;
-    static constexpr int kLastSynthMode = 2;
-    static constexpr int kLastEffect = 7;
+    static constexpr int kLastBank = CardLimits::kLastBank;
+    static constexpr int kLastSlot = CardLimits::kLastSlot;
+    static constexpr int kLastSynthMode = CardLimits::kLastSynthMode;
+    static constexpr int kLastEffect = CardLimits::kLastEffect;
     static constexpr int kDefaultReverb = 4; // "Hall 2"
     static constexpr int kDefaultChorus = 2; // "Chorus 3"
 

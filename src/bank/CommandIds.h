@@ -1,7 +1,9 @@
 #pragma once
 // Command numbers of menus, toolbars, accelerators and status-bar panes. One
 // number may do different things in different panes: the command router
-// offers it to the active pane first.
+// offers it to the active pane first. They live beside the document's own
+// command rules (DocumentCommands.h), which answer for the same numbers the
+// window's menus send.
 
 enum CommandId : int
 {

@@ -1,4 +1,4 @@
-#include "app/Profile.h"
+#include "ui/Profile.h"
 
 #include "platform/StringTable.h"
 

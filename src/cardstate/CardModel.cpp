@@ -1,4 +1,4 @@
-#include "aweman/CardModel.h"
+#include "cardstate/CardModel.h"
 
 #include <algorithm>
 #include <charconv>
