@@ -45,7 +45,7 @@ set(TAMBERLY_CLI_SOURCES
 # change of its target and never leaves its moc code out of an existing build.
 set(TAMBERLY_UI_SOURCES
   ui/CommandRouter.cpp ui/CommandRouter.h ui/CommandTarget.h ui/PatchMimeData.cpp ui/PatchMimeData.h
-  ui/Profile.cpp ui/Profile.h ui/WaitCursor.h
+  ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
   ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
   ui/frame/TamberlyView.cpp ui/frame/TamberlyView.h ui/frame/TamberlyViewDrag.cpp
@@ -67,7 +67,7 @@ set(TAMBERLY_UI_SOURCES
   ui/sheets/QtPatchPropertiesRunner.cpp ui/sheets/QtPatchPropertiesRunner.h
   ui/sheets/SplashWindow.cpp ui/sheets/SplashWindow.h ui/sheets/TipDialog.cpp ui/sheets/TipDialog.h
   ui/sheets/TipsFile.cpp ui/sheets/TipsFile.h ui/sheets/TmbInfoPage.cpp ui/sheets/TmbInfoPage.h
-  ui/sheets/TmbInfoSheet.cpp ui/sheets/TmbInfoSheet.h ui/sheets/UiText.cpp ui/sheets/UiText.h
+  ui/sheets/TmbInfoSheet.cpp ui/sheets/TmbInfoSheet.h 
   ui/sheets/UpDownCtrl.cpp ui/sheets/UpDownCtrl.h)
 # The application: everything of the window but main() (app/main.cpp).
 set(TAMBERLY_APP_SOURCES

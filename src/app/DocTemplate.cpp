@@ -2,21 +2,14 @@
 
 #include "app/FileFilter.h"
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 
 #include <QFileInfo>
 #include <QStringList>
 
-namespace
-{
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
-} // namespace
-
 CDocTemplate::CDocTemplate()
 {
-    const QStringList fields = Text(IDS_DOC_TEMPLATE).split(QLatin1Char('\n'));
+    const QStringList fields = UiText(IDS_DOC_TEMPLATE).split(QLatin1Char('\n'));
     windowTitle = fields.value(0);
     newFileName = fields.value(2);
     filterName = fields.value(3);
@@ -25,7 +18,7 @@ CDocTemplate::CDocTemplate()
 
 QString CDocTemplate::GetFileFilter() const
 {
-    const QString allFiles = Text(IDS_ALL_FILES_FILTER);
+    const QString allFiles = UiText(IDS_ALL_FILES_FILTER);
     return FileFilter::ToQtFilter(filterName + QStringLiteral("|*") + filterExtension.toLower() +
                                   QLatin1Char('|') + allFiles + QStringLiteral("|*.*||"));
 }
@@ -40,5 +33,5 @@ QString CDocTemplate::WithDefaultExtension(const QString& path) const
 
 QString CDocTemplate::GetDocumentTitle(const QString& path)
 {
-    return path.isEmpty() ? Text(IDS_UNTITLED) : QFileInfo(path).fileName();
+    return path.isEmpty() ? UiText(IDS_UNTITLED) : QFileInfo(path).fileName();
 }

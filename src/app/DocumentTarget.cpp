@@ -1,6 +1,7 @@
 #include "app/DocumentTarget.h"
 
 #include "bank/CommandIds.h"
+#include "ui/UiText.h"
 #include "ui/sheets/Dialogs.h"
 #include "app/FileFilter.h"
 #include "app/UserPrompts.h"
@@ -15,10 +16,6 @@
 
 namespace
 {
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 std::string FilePath(const QString& path)
 {
@@ -27,7 +24,7 @@ std::string FilePath(const QString& path)
 } // namespace
 
 CDocumentTarget::CDocumentTarget(CTamberlyDoc& doc, IUserPrompts& userPrompts)
-    : document(doc), prompts(userPrompts), freeMemoryText(Text(IDS_PANE_FREE_MEMORY))
+    : document(doc), prompts(userPrompts), freeMemoryText(UiText(IDS_PANE_FREE_MEMORY))
 {
 }
 
@@ -109,7 +106,7 @@ bool CDocumentTarget::OnCommand(int id)
 
 void CDocumentTarget::LoadFileInCurrentBank()
 {
-    const QString path = prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE),
+    const QString path = prompts.ChooseOpenFile(parent, UiText(IDS_OPEN_FILE_TITLE),
                                                 FileFilter::FromStringTable(IDS_FILTER_BANK_FILES));
     if (path.isEmpty())
         return;
@@ -119,7 +116,7 @@ void CDocumentTarget::LoadFileInCurrentBank()
 
 void CDocumentTarget::ImportShb()
 {
-    const QString path = prompts.ChooseOpenFile(parent, Text(IDS_OPEN_FILE_TITLE),
+    const QString path = prompts.ChooseOpenFile(parent, UiText(IDS_OPEN_FILE_TITLE),
                                                 FileFilter::FromStringTable(IDS_FILTER_SHB_FILES));
     if (path.isEmpty())
         return;

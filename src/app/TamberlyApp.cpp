@@ -8,6 +8,7 @@
 #include "engine/SoundEngineLoader.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
+#include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/keyboard/KeyboardDevices.h"
@@ -52,10 +53,6 @@ void OnFirstPaint(QWidget* widget, std::function<void()> done)
     widget->installEventFilter(new CFirstPaint(widget, std::move(done)));
 }
 
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 std::string FilePath(const QString& path)
 {
@@ -140,7 +137,7 @@ int CTamberlyApp::Main(int argc, char** argv)
         switch (commandLine.action)
         {
         case CCommandLineInfo::Action::Help:
-            Print(stdout, Text(IDS_USAGE));
+            Print(stdout, UiText(IDS_USAGE));
             return 0;
         case CCommandLineInfo::Action::Version:
             // Qt as this process runs it; FluidSynth as the sound plug-in was built
@@ -204,8 +201,8 @@ int CTamberlyApp::Main(int argc, char** argv)
 bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
 {
     // The profile: QSettings("Ravell Software", "Tamberly").
-    QCoreApplication::setOrganizationName(Text(IDS_PROFILE_COMPANY));
-    QCoreApplication::setApplicationName(Text(IDS_PROFILE_APPLICATION));
+    QCoreApplication::setOrganizationName(UiText(IDS_PROFILE_COMPANY));
+    QCoreApplication::setApplicationName(UiText(IDS_PROFILE_APPLICATION));
     // The private clipboard format needs no registration: it is its own MIME type.
     const bool interactive = commandLine.showSplash;
 
@@ -293,7 +290,7 @@ bool CTamberlyApp::OnFileNew()
 void CTamberlyApp::OnFileOpen()
 {
     const QString path =
-        prompts->ChooseOpenFile(MainWindow(), Text(IDS_OPEN_FILE_TITLE), docTemplate.GetFileFilter());
+        prompts->ChooseOpenFile(MainWindow(), UiText(IDS_OPEN_FILE_TITLE), docTemplate.GetFileFilter());
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -346,7 +343,7 @@ bool CTamberlyApp::DoSaveAs()
     const QString current = FromFilePath(document->GetPathName());
     const QString proposed =
         current.isEmpty() ? docTemplate.WithDefaultExtension(docTemplate.GetNewFileName()) : current;
-    QString path = prompts->ChooseSaveFile(MainWindow(), Text(IDS_SAVE_FILE_TITLE),
+    QString path = prompts->ChooseSaveFile(MainWindow(), UiText(IDS_SAVE_FILE_TITLE),
                                            docTemplate.GetFileFilter(), proposed);
     if (path.isEmpty())
         return false;
@@ -371,7 +368,7 @@ bool CTamberlyApp::SaveModified()
 {
     if (!document || !document->IsModified())
         return true;
-    QString question = Text(IDS_ASK_TO_SAVE);
+    QString question = UiText(IDS_ASK_TO_SAVE);
     question.replace(QStringLiteral("%1"), GetDocumentTitle());
     switch (prompts->AskYesNoCancel(MainWindow(), question))
     {
@@ -436,7 +433,7 @@ void CTamberlyApp::UpdateRecentFileMenu()
         QAction* action = frame->GetRouter().GetAction(ID_FILE_MRU_FIRST + i);
         if (!action)
             continue;
-        const QString text = i < count ? recentFiles.GetMenuText(i) : Text(IDS_ITEM_RECENT_FILE);
+        const QString text = i < count ? recentFiles.GetMenuText(i) : UiText(IDS_ITEM_RECENT_FILE);
         if (action->text() != text)
             action->setText(text);
         const bool visible = i == 0 || i < count;

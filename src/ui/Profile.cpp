@@ -1,30 +1,27 @@
 #include "ui/Profile.h"
 
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 
 #include <QHeaderView>
 #include <QSettings>
 
 namespace
 {
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 QString Key(unsigned sectionId, const QString& value)
 {
-    return Text(sectionId) + QLatin1Char('/') + value;
+    return UiText(sectionId) + QLatin1Char('/') + value;
 }
 
 QString SideName(unsigned nameId, unsigned sideId)
 {
-    return Text(nameId) + QLatin1Char('.') + Text(sideId);
+    return UiText(nameId) + QLatin1Char('.') + UiText(sideId);
 }
 
 QString ColumnName(unsigned nameId, int column)
 {
-    return Text(nameId) + QLatin1Char('.') + Text(IDS_PROFILE_COLUMN_WIDTH) + QString::number(column);
+    return UiText(nameId) + QLatin1Char('.') + UiText(IDS_PROFILE_COLUMN_WIDTH) + QString::number(column);
 }
 } // namespace
 
@@ -32,8 +29,8 @@ namespace Profile
 {
 QSettings& Settings()
 {
-    static QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Text(IDS_PROFILE_COMPANY),
-                              Text(IDS_PROFILE_APPLICATION));
+    static QSettings settings(QSettings::NativeFormat, QSettings::UserScope, UiText(IDS_PROFILE_COMPANY),
+                              UiText(IDS_PROFILE_APPLICATION));
     return settings;
 }
 
@@ -56,7 +53,7 @@ int GetProfileNumber(unsigned sectionId, const QString& value, int fallback)
 
 int GetProfileNumber(unsigned sectionId, unsigned valueId, int fallback)
 {
-    return GetProfileNumber(sectionId, Text(valueId), fallback);
+    return GetProfileNumber(sectionId, UiText(valueId), fallback);
 }
 
 void WriteProfileNumber(unsigned sectionId, const QString& value, int number)
@@ -66,17 +63,17 @@ void WriteProfileNumber(unsigned sectionId, const QString& value, int number)
 
 void WriteProfileNumber(unsigned sectionId, unsigned valueId, int number)
 {
-    WriteProfileNumber(sectionId, Text(valueId), number);
+    WriteProfileNumber(sectionId, UiText(valueId), number);
 }
 
 QByteArray GetProfileBinary(unsigned sectionId, unsigned valueId)
 {
-    return Settings().value(Key(sectionId, Text(valueId))).toByteArray();
+    return Settings().value(Key(sectionId, UiText(valueId))).toByteArray();
 }
 
 void WriteProfileBinary(unsigned sectionId, unsigned valueId, const QByteArray& bytes)
 {
-    Settings().setValue(Key(sectionId, Text(valueId)), bytes);
+    Settings().setValue(Key(sectionId, UiText(valueId)), bytes);
 }
 
 void SaveWindowRect(unsigned sectionId, unsigned nameId, const QRect& rect)

@@ -4,6 +4,7 @@
 #include "ui/Profile.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 #include "ui/frame/Images.h"
 #include "ui/frame/LockKeys.h"
 #include "ui/frame/TamberlyView.h"
@@ -38,10 +39,6 @@ namespace
 constexpr int kPopupBankView = 129;
 constexpr int kSeparator = 0;
 
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 // A command's menu text and keys (menu resource 128, accelerator table 128).
 struct CommandEntry
@@ -175,8 +172,8 @@ void CMainFrame::CreateActions()
     for (const CommandEntry& entry : Commands())
     {
         auto* action = new QAction(this);
-        const QStringList prompt = Text(static_cast<unsigned>(entry.id)).split(QLatin1Char('\n'));
-        action->setText(entry.text ? Text(entry.text) : prompt.value(1));
+        const QStringList prompt = UiText(static_cast<unsigned>(entry.id)).split(QLatin1Char('\n'));
+        action->setText(entry.text ? UiText(entry.text) : prompt.value(1));
         action->setStatusTip(prompt.value(0));
         action->setWhatsThis(prompt.value(0));
         if (prompt.size() > 1)
@@ -191,8 +188,8 @@ void CMainFrame::CreateActions()
     }
     for (int i = 0; i < 6; ++i)
     {
-        auto* action = new QAction(Text(IDS_ITEM_RECENT_FILE), this);
-        action->setStatusTip(Text(IDS_PROMPT_RECENT_FILE));
+        auto* action = new QAction(UiText(IDS_ITEM_RECENT_FILE), this);
+        action->setStatusTip(UiText(IDS_PROMPT_RECENT_FILE));
         action->setVisible(i == 0);
         router->AddAction(ID_FILE_MRU_FIRST + i, action);
     }
@@ -205,7 +202,7 @@ QAction* CMainFrame::Action(int id) const
 
 QMenu* CMainFrame::AddMenu(QMenu* parent, unsigned textId, std::initializer_list<int> ids)
 {
-    QMenu* menu = parent ? parent->addMenu(Text(textId)) : menuBar()->addMenu(Text(textId));
+    QMenu* menu = parent ? parent->addMenu(UiText(textId)) : menuBar()->addMenu(UiText(textId));
     // States are fresh whenever a menu opens, not only on idle.
     connect(menu, &QMenu::aboutToShow, router, &CCommandRouter::UpdateAll);
     for (int id : ids)
@@ -258,7 +255,7 @@ void CMainFrame::CreateToolBars()
 {
     auto makeBar = [this](const QString& name, unsigned caption, std::initializer_list<int> ids)
     {
-        auto* bar = new QToolBar(Text(caption), this);
+        auto* bar = new QToolBar(UiText(caption), this);
         bar->setObjectName(name);
         bar->setIconSize(QSize(Images::kButtonWidth, Images::kButtonHeight));
         bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -289,7 +286,7 @@ void CMainFrame::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
-    idleMessage = new QLabel(Text(IDS_IDLE_MESSAGE), bar);
+    idleMessage = new QLabel(UiText(IDS_IDLE_MESSAGE), bar);
     idleMessage->setContentsMargins(3, 0, 3, 0);
     bar->addWidget(idleMessage, 1);
     // A prompt or message shows in the idle text's place, not over it.
@@ -302,13 +299,13 @@ void CMainFrame::CreateStatusBar()
     };
     for (const auto& [id, widthText] : panesInOrder)
     {
-        QLabel* pane = MakePane(bar, Text(widthText));
+        QLabel* pane = MakePane(bar, UiText(widthText));
         if (id == IDS_INDICATOR_CAPS || id == IDS_INDICATOR_NUM || id == IDS_INDICATOR_SCRL)
             pane->setAlignment(Qt::AlignCenter);
         bar->addPermanentWidget(pane);
         statusPanes[id] = pane;
     }
-    SetPaneText(ID_INDICATOR_PATCH, Text(IDS_NONE));
+    SetPaneText(ID_INDICATOR_PATCH, UiText(IDS_NONE));
 }
 
 void CMainFrame::OnCreateClient()
@@ -491,10 +488,10 @@ QString CMainFrame::GetIdleMessage() const
 void CMainFrame::UpdateLockIndicators()
 {
     SetPaneText(IDS_INDICATOR_CAPS,
-                lockKeys->IsOn(CLockKeys::CapsLock) ? Text(IDS_INDICATOR_CAPS) : QString());
-    SetPaneText(IDS_INDICATOR_NUM, lockKeys->IsOn(CLockKeys::NumLock) ? Text(IDS_INDICATOR_NUM) : QString());
+                lockKeys->IsOn(CLockKeys::CapsLock) ? UiText(IDS_INDICATOR_CAPS) : QString());
+    SetPaneText(IDS_INDICATOR_NUM, lockKeys->IsOn(CLockKeys::NumLock) ? UiText(IDS_INDICATOR_NUM) : QString());
     SetPaneText(IDS_INDICATOR_SCRL,
-                lockKeys->IsOn(CLockKeys::ScrollLock) ? Text(IDS_INDICATOR_SCRL) : QString());
+                lockKeys->IsOn(CLockKeys::ScrollLock) ? UiText(IDS_INDICATOR_SCRL) : QString());
 }
 
 void CMainFrame::OnActivateApp(bool active)
@@ -552,7 +549,7 @@ void CMainFrame::ShowPopupMenu(int menuId, QPoint globalPos)
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(Text(textId));
+        QAction* action = menu.addAction(UiText(textId));
         action->setData(id);
         CCmdUI ui(id);
         action->setEnabled(router->Update(ui) && ui.IsEnabled());
@@ -633,7 +630,7 @@ void CMainFrame::LaunchHelp()
                                .absoluteFilePath(QStringLiteral("../share/doc/tamberly/README.md"));
     if (QFileInfo::exists(manual) && QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
         return;
-    QMessageBox::information(this, Text(IDS_PROFILE_APPLICATION), Text(IDS_FAILED_TO_LAUNCH_HELP));
+    QMessageBox::information(this, UiText(IDS_PROFILE_APPLICATION), UiText(IDS_FAILED_TO_LAUNCH_HELP));
 }
 
 // Documents dropped from the file manager -------------------------------------------

@@ -1,6 +1,7 @@
 #include "ui/keyboard/MidiKeyboardDlg.h"
 
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 #include "ui/keyboard/PianoCtrl.h"
 
 #include <QComboBox>
@@ -27,10 +28,6 @@ constexpr unsigned kControllerNames[CMidiKeyboardDlg::kControllerCount] = {
     IDS_CONTROLLER_MODULATION, IDS_CONTROLLER_VOLUME, IDS_CONTROLLER_PAN,   IDS_CONTROLLER_EXPRESSION,
     IDS_CONTROLLER_SUSTAIN,    IDS_CONTROLLER_REVERB, IDS_CONTROLLER_CHORUS};
 
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 } // namespace
 
 CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QWidget* parent)
@@ -38,12 +35,12 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
       controllers{{{1, 0}, {7, 127}, {10, 64}, {11, 127}, {64, 0}, {91, 40}, {93, 10}}},
       devices(std::move(midiDevices))
 {
-    setWindowTitle(Text(IDS_MIDI_KEYBOARD));
+    setWindowTitle(UiText(IDS_MIDI_KEYBOARD));
     setModal(false);
 
     controllerList = new QComboBox(this);
     for (std::size_t row = 0; row < kControllerCount; ++row)
-        controllerList->addItem(Text(kControllerNames[row]), static_cast<int>(row));
+        controllerList->addItem(UiText(kControllerNames[row]), static_cast<int>(row));
     // The texts start with the controller numbers, so the order above is the sorted order.
     controllerList->model()->sort(0);
 
@@ -56,7 +53,7 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
     piano->SetFirstOctave(2);
     piano->SetOctaveCount(6);
 
-    auto* hint = new QLabel(Text(IDS_MIDI_KEYBOARD_HINT), this);
+    auto* hint = new QLabel(UiText(IDS_MIDI_KEYBOARD_HINT), this);
     hint->setWordWrap(true);
     QFont small = hint->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);

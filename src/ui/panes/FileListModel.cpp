@@ -1,6 +1,7 @@
 #include "ui/panes/FileListModel.h"
 
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 
 #include <QFileInfo>
 
@@ -11,10 +12,6 @@
 
 namespace
 {
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 int Sign(int value)
 {
@@ -36,7 +33,7 @@ std::string SizeText(std::int64_t kb)
 }
 } // namespace
 
-CFileListModel::CFileListModel(QObject* parent) : CListPaneModel(parent), heading(Text(IDS_FILE_VIEW_FILES))
+CFileListModel::CFileListModel(QObject* parent) : CListPaneModel(parent), heading(UiText(IDS_FILE_VIEW_FILES))
 {
 }
 
@@ -149,7 +146,7 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::DisplayRole)
-        return section == ColumnName ? heading : Text(IDS_FILE_VIEW_SIZE);
+        return section == ColumnName ? heading : UiText(IDS_FILE_VIEW_SIZE);
     if (role == Qt::TextAlignmentRole && section == ColumnSize)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return {};

@@ -4,6 +4,7 @@
 #include "ui/Profile.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/PaneMenu.h"
 
@@ -28,14 +29,10 @@ namespace
 constexpr int kPathRole = Qt::UserRole;             // QByteArray: the folder's path as the file system spells it
 constexpr int kExpandedOnceRole = Qt::UserRole + 1; // bool: the subfolders have been read
 
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 QString EntryName(unsigned wordId, int position)
 {
-    return Text(wordId) + QString::number(position);
+    return UiText(wordId) + QString::number(position);
 }
 
 std::string WithSlash(std::string path)
@@ -226,7 +223,7 @@ void CFolderView::LoadRoots()
     {
         std::error_code error;
         const std::string here = std::filesystem::current_path(error).string();
-        AddFolderItem(Text(IDS_TAMBERLY_FOLDER), here, nullptr);
+        AddFolderItem(UiText(IDS_TAMBERLY_FOLDER), here, nullptr);
         return;
     }
     for (int i = 1; i <= count; ++i)
@@ -285,7 +282,7 @@ QTreeWidgetItem* CFolderView::SelectedRoot() const
 
 std::pair<std::string, QString> CFolderView::BrowseForFolder(const std::string& initial)
 {
-    const QString chosen = folderPicker(this, Text(IDS_CHOOSE_FOLDER), QString::fromStdString(initial));
+    const QString chosen = folderPicker(this, UiText(IDS_CHOOSE_FOLDER), QString::fromStdString(initial));
     if (chosen.isEmpty())
         return {};
     QString name = QFileInfo(chosen).fileName();
@@ -338,7 +335,7 @@ void CFolderView::OnNew()
 void CFolderView::OnDelete()
 {
     QTreeWidgetItem* root = SelectedRoot();
-    if (!root || !confirmer(this, Text(IDS_DELETE_PATH_QUESTION)))
+    if (!root || !confirmer(this, UiText(IDS_DELETE_PATH_QUESTION)))
         return;
     delete root;
 }

@@ -3,13 +3,10 @@
 #include "bank/PatchItemList.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
+#include "ui/UiText.h"
 
 namespace
 {
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 template <typename T>
 int Compare(T a, T b)
@@ -18,7 +15,7 @@ int Compare(T a, T b)
 }
 } // namespace
 
-CPatchListModel::CPatchListModel(QObject* parent) : CListPaneModel(parent), heading(Text(IDS_PATCH_VIEW_PATCHES))
+CPatchListModel::CPatchListModel(QObject* parent) : CListPaneModel(parent), heading(UiText(IDS_PATCH_VIEW_PATCHES))
 {
 }
 
@@ -144,11 +141,11 @@ QVariant CPatchListModel::headerData(int section, Qt::Orientation orientation, i
     case ColumnName:
         return heading;
     case ColumnNumber:
-        return Text(IDS_PATCH_VIEW_NUMBER);
+        return UiText(IDS_PATCH_VIEW_NUMBER);
     case ColumnSamples:
-        return Text(IDS_PATCH_VIEW_SAMPLES);
+        return UiText(IDS_PATCH_VIEW_SAMPLES);
     case ColumnSize:
-        return Text(IDS_PATCH_VIEW_SIZE);
+        return UiText(IDS_PATCH_VIEW_SIZE);
     default:
         return {};
     }

@@ -4,6 +4,7 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "soundfont/SoundFontReader.h"
+#include "ui/UiText.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -15,10 +16,6 @@
 
 namespace
 {
-QString Text(unsigned id)
-{
-    return QString::fromStdString(LoadString(id));
-}
 
 QString Display(const std::string& bytes)
 {
@@ -35,7 +32,7 @@ QLineEdit* ReadOnlyField(QWidget* parent)
 
 CSoundFontInfoDialog::CSoundFontInfoDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(Text(IDS_INFO_CAPTION));
+    setWindowTitle(UiText(IDS_INFO_CAPTION));
 
     tabs = new QTabWidget(this);
     auto* page = new QWidget(tabs);
@@ -49,16 +46,16 @@ CSoundFontInfoDialog::CSoundFontInfoDialog(QWidget* parent) : QDialog(parent)
     commentEdit->setReadOnly(true);
     // About two lines high, as the field of the old dialog; longer comments scroll.
     commentEdit->setFixedHeight(commentEdit->fontMetrics().lineSpacing() * 3 + 8);
-    form->addRow(Text(IDS_INFO_NAME), nameEdit);
-    form->addRow(Text(IDS_INFO_PRODUCT), productEdit);
-    form->addRow(Text(IDS_INFO_DATE), dateEdit);
-    form->addRow(Text(IDS_INFO_ENGINEER), engineerEdit);
-    form->addRow(Text(IDS_INFO_COPYRIGHT), copyrightEdit);
-    form->addRow(Text(IDS_INFO_COMMENT), commentEdit);
-    tabs->addTab(page, Text(IDS_INFO_TAB));
+    form->addRow(UiText(IDS_INFO_NAME), nameEdit);
+    form->addRow(UiText(IDS_INFO_PRODUCT), productEdit);
+    form->addRow(UiText(IDS_INFO_DATE), dateEdit);
+    form->addRow(UiText(IDS_INFO_ENGINEER), engineerEdit);
+    form->addRow(UiText(IDS_INFO_COPYRIGHT), copyrightEdit);
+    form->addRow(UiText(IDS_INFO_COMMENT), commentEdit);
+    tabs->addTab(page, UiText(IDS_INFO_TAB));
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(Text(IDS_OK), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(UiText(IDS_OK), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 

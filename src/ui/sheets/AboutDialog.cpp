@@ -2,7 +2,7 @@
 
 #include "ui/sheets/Artwork.h"
 #include "ui/sheets/MachineStatus.h"
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

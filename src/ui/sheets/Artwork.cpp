@@ -1,6 +1,6 @@
 #include "ui/sheets/Artwork.h"
 
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "ui/sheets/FxEditPage1.h"
 
 #include "synth/AweSession.h"
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -5,7 +5,7 @@
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
 #include "synth/CardLimits.h"
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 #include "ui/sheets/UpDownCtrl.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "ui/Profile.h"
 #include "ui/sheets/Artwork.h"
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "ui/sheets/TmbInfoPage.h"
 
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "ui/sheets/TmbInfoSheet.h"
 
 #include "ui/sheets/TmbInfoPage.h"
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 CTmbInfoSheet::CTmbInfoSheet(QWidget* parent)
     : CPropertySheet(UiText(IDS_INFO_SHEET_CAPTION), parent), page(new CTmbInfoPage(this))

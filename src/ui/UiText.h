@@ -1,5 +1,5 @@
 #pragma once
-// String-table texts as Qt strings for the sheets and dialogs.
+// String-table texts as Qt strings, for every window, pane and dialog.
 
 #include "platform/StringTable.h"
 

@@ -1,4 +1,4 @@
-#include "ui/sheets/UiText.h"
+#include "ui/UiText.h"
 
 #include "platform/TextEncoding.h"
 
