@@ -1,6 +1,7 @@
 #include "ui/panes/FileListModel.h"
 
 #include "platform/StringTable.h"
+#include "ui/panes/SortState.h"
 
 #include <QFileInfo>
 
@@ -14,11 +15,6 @@ namespace
 QString Text(unsigned id)
 {
     return QString::fromStdString(LoadString(id));
-}
-
-int Sign(int value)
-{
-    return (value > 0) - (value < 0);
 }
 
 // The size column's text. The table's format takes an int; a file of 2 TB or
@@ -75,10 +71,10 @@ int CFileListModel::CompareFiles(const FileEntry& a, const FileEntry& b, int par
 {
     int result = 0;
     if ((parameter & 0xFFFF) == ColumnName)
-        result = Sign(a.displayName.compare(b.displayName));
+        result = CSortState::Compare(a.displayName.compare(b.displayName), 0);
     else
-        result = (a.sizeKB > b.sizeKB) - (a.sizeKB < b.sizeKB);
-    return (parameter >> 16 & 0xFFFF) != 0 ? result : -result;
+        result = CSortState::Compare(a.sizeKB, b.sizeKB);
+    return CSortState::Directed(result, parameter);
 }
 
 void CFileListModel::SetEntries(std::vector<FileEntry> newEntries)
