@@ -14,8 +14,8 @@
 #include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
-#include "ui/PatchMimeData.h"
 #include "ui/ItemRoles.h"
+#include "ui/PatchMimeData.h"
 #include "ui/frame/BankViewModel.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/ReportList.h"
@@ -26,8 +26,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
-#include <QMimeData>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QSettings>
 #include <QTabBar>
 #include <QTest>
@@ -167,12 +167,11 @@ protected:
         }
     }
     CBankViewModel& Rows() const { return *View()->GetModel(); }
-    int RowCount() const { return Rows().rowCount(); }
     QString RowText(int row, int column = 0) const { return Rows().index(row, column).data().toString(); }
     std::vector<QString> Column(int column) const
     {
         std::vector<QString> texts;
-        for (int row = 0; row < RowCount(); ++row)
+        for (int row = 0; row < Rows().rowCount(); ++row)
             texts.push_back(RowText(row, column));
         return texts;
     }

@@ -71,7 +71,7 @@ TEST_F(AppTest, FirstStartWithAnEmptyProfile)
     EXPECT_EQ(View()->GetTabs()->tabText(0), QStringLiteral("Virtual Bank"));
     EXPECT_EQ(View()->GetTabs()->tabText(5), QStringLiteral("[004]"));
     EXPECT_TRUE(ShowsReport());
-    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(Rows().rowCount(), 0);
     CBankViewModel* model = View()->GetModel();
     ASSERT_EQ(model->columnCount(), 5);
     const char* headings[] = {"Patch", "Location", "Size", "Source File", "Source Patch"};
@@ -233,7 +233,7 @@ TEST_F(AppTest, SaveAsWritesTheFileAndTheRecentFileList)
     Run(ID_FILE_MRU_FIRST);
     ASSERT_EQ(Doc().GetPatches().GetSize(), 1);
     EXPECT_EQ(Doc().GetPatches().GetItem(0)->GetName(), "Empty Patch");
-    EXPECT_EQ(RowCount(), 1);
+    EXPECT_EQ(Rows().rowCount(), 1);
 }
 
 TEST_F(AppTest, ARecentFileThatNoLongerOpensLeavesTheList)
@@ -335,7 +335,7 @@ TEST_F(AppTest, DeleteGoesToTheActivePane)
     ASSERT_TRUE(Start());
     Run(ID_EDIT_NEW);
     Run(ID_EDIT_NEW);
-    ASSERT_EQ(RowCount(), 2);
+    ASSERT_EQ(Rows().rowCount(), 2);
     auto* pane = new RecordingPane;
     Frame()->SetLowerPane(CMainFrame::FilePane, pane, pane);
 

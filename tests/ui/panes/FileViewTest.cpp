@@ -2,7 +2,6 @@
 
 #include "app/CommandIds.h"
 #include "platform/StringTable.h"
-#include "ui/ModelCheck.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/FileView.h"
 #include "ui/panes/PaneMenu.h"
@@ -56,7 +55,7 @@ TEST_F(FileViewTest, ListsTheUsableFilesOfTheCurrentFolderSortedByName)
     Write("D.TXT", {'x'});
     std::filesystem::create_directory(files.File("E.SBK")); // a folder, not a bank
     CFileView view(*document);
-    const ModelCheck check(view.GetModel());
+    const auto check = CheckModel(view.GetModel());
     EXPECT_EQ(view.GetModel()->rowCount(), 0);
     EXPECT_EQ(Heading(*view.GetModel(), 0), "Files");
 
@@ -79,7 +78,6 @@ TEST_F(FileViewTest, ListsTheUsableFilesOfTheCurrentFolderSortedByName)
     document->SetCurrentFolder(nullptr, files.File("gone"));
     EXPECT_EQ(view.GetModel()->rowCount(), 0);
     EXPECT_EQ(Heading(*view.GetModel(), 0), "'gone'");
-    EXPECT_TRUE(ModelCheck::Failures().empty()) << ModelCheck::Failures().front();
 }
 
 TEST_F(FileViewTest, SizesAreWholeKilobytesAndSortAsNumbers)
