@@ -14,12 +14,12 @@
 
 namespace
 {
-struct ColumnSpec
+struct ColumnFormat
 {
     unsigned heading;
     Qt::Alignment alignment;
 };
-constexpr ColumnSpec kColumns[CBankViewModel::ColumnCount] = {
+constexpr ColumnFormat kColumns[CBankViewModel::ColumnCount] = {
     {IDS_COLUMN_PATCH, Qt::AlignLeft},         {IDS_COLUMN_LOCATION, Qt::AlignLeft},
     {IDS_COLUMN_SIZE, Qt::AlignRight},         {IDS_COLUMN_SOURCE_FILE, Qt::AlignLeft},
     {IDS_COLUMN_SOURCE_PATCH, Qt::AlignRight},
