@@ -12,6 +12,7 @@
 #include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
+#include "ui/frame/BankViewModel.h"
 #include "ui/frame/TamberlyView.h"
 
 #include "QtBenchSupport.h"
@@ -77,7 +78,9 @@ struct ViewSetup
         view->OnInitialUpdate();
         doc->SetCurrentBank(nullptr, kBank);
         QApplication::processEvents();
-        ready = view->GetRowCount() == kSlots && view->GetRowText(4).endsWith(QLatin1String("Patch 1"));
+        const CBankViewModel& rows = *view->GetModel();
+        ready = rows.rowCount() == kSlots &&
+                rows.index(4, 0).data().toString().endsWith(QLatin1String("Patch 1"));
     }
     ~ViewSetup()
     {
@@ -124,7 +127,7 @@ void BM_FillCardBankTab(benchmark::State& state)
         fills += SecondsOf(
             [&]
             {
-                setup.view->FillList(kBank);
+                setup.view->OnUpdate(nullptr, HintBankList, nullptr); // the current bank, kBank
                 QApplication::processEvents(); // layout and paint
             });
         setup.doc->ReleaseTemporaryPatches(); // the idle pass
@@ -160,7 +163,7 @@ void BM_RefreshAllTabs(benchmark::State& state)
         refreshes += SecondsOf(
             [&]
             {
-                setup.view->RefreshTabs(nullptr);
+                setup.view->OnUpdate(nullptr, HintBankTabs, nullptr);
                 QApplication::processEvents();
             });
     }

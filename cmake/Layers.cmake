@@ -26,7 +26,7 @@ set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
   bank/ArchiveClasses.cpp bank/ArchiveException.cpp bank/ArchiveReader.cpp bank/ArchiveWriter.cpp
-  bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/FileHelpers.cpp
+  bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocImport.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardModel.cpp)
@@ -44,9 +44,9 @@ set(TAMBERLY_CLI_SOURCES
 # Headers are listed with the Qt layers so that automoc sees a new header as a
 # change of its target and never leaves its moc code out of an existing build.
 set(TAMBERLY_UI_SOURCES
-  ui/CommandRouter.cpp ui/CommandRouter.h ui/CommandTarget.h ui/PatchMimeData.cpp ui/PatchMimeData.h
+  ui/CommandRouter.cpp ui/CommandRouter.h ui/CommandTarget.h ui/ItemRoles.h ui/PatchMimeData.cpp ui/PatchMimeData.h
   ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
-  ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
+  ui/frame/BankViewModel.cpp ui/frame/BankViewModel.h ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
   ui/frame/TamberlyView.cpp ui/frame/TamberlyView.h ui/frame/TamberlyViewDrag.cpp
   ui/keyboard/KeyboardDevices.cpp ui/keyboard/KeyboardDevices.h ui/keyboard/MidiKeyboardDlg.cpp

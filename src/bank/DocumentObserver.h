@@ -16,6 +16,7 @@ enum DocumentHint : unsigned
     HintPatchTabs = 0x10,   // the banks of the patches concerned (all banks without patches)
     HintPatchRows = 0x20,   // the slots of the patches concerned
     HintFolderTree = 0x40,  // the folder tree is to be read again
+    HintPatchNames = 0x80,  // the names of the patches concerned; nothing moved
     HintBankContent = HintBankTabs | HintBankList,  // a bank file loaded, banks cleared, an import
     HintBankCleared = HintBankList | HintPatchTabs, // current bank cleared, synth mode of bank 0 changed
     HintPatches = HintPatchTabs | HintPatchRows,    // patches added, removed, replaced or modified

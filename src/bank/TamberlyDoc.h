@@ -188,6 +188,11 @@ public:
     // Unloads and removes the document patches of list; other pointers are
     // ignored without being read.
     void RemovePatches(IDocumentObserver* sender, const CPatchItemList& list);
+    // Gives the document patch item the name (stored as given; empty is a
+    // name), marks the document modified and sends HintPatchNames with it.
+    // The name it has already changes nothing. False when item is no
+    // document patch.
+    bool RenamePatch(IDocumentObserver* sender, CPatchItem* item, const std::string& name);
 
     // Import of a Soundshelf Manager bank file (TamberlyDocImport.cpp) ---------
     struct ShbImport

@@ -330,3 +330,17 @@ void CTamberlyDoc::RemovePatches(IDocumentObserver* sender, const CPatchItemList
     for (CPatchItem* item : removed.Get())
         Retire(item);
 }
+
+bool CTamberlyDoc::RenamePatch(IDocumentObserver* sender, CPatchItem* item, const std::string& name)
+{
+    if (patches.IndexOf(item) < 0)
+        return false;
+    if (item->GetName() == name)
+        return true;
+    item->SetName(name);
+    SetModifiedFlag();
+    CBorrowedList renamed;
+    renamed.Add(item);
+    UpdateViews(sender, HintPatchNames, &renamed.Get());
+    return true;
+}

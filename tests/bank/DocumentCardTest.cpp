@@ -420,6 +420,19 @@ TEST_F(DocumentCardTest, RemovedPatchesAreUnloadedAndOthersIgnoredUnread)
     EXPECT_EQ(doc->GetTemporaryPatchCount(), 0);
 }
 
+TEST_F(DocumentCardTest, RenamedPatchesAreAnnouncedAndNothingElseMoves)
+{
+    EXPECT_FALSE(doc->RenamePatch(&observer, doc->GetPatch(20, 1), "X")); // a slot description
+    EXPECT_TRUE(doc->RenamePatch(&observer, Patch("Organ"), "Organ")); // its name already
+    EXPECT_FALSE(doc->IsModified());
+    recorder.Take();
+    EXPECT_TRUE(doc->RenamePatch(&observer, Patch("Organ"), "Pipe Organ"));
+    EXPECT_EQ(Contents(), (Names{"Synth@0:1+", "Piano@1:5+", "Pipe Organ@1:6+", "Kick@2:0+", "Spare@-1:-1-"}));
+    EXPECT_EQ(observer.updates, (std::vector<Update>{{&observer, HintPatchNames, {"Pipe Organ"}}}));
+    EXPECT_TRUE(CardCommands().empty()); // the card keeps its copy as it is
+    EXPECT_TRUE(doc->IsModified());
+}
+
 TEST_F(DocumentCardTest, PropertiesCancelledAfterApplyPutThePatchBack)
 {
     CPatchItem* organ = Patch("Organ");

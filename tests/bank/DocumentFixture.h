@@ -5,6 +5,7 @@
 #include "bank/TamberlyDoc.h"
 #include "support/ArchiveBuilder.h"
 #include "support/CardRecorder.h"
+#include "support/PatchFixtures.h"
 #include "support/RiffBuilder.h"
 #include "synth/AweSession.h"
 #include "synth/KeyboardLink.h"
@@ -127,13 +128,7 @@ protected:
     static CPatchItem* NewPatch(CPatchItemList& list, const std::string& name, const std::string& file, int source,
                                 int bank, int slot)
     {
-        CPatchItem* item = list.AddNew();
-        item->SetName(name);
-        item->SetSourceFile(file);
-        item->SetSourcePatch(source);
-        item->SetTargetBank(bank);
-        item->SetTargetPatch(slot);
-        return item;
+        return AddFilePatch(list, name, file, source, bank, slot);
     }
 
     // The names of the document's patches in list order, with their targets.

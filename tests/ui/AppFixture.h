@@ -14,8 +14,11 @@
 #include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
+#include "ui/ItemRoles.h"
 #include "ui/PatchMimeData.h"
+#include "ui/frame/BankViewModel.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/ReportList.h"
 #include "ui/frame/TamberlyView.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
 
@@ -23,9 +26,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QTabBar>
 #include <QTest>
 
@@ -156,26 +159,38 @@ protected:
         bool first = true;
         for (int row : rows)
         {
-            const QModelIndex index = View()->GetModel()->index(row, 0);
+            const QModelIndex index = Rows().index(row, 0);
             if (first)
                 selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
             selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
             first = false;
         }
     }
-    QString RowText(int row, int column = 0) const { return View()->GetRowText(row, column); }
+    CBankViewModel& Rows() const { return *View()->GetModel(); }
+    QString RowText(int row, int column = 0) const { return Rows().index(row, column).data().toString(); }
     std::vector<QString> Column(int column) const
     {
         std::vector<QString> texts;
-        for (int row = 0; row < View()->GetRowCount(); ++row)
+        for (int row = 0; row < Rows().rowCount(); ++row)
             texts.push_back(RowText(row, column));
         return texts;
     }
+    bool IsSelected(int row) const
+    {
+        return View()->GetCurrentList()->selectionModel()->isSelected(Rows().index(row, 0));
+    }
+    bool IsHighlighted(int row) const
+    {
+        return Rows().index(row, 0).data(ItemRoles::DropTargetRole).toBool();
+    }
+    // The "Virtual Bank" report, whichever tab shows.
+    CReportList* Report() const { return View()->findChild<CReportList*>(); }
+    bool ShowsReport() const { return View()->GetCurrentList() == Report(); }
     // The point of a row in its list's viewport (scrolled into view first).
     QPoint RowPoint(int row) const
     {
         QAbstractItemView* list = View()->GetCurrentList();
-        const QModelIndex index = View()->GetModel()->index(row, 0);
+        const QModelIndex index = Rows().index(row, 0);
         list->scrollTo(index);
         return list->visualRect(index).center();
     }

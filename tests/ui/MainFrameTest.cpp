@@ -70,16 +70,16 @@ TEST_F(AppTest, FirstStartWithAnEmptyProfile)
     EXPECT_EQ(View()->GetTabs()->currentIndex(), 0);
     EXPECT_EQ(View()->GetTabs()->tabText(0), QStringLiteral("Virtual Bank"));
     EXPECT_EQ(View()->GetTabs()->tabText(5), QStringLiteral("[004]"));
-    EXPECT_EQ(View()->GetListType(), CTamberlyView::ListType::Report);
-    EXPECT_EQ(View()->GetRowCount(), 0);
-    QStandardItemModel* model = View()->GetModel();
+    EXPECT_TRUE(ShowsReport());
+    EXPECT_EQ(Rows().rowCount(), 0);
+    CBankViewModel* model = View()->GetModel();
     ASSERT_EQ(model->columnCount(), 5);
     const char* headings[] = {"Patch", "Location", "Size", "Source File", "Source Patch"};
     const int widths[] = {111, 59, 63, 211, 78};
     for (int column = 0; column < 5; ++column)
     {
         EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), QLatin1String(headings[column]));
-        EXPECT_EQ(View()->GetReport()->header()->sectionSize(column), widths[column]);
+        EXPECT_EQ(Report()->header()->sectionSize(column), widths[column]);
     }
 
     // The status bar after the first idle pass.
@@ -151,7 +151,7 @@ TEST_F(AppTest, SettingsAreKeptAcrossARestart)
     Frame()->GetMainSplitter()->setSizes({150, Frame()->GetMainSplitter()->height() - 150});
     const int width = Frame()->GetPaneSplitter()->width();
     Frame()->GetPaneSplitter()->setSizes({100, 200, width - 300});
-    View()->GetReport()->header()->resizeSection(3, 300);
+    Report()->header()->resizeSection(3, 300);
     Run(ID_VIEW_AWE32_BAR);
     app->OnIdle();
     EXPECT_FALSE(Router().GetAction(ID_VIEW_AWE32_BAR)->isChecked());
@@ -163,7 +163,7 @@ TEST_F(AppTest, SettingsAreKeptAcrossARestart)
     EXPECT_EQ(Frame()->GetMainSplitter()->sizes().value(0), 150);
     EXPECT_EQ(Frame()->GetPaneSplitter()->sizes().value(0), 100);
     EXPECT_EQ(Frame()->GetPaneSplitter()->sizes().value(1), 200);
-    EXPECT_EQ(View()->GetReport()->header()->sectionSize(3), 300);
+    EXPECT_EQ(Report()->header()->sectionSize(3), 300);
     EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("BankView.ColumnWidth3"), 0),
               300);
     EXPECT_FALSE(Frame()->GetAwe32Bar()->isVisible());
@@ -233,7 +233,7 @@ TEST_F(AppTest, SaveAsWritesTheFileAndTheRecentFileList)
     Run(ID_FILE_MRU_FIRST);
     ASSERT_EQ(Doc().GetPatches().GetSize(), 1);
     EXPECT_EQ(Doc().GetPatches().GetItem(0)->GetName(), "Empty Patch");
-    EXPECT_EQ(View()->GetRowCount(), 1);
+    EXPECT_EQ(Rows().rowCount(), 1);
 }
 
 TEST_F(AppTest, ARecentFileThatNoLongerOpensLeavesTheList)
@@ -279,7 +279,7 @@ TEST_F(AppTest, ACommandLineFileOpensInsteadOfANewDocument)
     EXPECT_EQ(View()->GetTabs()->height(), View()->GetTabs()->sizeHint().height());
     // Slot texts are whole, not cut to the width of the empty slots' texts.
     QAbstractItemView* list = View()->GetCurrentList();
-    const QModelIndex piano = View()->GetModel()->index(5, 0);
+    const QModelIndex piano = Rows().index(5, 0);
     EXPECT_GE(list->visualRect(piano).width(), list->fontMetrics().horizontalAdvance(RowText(5)));
     EXPECT_FALSE(View()->GetTabs()->tabIcon(2).isNull());
 }
@@ -335,7 +335,7 @@ TEST_F(AppTest, DeleteGoesToTheActivePane)
     ASSERT_TRUE(Start());
     Run(ID_EDIT_NEW);
     Run(ID_EDIT_NEW);
-    ASSERT_EQ(View()->GetRowCount(), 2);
+    ASSERT_EQ(Rows().rowCount(), 2);
     auto* pane = new RecordingPane;
     Frame()->SetLowerPane(CMainFrame::FilePane, pane, pane);
 
@@ -422,7 +422,7 @@ TEST_F(AppTest, TheIdlePassRunsOnlyFromTheTopLevelLoop)
     ASSERT_TRUE(Start());
     ShowBank(1);
     // A slot description made outside any idle pass waits for the next one.
-    ASSERT_NE(View()->GetPatchAt(3), nullptr);
+    ASSERT_NE(Rows().GetPatch(3), nullptr);
     ASSERT_GT(Doc().GetTemporaryPatchCount(), 0);
 
     // A nested loop, as a drag or a modal dialog runs, leaves it alone...
@@ -443,7 +443,7 @@ TEST_F(AppTest, TheIdlePassRunsOnlyFromTheTopLevelLoop)
                                                   passesInside = idle->GetPassCount();
                                                   inner.quit();
                                               });
-                           View()->GetPatchAt(4); // another description, made inside the nested loop
+                           Rows().GetPatch(4); // another description, made inside the nested loop
                            passesAtStart = idle->GetPassCount();
                            inner.exec();
                            outer.quit();

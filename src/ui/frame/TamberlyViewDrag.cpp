@@ -1,8 +1,10 @@
 // The bank view as drag source and drop target.
 
+#include "bank/DropPlan.h"
 #include "bank/TamberlyDoc.h"
 #include "ui/PatchMimeData.h"
 #include "ui/WaitCursor.h"
+#include "ui/frame/BankViewModel.h"
 #include "ui/frame/Images.h"
 #include "ui/frame/ReportList.h"
 #include "ui/frame/SlotList.h"
@@ -12,18 +14,13 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QStandardItemModel>
 #include <QTimer>
-
-#include <set>
 
 namespace
 {
-constexpr int kDropRole = Qt::UserRole + 2;
 constexpr int kScrollInset = 20;
 constexpr int kScrollStepY = 20;
 constexpr int kScrollStepX = 10;
-constexpr int kLastSlot = 127;
 
 Qt::DropAction RunQDrag(QWidget* source, std::unique_ptr<QMimeData> data)
 {
@@ -41,10 +38,12 @@ void CTamberlyView::BeginDrag()
     // Patches are not dragged out of the "Virtual Bank" report.
     if (document.GetCurrentBank() == -1)
         return;
-    CPatchItemList list; // the focused row's patch: the document's, or a slot description
-    CollectPatches(list, StateFocused);
-    if (list.IsEmpty())
+    // The focused row's patch: the document's, or a slot description.
+    CPatchItem* patch = model->GetPatch(report->selectionModel()->currentIndex().row());
+    if (!patch)
         return;
+    CPatchItemList list; // owns nothing
+    list.Add(patch);
     std::unique_ptr<QMimeData> data(PatchMime::CreateMimeData(list));
     // The drag runs its own event loop; the idle pass stays away from it, so
     // the slot description in list is still alive when the drag returns.
@@ -115,7 +114,8 @@ bool CTamberlyView::HandleDragEvent(QEvent* event)
             enter->ignore();
             return true;
         }
-        const Qt::DropAction action = EvaluateDrop(enter->position().toPoint(), enter->modifiers());
+        Qt::DropAction action = Qt::IgnoreAction;
+        EvaluateDrop(*enter, action);
         // Entering is accepted so that the moves that follow are ours to judge.
         enter->setDropAction(action);
         enter->accept();
@@ -130,7 +130,9 @@ bool CTamberlyView::HandleDragEvent(QEvent* event)
             move->ignore();
             return true;
         }
-        respond(move, EvaluateDrop(move->position().toPoint(), move->modifiers()));
+        Qt::DropAction action = Qt::IgnoreAction;
+        EvaluateDrop(*move, action);
+        respond(move, action);
         AutoScroll(move->position().toPoint());
         return true;
     }
@@ -144,13 +146,13 @@ bool CTamberlyView::HandleDragEvent(QEvent* event)
     {
         auto* drop = static_cast<QDropEvent*>(event);
         scrollTimer->stop();
-        const Qt::DropAction action = dropPatches.IsEmpty()
-                                          ? Qt::IgnoreAction
-                                          : EvaluateDrop(drop->position().toPoint(), drop->modifiers());
+        // The drop goes where the highlight said it would.
+        Qt::DropAction action = Qt::IgnoreAction;
+        const CDropPlan plan = EvaluateDrop(*drop, action);
         if (action != Qt::IgnoreAction)
         {
             const CWaitCursor wait;
-            DropOnRows();
+            Drop(plan);
         }
         ResetDrop();
         dragOver = nullptr;
@@ -169,131 +171,67 @@ int CTamberlyView::RowAt(QPoint pos) const
     return index.isValid() ? index.row() : -1;
 }
 
-Qt::DropAction CTamberlyView::EvaluateDrop(QPoint pos, Qt::KeyboardModifiers modifiers)
+CDropPlan CTamberlyView::EvaluateDrop(const QDropEvent& event, Qt::DropAction& action)
 {
-    if (dropPatches.IsEmpty())
-    {
-        HighlightDropRows(-1, false);
-        return Qt::IgnoreAction;
-    }
-    const int row = RowAt(pos);
-    const bool virtualBank = document.GetCurrentBank() == -1;
-    if (row >= 0 && virtualBank)
-    {
-        HighlightDropRows(row, false);
-        return Qt::CopyAction;
-    }
-    if (row >= 0)
-    {
-        // Shift asks for the by-number drop too: on desktops where a drag
-        // cannot start with the right button (the button opens the context
-        // menu), it is the only way to reach it.
-        const bool byNumbers = rightButtonDrop || (modifiers & Qt::ShiftModifier);
-        if (byNumbers != dropByNumbers)
-            HighlightDropRows(-1, false); // the other kind's highlight goes
-        dropByNumbers = byNumbers;
-        HighlightDropRows(row, dropByNumbers);
-        if (ownDrag)
-            return (modifiers & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
-        return Qt::CopyAction;
-    }
-    HighlightDropRows(-1, false);
-    // Below the rows of the report the patches are added; a card bank has no place for them there.
-    return virtualBank ? Qt::CopyAction : Qt::IgnoreAction;
-}
+    // Shift asks for the by-number drop too: on desktops where a drag cannot
+    // start with the right button (the button opens the context menu), it is
+    // the only way to reach it.
+    const Qt::KeyboardModifiers keys = event.modifiers();
+    const bool byNumbers = rightButtonDrop || (keys & Qt::ShiftModifier);
+    CDropPlan plan(dropPatches, RowAt(event.position().toPoint()), model->rowCount(),
+                   document.GetCurrentBank() == -1, byNumbers);
 
-void CTamberlyView::HighlightDropRows(int first, bool byNumbers)
-{
-    const int count = model->rowCount();
-    auto set = [this](int row, bool on)
+    QColor tint = palette().color(QPalette::Highlight);
+    tint.setAlpha(90);
+    model->SetDropRows(plan.GetRows(), tint);
+    switch (plan.GetKind())
     {
-        QStandardItem* item = model->item(row, 0);
-        if (!item || item->data(kDropRole).toBool() == on)
-            return;
-        QColor tint = palette().color(QPalette::Highlight);
-        tint.setAlpha(90);
-        for (int column = 0; column < kColumnCount; ++column)
-            if (QStandardItem* cell = model->item(row, column))
-                cell->setData(on ? QVariant(QBrush(tint)) : QVariant(), Qt::BackgroundRole);
-        item->setData(on, kDropRole);
-    };
-
-    ++updating;
-    if (first == -1)
+    case CDropPlan::Kind::Refuse:
+        action = Qt::IgnoreAction;
+        break;
+    case CDropPlan::Kind::Add:
+        action = Qt::CopyAction;
+        break;
+    case CDropPlan::Kind::Place:
     {
-        for (int row = 0; row < count; ++row)
-            set(row, false);
+        // A drag of the view's own moves between a card bank's slots unless
+        // the control key copies.
+        const bool move = ownDrag && document.GetCurrentBank() != -1 && !(keys & Qt::ControlModifier);
+        action = move ? Qt::MoveAction : Qt::CopyAction;
+        break;
     }
-    else if (!byNumbers)
-    {
-        int n = dropPatches.GetSize();
-        if (first + n > count)
-            n = count - first;
-        for (int row = 0; row < count; ++row)
-            set(row, row >= first && row < first + n);
     }
-    else
-    {
-        // Each preset shows on the slot of its own number.
-        for (const CPatchItem* patch : dropPatches)
-        {
-            const int row = patch->GetSourcePatch();
-            if (row >= 0 && row < count)
-                set(row, true);
-        }
-    }
-    --updating;
+    return plan;
 }
 
 void CTamberlyView::ResetDrop()
 {
     dropPatches.DeleteAll();
     rightButtonDrop = false;
-    dropByNumbers = false;
-    HighlightDropRows(-1, false);
+    model->SetDropRows({});
 }
 
-void CTamberlyView::DropOnRows()
+void CTamberlyView::Drop(const CDropPlan& plan)
 {
-    if (dropByNumbers && document.GetCurrentBank() >= 0)
+    if (plan.GetKind() == CDropPlan::Kind::Add)
     {
-        PlaceByNumbers();
+        // The document takes patches out of dropPatches; ResetDrop deletes the rest.
+        document.AddPatches(nullptr, dropPatches);
         return;
     }
-    CPatchItemList highlighted; // row order
-    CollectPatches(highlighted, StateDropHighlighted);
-    // The document takes patches out of dropPatches; ResetDrop deletes the rest.
-    if (!highlighted.IsEmpty())
-        document.PlacePatches(nullptr, highlighted, dropPatches);
-    else
-        document.AddPatches(nullptr, dropPatches);
-}
-
-void CTamberlyView::PlaceByNumbers()
-{
-    // Each dropped preset goes to the slot of its own number, whatever order
-    // the drag source listed them in (a list sorted by name, say). A number
-    // seen before or outside the bank's slots is skipped.
-    CPatchItemList slots;
+    CPatchItemList slots;    // the document's patches and slot descriptions: owns nothing
     CPatchItemList incoming; // pointers of dropPatches, which keeps owning them
-    std::vector<CPatchItem*> offered;
-    std::set<int> used;
-    for (CPatchItem* patch : dropPatches)
+    for (const CDropPlan::Target& target : plan.GetTargets())
     {
-        const int slot = patch->GetSourcePatch();
-        if (slot < 0 || slot > kLastSlot || slot >= model->rowCount() || !used.insert(slot).second)
-            continue;
-        CPatchItem* old = GetPatchAt(slot);
+        CPatchItem* old = model->GetPatch(target.row);
         if (!old)
             continue;
         slots.Add(old);
-        incoming.Add(patch);
-        offered.push_back(patch);
+        incoming.Add(dropPatches.GetItem(target.patch));
     }
-    if (slots.IsEmpty())
-        return;
+    const std::vector<CPatchItem*> offered(incoming.begin(), incoming.end());
     document.PlacePatches(nullptr, slots, incoming);
-    // Those the document took are its own now.
+    // Those the document took are its own now; ResetDrop deletes the rest.
     for (CPatchItem* patch : offered)
         if (incoming.IndexOf(patch) < 0)
             dropPatches.RemoveAt(dropPatches.IndexOf(patch));

@@ -2,6 +2,7 @@
 
 #include "platform/StringTable.h"
 #include "ui/UiText.h"
+#include "ui/panes/SortState.h"
 
 #include <QFileInfo>
 
@@ -12,11 +13,6 @@
 
 namespace
 {
-
-int Sign(int value)
-{
-    return (value > 0) - (value < 0);
-}
 
 // The size column's text. The table's format takes an int; a file of 2 TB or
 // more (a sparse one, say) has its digits put where the format's number goes
@@ -72,10 +68,10 @@ int CFileListModel::CompareFiles(const FileEntry& a, const FileEntry& b, int par
 {
     int result = 0;
     if ((parameter & 0xFFFF) == ColumnName)
-        result = Sign(a.displayName.compare(b.displayName));
+        result = CSortState::Compare(a.displayName.compare(b.displayName), 0);
     else
-        result = (a.sizeKB > b.sizeKB) - (a.sizeKB < b.sizeKB);
-    return (parameter >> 16 & 0xFFFF) != 0 ? result : -result;
+        result = CSortState::Compare(a.sizeKB, b.sizeKB);
+    return CSortState::Directed(result, parameter);
 }
 
 void CFileListModel::SetEntries(std::vector<FileEntry> newEntries)

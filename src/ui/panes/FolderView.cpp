@@ -5,6 +5,7 @@
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "ui/UiText.h"
+#include "ui/ItemRoles.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/PaneMenu.h"
 
@@ -26,10 +27,6 @@
 
 namespace
 {
-constexpr int kPathRole = Qt::UserRole;             // QByteArray: the folder's path as the file system spells it
-constexpr int kExpandedOnceRole = Qt::UserRole + 1; // bool: the subfolders have been read
-
-
 QString EntryName(unsigned wordId, int position)
 {
     return UiText(wordId) + QString::number(position);
@@ -143,14 +140,14 @@ CFolderView::~CFolderView()
 
 std::string CFolderView::GetItemPath(const QTreeWidgetItem* item)
 {
-    return item ? item->data(0, kPathRole).toByteArray().toStdString() : std::string();
+    return item ? item->data(0, ItemRoles::FolderPathRole).toByteArray().toStdString() : std::string();
 }
 
 QTreeWidgetItem* CFolderView::AddFolderItem(const QString& text, const std::string& path, QTreeWidgetItem* parent)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
     item->setIcon(0, folderIcon);
-    item->setData(0, kPathRole, QByteArray::fromStdString(path));
+    item->setData(0, ItemRoles::FolderPathRole, QByteArray::fromStdString(path));
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (!parent)
         flags |= Qt::ItemIsEditable; // only roots are renamed
@@ -206,9 +203,9 @@ int CFolderView::ScanFolder(const std::string& path, QTreeWidgetItem* item)
 
 void CFolderView::OnItemExpanded(QTreeWidgetItem* item)
 {
-    if (!item || item->data(0, kExpandedOnceRole).toBool())
+    if (!item || item->data(0, ItemRoles::FolderReadRole).toBool())
         return;
-    item->setData(0, kExpandedOnceRole, true);
+    item->setData(0, ItemRoles::FolderReadRole, true);
     CWaitCursor wait;
     ScanFolder(GetItemPath(item), item);
     if (item->childCount() == 0)

@@ -4,16 +4,8 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/UiText.h"
+#include "ui/panes/SortState.h"
 
-namespace
-{
-
-template <typename T>
-int Compare(T a, T b)
-{
-    return (a > b) - (a < b);
-}
-} // namespace
 
 CPatchListModel::CPatchListModel(QObject* parent) : CListPaneModel(parent), heading(UiText(IDS_PATCH_VIEW_PATCHES))
 {
@@ -29,21 +21,21 @@ int CPatchListModel::ComparePatches(const CPatchItem* a, const CPatchItem* b, in
     switch (parameter & 0xFFFF)
     {
     case ColumnName:
-        result = Compare(a->GetName().compare(b->GetName()), 0);
+        result = CSortState::Compare(a->GetName().compare(b->GetName()), 0);
         break;
     case ColumnNumber:
-        result = Compare(a->GetSourcePatch(), b->GetSourcePatch());
+        result = CSortState::Compare(a->GetSourcePatch(), b->GetSourcePatch());
         break;
     case ColumnSamples:
-        result = Compare(a->GetSampleCount(), b->GetSampleCount());
+        result = CSortState::Compare(a->GetSampleCount(), b->GetSampleCount());
         break;
     case ColumnSize:
-        result = Compare(a->GetSampleBytes(), b->GetSampleBytes());
+        result = CSortState::Compare(a->GetSampleBytes(), b->GetSampleBytes());
         break;
     default:
         break;
     }
-    return (parameter >> 16 & 0xFFFF) != 0 ? result : -result;
+    return CSortState::Directed(result, parameter);
 }
 
 void CPatchListModel::Clear()

@@ -29,6 +29,15 @@ public:
     static int ColumnOf(int parameter) { return parameter & 0xFFFF; }
     static bool AscendingOf(int parameter) { return (parameter >> 16 & 0xFFFF) != 0; }
 
+    // -1, 0 or 1: a before, with or after b in ascending order.
+    template <typename T>
+    static int Compare(const T& a, const T& b)
+    {
+        return (a > b) - (a < b);
+    }
+    // An ascending comparison's result in the parameter's direction.
+    static int Directed(int result, int parameter) { return AscendingOf(parameter) ? result : -result; }
+
 private:
     int sortColumn = -1;
     bool sortAscending = true;

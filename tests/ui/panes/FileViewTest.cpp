@@ -55,6 +55,7 @@ TEST_F(FileViewTest, ListsTheUsableFilesOfTheCurrentFolderSortedByName)
     Write("D.TXT", {'x'});
     std::filesystem::create_directory(files.File("E.SBK")); // a folder, not a bank
     CFileView view(*document);
+    const auto check = CheckModel(view.GetModel());
     EXPECT_EQ(view.GetModel()->rowCount(), 0);
     EXPECT_EQ(Heading(*view.GetModel(), 0), "Files");
 

@@ -12,6 +12,7 @@
 #include "support/WaveBuilder.h"
 #include "synth/AweSession.h"
 
+#include <QAbstractItemModelTester>
 #include <QModelIndex>
 #include <QSettings>
 #include <QString>
@@ -85,6 +86,14 @@ protected:
     std::unique_ptr<CTamberlyDoc> document;
     HintRecorder recorder;
 };
+
+// Qt's model checker on model while the result lives: a fault it finds ends
+// the test program with the checker's message.
+inline std::unique_ptr<QAbstractItemModelTester> CheckModel(QAbstractItemModel* model)
+{
+    using Mode = QAbstractItemModelTester::FailureReportingMode;
+    return std::make_unique<QAbstractItemModelTester>(model, Mode::Fatal);
+}
 
 // The text a model shows in a cell.
 inline std::string Cell(const QAbstractItemModel& model, int row, int column)

@@ -46,6 +46,7 @@ TEST_F(PatchViewTest, ShowsTheCurrentFilesPresetsSortedByNumber)
 {
     const std::string bank = Write("A.SBK", BankBytes({{"Five", 5}, {"Zero", 0}, {"Three", 3}}));
     CPatchView view(*document);
+    const auto check = CheckModel(view.GetModel());
     EXPECT_EQ(Heading(*view.GetModel(), 0), "Patches");
     EXPECT_EQ(Heading(*view.GetModel(), 1), "Number");
     EXPECT_EQ(Heading(*view.GetModel(), 2), "Samples");

@@ -8,6 +8,7 @@
 #include "bank/PatchItemList.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
+#include "support/PatchFixtures.h"
 #include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 #include "synth/AweSession.h"
@@ -68,12 +69,7 @@ protected:
     {
         CPatchItemList list;
         CPatchItemListGuard guard(list);
-        CPatchItem* item = list.AddNew();
-        item->SetName(name);
-        item->SetSourceFile(file);
-        item->SetSourcePatch(source);
-        item->SetTargetBank(bank);
-        item->SetTargetPatch(slot);
+        CPatchItem* item = AddFilePatch(list, name, file, source, bank, slot);
         EXPECT_TRUE(doc->AddPatches(nullptr, list));
         EXPECT_TRUE(item->IsLoaded());
         doc->SetModifiedFlag(false);
