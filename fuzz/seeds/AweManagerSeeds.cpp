@@ -80,7 +80,10 @@ public:
 private:
     Script& Put(std::initializer_list<std::uint8_t> values)
     {
-        bytes.insert(bytes.end(), values);
+        // Appended one by one: GCC 12 at -O3 misreads a range insert into an
+        // empty vector as an overflow (-Wstringop-overflow).
+        for (const std::uint8_t value : values)
+            bytes.push_back(value);
         return *this;
     }
     Bytes bytes;
