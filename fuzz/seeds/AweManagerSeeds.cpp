@@ -47,10 +47,13 @@ enum PathChoice : std::uint8_t
 class Script
 {
 public:
-    explicit Script(const Bytes& bank)
+    // The bank's size in two bytes, then the bank, built in place: GCC 12 at
+    // -O3 misreads an insert at the end of a short vector as out of bounds.
+    explicit Script(const Bytes& bank) : bytes(2 + bank.size())
     {
-        Put({static_cast<std::uint8_t>(bank.size() & 0xFF), static_cast<std::uint8_t>(bank.size() >> 8)});
-        bytes.insert(bytes.end(), bank.begin(), bank.end());
+        bytes[0] = static_cast<std::uint8_t>(bank.size() & 0xFF);
+        bytes[1] = static_cast<std::uint8_t>(bank.size() >> 8);
+        std::copy(bank.begin(), bank.end(), bytes.begin() + 2);
     }
     // The newest open handle, or (stale) the last one closed.
     Script& Call(Op op, bool staleHandle = false)
@@ -80,7 +83,10 @@ public:
 private:
     Script& Put(std::initializer_list<std::uint8_t> values)
     {
-        bytes.insert(bytes.end(), values);
+        // Appended one by one: GCC 12 at -O3 misreads a range insert into an
+        // empty vector as an overflow (-Wstringop-overflow).
+        for (const std::uint8_t value : values)
+            bytes.push_back(value);
         return *this;
     }
     Bytes bytes;

@@ -36,16 +36,12 @@ Bytes Tmb(const CDocumentFile::Header& header, const std::vector<Patch>& list, c
     }
     CMemorySink sink;
     CDocumentFile::Store(sink, header, patches, info);
-    Bytes bytes{0};
-    bytes.insert(bytes.end(), sink.Bytes().begin(), sink.Bytes().end());
-    return bytes;
+    return WithLeadingByte(0, sink.Bytes());
 }
 
 Bytes Shb(const std::string& text)
 {
-    Bytes bytes{1};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    return bytes;
+    return WithLeadingByte(1, text);
 }
 
 void Make(CSeedSet& seeds)

@@ -12,9 +12,7 @@ namespace
 // The first byte picks the edits (bit 0 set, 1 create, 2 delete value, 3 delete key).
 Bytes WithEdits(std::uint8_t edits, std::string_view text)
 {
-    Bytes bytes{edits};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    return bytes;
+    return WithLeadingByte(edits, text);
 }
 
 std::string DriverFile()

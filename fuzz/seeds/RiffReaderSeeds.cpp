@@ -65,10 +65,7 @@ constexpr std::uint8_t SeekTo(std::uint8_t quads)
 
 Bytes Script(std::initializer_list<std::uint8_t> steps, const Bytes& file)
 {
-    Bytes bytes{static_cast<std::uint8_t>(steps.size())};
-    bytes.insert(bytes.end(), steps.begin(), steps.end());
-    bytes.insert(bytes.end(), file.begin(), file.end());
-    return bytes;
+    return WithLeadingByte(static_cast<std::uint8_t>(steps.size()), steps, file);
 }
 
 Bytes SmallBank()

@@ -177,7 +177,7 @@ TEST_F(AppTest, PastingOnSelectedSlotsFillsThemInOrder)
         for (int i = 0; i < 5; ++i)
         {
             CPatchItem* item = five.AddNew();
-            item->SetName("P" + std::to_string(i));
+            item->SetName(std::string("P").append(std::to_string(i))); // not "P" + ...: GCC 12 -O3 -Wrestrict
             item->SetSourceFile(bank);
             item->SetSourcePatch(i);
         }
