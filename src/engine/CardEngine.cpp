@@ -1,6 +1,7 @@
 #include "engine/CardEngine.h"
 
 #include "engine/AudioOutput.h"
+#include "engine/CardChangeListener.h"
 #include "engine/CardFonts.h"
 #include "engine/CardMidiPort.h"
 #include "engine/CardStateWatcher.h"
@@ -82,9 +83,11 @@ struct CCardEngine::Impl
     CCardStateWatcher watcher;
 
     std::thread follower;
-    std::mutex followMutex; // guards stopFollowing
+    std::mutex followMutex; // guards stopFollowing and cardChanged
     std::condition_variable followWake;
     bool stopFollowing = false;
+    bool cardChanged = false; // the card in this process said so since the last look
+    std::unique_ptr<CCardChangeListener> listener;
 
     explicit Impl(CardEngineOptions engineOptions)
         : options(std::move(engineOptions)),
@@ -143,21 +146,40 @@ void CCardEngine::StartFollowing(std::chrono::milliseconds interval)
     {
         const std::lock_guard guard(impl->followMutex);
         impl->stopFollowing = false;
+        impl->cardChanged = false;
     }
+    // A change made by the card in this process wakes the follower at once;
+    // the interval is for the changes of other processes.
+    impl->listener = std::make_unique<CCardChangeListener>([this] {
+        {
+            const std::lock_guard guard(impl->followMutex);
+            impl->cardChanged = true;
+        }
+        impl->followWake.notify_all();
+    });
     impl->follower = std::thread([this, interval] {
         std::unique_lock lock(impl->followMutex);
         while (!impl->stopFollowing)
         {
+            impl->cardChanged = false;
             lock.unlock();
             Refresh();
             lock.lock();
-            impl->followWake.wait_for(lock, interval, [this] { return impl->stopFollowing; });
+            impl->followWake.wait_for(lock, interval,
+                                      [this] { return impl->stopFollowing || impl->cardChanged; });
         }
     });
 }
 
+bool CCardEngine::HearsCardChanges() const
+{
+    return impl->listener && impl->listener->IsListening();
+}
+
 void CCardEngine::StopFollowing()
 {
+    // First no more notices, then the thread they would wake.
+    impl->listener.reset();
     {
         const std::lock_guard guard(impl->followMutex);
         impl->stopFollowing = true;

@@ -64,6 +64,9 @@ public:
     bool HasSound(int bank, int program) const override;
     // The card as the engine last read it.
     CCardModel State() const;
+    // True while following with the card's library loaded in this process,
+    // which tells of its changes at once (see CCardChangeListener).
+    bool HearsCardChanges() const;
 
     bool Render(float* left, float* right, std::size_t frames) override;
     bool RenderNotes(const NotePlan& plan, StereoSound& out) override;
