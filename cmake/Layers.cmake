@@ -31,11 +31,12 @@ set(TAMBERLY_BANK_SOURCES
   bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocImport.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
-set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
+set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
 # The sound engine, without its plug-in entry point (engine/SoundModule.cpp).
 set(TAMBERLY_ENGINE_SOURCES
-  engine/CardEffects.cpp engine/CardEngine.cpp engine/CardMidiPort.cpp engine/CardSoundMap.cpp
-  engine/CardStateWatcher.cpp engine/MemoryFontLoader.cpp)
+  engine/AudioOutput.cpp engine/CardChangeListener.cpp engine/CardEffects.cpp engine/CardEngine.cpp
+  engine/CardFonts.cpp engine/CardMidiPort.cpp engine/CardSoundMap.cpp engine/CardStateWatcher.cpp
+  engine/ChannelRouter.cpp engine/FluidLog.cpp engine/MemoryFontLoader.cpp engine/OfflineRenderer.cpp)
 # What the programs link of the engine: its loader and the keyboard's output.
 set(TAMBERLY_SOUNDCLIENT_SOURCES engine/SoundEngineLoader.cpp engine/EngineMidiDevices.cpp)
 set(TAMBERLY_CLI_SOURCES

@@ -1,5 +1,6 @@
 #include "aweman/EmulatedCard.h"
 
+#include "aweman/CardListeners.h"
 #include "aweman/SynthBank.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
@@ -185,7 +186,8 @@ void CEmulatedCard::Install()
 std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1,
                                  std::uintptr_t param2)
 {
-    const std::lock_guard guard(mutex);
+    std::unique_lock guard(mutex);
+    const std::uint64_t tokenBefore = token;
     CardResult result = CardResult::Ok;
     try
     {
@@ -203,6 +205,11 @@ std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::
         // Out of memory or a file system error: nothing was committed.
         result = CardResult::Unavailable;
     }
+    // A new token means the state file was (or was being) rewritten.
+    const bool changed = token != tokenBefore;
+    guard.unlock();
+    if (changed)
+        CCardListeners::Instance().Notify();
     return static_cast<std::int32_t>(result);
 }
 
@@ -400,10 +407,10 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     preset.words = WordsOfBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(0, reader.GetPresetSampleBytes(index))));
     if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords); result != CardResult::Ok)
         return result;
-    // Only a load the card takes is copied into its memory.
-    reader.Close();
+    // Only a load the card takes is copied into its memory, converted from
+    // the bank as it was read above (the file is not opened again).
     std::string& memory = next.presets[{bank, slot}].memory;
-    memory = CopyIntoMemory(*path, file.sourcePreset, bank, slot);
+    memory = CopyIntoMemory(reader, file.sourcePreset, bank, slot);
     const std::string copy = memory;
     const CardResult result = Commit(std::move(next));
     if (result != CardResult::Ok && !copy.empty())
@@ -448,11 +455,10 @@ std::string CEmulatedCard::MemoryPath(const std::string& memory) const
     return home + '/' + CCardModel::MemoryFileName(memory);
 }
 
-std::string CEmulatedCard::CopyIntoMemory(const std::string& path, std::uint32_t source, int bank, int slot)
+std::string CEmulatedCard::CopyIntoMemory(CSoundFontReader& reader, std::uint32_t source, int bank, int slot)
 {
-    CFileSource in;
     std::vector<std::uint8_t> image;
-    if (!in.Open(path) || !CSoundFont2Converter().ConvertPreset(in, static_cast<int>(source), image, nullptr, bank, slot))
+    if (!CSoundFont2Converter().ConvertPreset(reader, static_cast<int>(source), image, nullptr, bank, slot))
         return {}; // nothing the card can sound (ROM samples only, or a damaged preset): it stays silent
     std::uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))

@@ -36,6 +36,8 @@
 #include <set>
 #include <string>
 
+class CSoundFontReader;
+
 class CEmulatedCard
 {
 public:
@@ -82,9 +84,10 @@ private:
     CardResult Commit(CCardModel next);
     std::string StatePath() const;
     std::string MemoryPath(const std::string& memory) const;
-    // The memory copy of a preset loaded onto bank:slot, written under a new
-    // name; empty when the preset cannot be converted or the copy cannot be written.
-    std::string CopyIntoMemory(const std::string& path, std::uint32_t source, int bank, int slot);
+    // The memory copy of a preset loaded onto bank:slot, converted from the
+    // open bank and written under a new name; empty when the preset cannot be
+    // converted or the copy cannot be written.
+    std::string CopyIntoMemory(CSoundFontReader& reader, std::uint32_t source, int bank, int slot);
     // Removes the copies before names that after does not.
     void ForgetMemory(const CCardModel& before, const CCardModel& after) const;
     // Removes every file in the memory folder the current state does not name.

@@ -2,6 +2,7 @@
 
 #include "engine/SoundEngineLoader.h"
 #include "soundfont/WaveWriter.h"
+#include "synth/MidiStatus.h"
 
 #include <charconv>
 #include <chrono>
@@ -205,13 +206,13 @@ int RunCardPlay(const std::vector<std::string>& args, CliContext& context)
         return kExitFailure;
     context.out << engine.StatusText() << '\n';
     const NotePlan& plan = parsed->plan;
-    engine.SendShortMessage(MakeShortMessage(0xB0, 0, plan.bank));
-    engine.SendShortMessage(MakeShortMessage(0xC0, plan.program, 0));
+    engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ControlChange), static_cast<int>(MidiController::BankSelect), plan.bank));
+    engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ProgramChange), plan.program, 0));
     for (const int note : plan.notes)
-        engine.SendShortMessage(MakeShortMessage(0x90, note, plan.velocity));
+        engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::NoteOn), note, plan.velocity));
     std::this_thread::sleep_for(std::chrono::duration<double>(plan.seconds));
     for (const int note : plan.notes)
-        engine.SendShortMessage(MakeShortMessage(0x80, note, 0));
+        engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::NoteOff), note, 0));
     std::this_thread::sleep_for(std::chrono::duration<double>(kPlayRelease));
     return kExitOk;
 }

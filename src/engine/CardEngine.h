@@ -21,7 +21,14 @@
 // on request. Where the machine has an ALSA sequencer, a device engine also
 // opens the sequencer port "Tamberly Card" that feeds it.
 //
-// Every member may be called from any thread; Refresh runs one at a time.
+// The facade over the parts, each in a file of its own with its lock rules:
+// CFluidLog (FluidSynth's messages), CAudioOutput (driver choice),
+// CCardFonts (the card's sounds as fonts, and the state they follow),
+// CChannelRouter (MIDI decoding, channels and effects), COfflineRenderer.
+//
+// Every member may be called from any thread. Refresh runs one at a time
+// (a refresh mutex, taken before any lock of the parts); the follower thread
+// of StartFollowing only calls Refresh.
 
 #include "cardstate/CardModel.h"
 #include "engine/SoundEngine.h"
@@ -37,8 +44,6 @@ class CCardEngine final : public ISoundEngine
 public:
     static constexpr int kCardVoices = 32;
     static constexpr int kMaxVoices = 1024;
-    static constexpr int kPeriodFrames = 256;
-    static constexpr int kPeriods = 3;
 
     // Starts FluidSynth (and the audio device, the sequencer port) and reads
     // the card's state once. Throws std::runtime_error only when FluidSynth
@@ -59,6 +64,9 @@ public:
     bool HasSound(int bank, int program) const override;
     // The card as the engine last read it.
     CCardModel State() const;
+    // True while following with the card's library loaded in this process,
+    // which tells of its changes at once (see CCardChangeListener).
+    bool HearsCardChanges() const;
 
     bool Render(float* left, float* right, std::size_t frames) override;
     bool RenderNotes(const NotePlan& plan, StereoSound& out) override;
@@ -83,9 +91,6 @@ public:
     static void ClearFluidMessages();
 
 private:
-    // Renders into nothing until the output is quiet.
-    bool Drain();
-
     struct Impl;
     std::unique_ptr<Impl> impl;
 };

@@ -1,13 +1,9 @@
 #include "engine/EngineMidiDevices.h"
 
 #include "engine/SoundEngine.h"
+#include "synth/MidiStatus.h"
 
 #include <utility>
-
-namespace
-{
-constexpr int kAllSoundsOff = 120;
-}
 
 CEngineMidiDevices::CEngineMidiDevices(std::shared_ptr<ISoundEngine> soundEngine, std::unique_ptr<IMidiDevices> inputDevices)
     : engine(std::move(soundEngine)), input(std::move(inputDevices))
@@ -49,7 +45,8 @@ void CEngineMidiDevices::CloseOutput()
     // playing the engine on the others.
     // An engine never asked for has played nothing: it is not loaded for this.
     if (engine)
-        engine->SendShortMessage(MakeShortMessage(0xB0, kAllSoundsOff, 0));
+        engine->SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ControlChange),
+                                                    static_cast<int>(MidiController::AllSoundsOff), 0));
     outputOpen = false;
 }
 

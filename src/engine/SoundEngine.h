@@ -61,8 +61,9 @@ public:
     // Reads the card's state when it changed and brings fonts, channels and
     // effects in step; true when a new state was read.
     virtual bool Refresh() = 0;
-    // Calls Refresh every interval on a thread of its own until
-    // StopFollowing or destruction.
+    // Calls Refresh on a thread of its own until StopFollowing or
+    // destruction: at once when the emulated card loaded in this process
+    // changes, and every interval for changes made by other processes.
     virtual void StartFollowing(std::chrono::milliseconds interval = std::chrono::milliseconds(200)) = 0;
     virtual void StopFollowing() = 0;
 

@@ -3,9 +3,11 @@
 // the core goes through, so that tests and fuzzers can feed memory buffers
 // and a full disk can be simulated.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 class IByteSource
@@ -112,6 +114,16 @@ public:
     bool Good() const override { return good; }
 
     const std::vector<std::uint8_t>& Bytes() const { return bytes; }
+    // Room for size bytes in all, so that a writer knowing its size grows the buffer once.
+    void Reserve(std::size_t size) { bytes.reserve(std::min(size, capacity)); }
+    // Hands the bytes over; the sink is empty afterwards.
+    std::vector<std::uint8_t> Take()
+    {
+        std::vector<std::uint8_t> taken;
+        taken.swap(bytes);
+        position = 0;
+        return taken;
+    }
 
 private:
     std::vector<std::uint8_t> bytes;

@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -36,20 +37,17 @@ constexpr std::size_t kSf2ModulatorSize = 10;
 constexpr std::size_t kSf2SampleSize = 46;
 
 // Generator operators handled one by one; the rest go through the table below.
-enum : std::uint16_t
-{
-    kGenInstrument = 41,
-    kGenKeyRange = 43,
-    kGenVelRange = 44,
-    kGenCoarseTune = 51,
-    kGenFineTune = 52,
-    kGenSampleId = 53,
-    kGenSampleModes = 54,
-    kGenSamplePitch = 55,  // version 1: the sample's pitch in cents
-    kGenScaleTuning = 56,  // version 1: 0 = 100 cents a key, 1 = 50
-    kGenRootKeyShift = 58, // version 1: shifts the original key by (value - 60)
-    kGenCount = 61,
-};
+constexpr std::uint16_t kGenInstrument = GeneratorNumber(SoundFontGenerator::Instrument);
+constexpr std::uint16_t kGenKeyRange = GeneratorNumber(SoundFontGenerator::KeyRange);
+constexpr std::uint16_t kGenVelRange = GeneratorNumber(SoundFontGenerator::VelRange);
+constexpr std::uint16_t kGenCoarseTune = GeneratorNumber(SoundFontGenerator::CoarseTune);
+constexpr std::uint16_t kGenFineTune = GeneratorNumber(SoundFontGenerator::FineTune);
+constexpr std::uint16_t kGenSampleId = GeneratorNumber(SoundFontGenerator::SampleId);
+constexpr std::uint16_t kGenSampleModes = GeneratorNumber(SoundFontGenerator::SampleModes);
+constexpr std::uint16_t kGenSamplePitch = GeneratorNumber(SoundFontGenerator::SamplePitch);
+constexpr std::uint16_t kGenScaleTuning = GeneratorNumber(SoundFontGenerator::ScaleTuning);
+constexpr std::uint16_t kGenRootKeyShift = GeneratorNumber(SoundFontGenerator::RootKey);
+constexpr std::uint16_t kGenCount = GeneratorNumber(SoundFontGenerator::Count);
 
 class ConvertError : public std::runtime_error
 {
@@ -116,37 +114,40 @@ constexpr int kMinTime = -12000;
 
 std::array<GeneratorRule, kGenCount> MakeRules()
 {
+    using enum SoundFontGenerator;
     std::array<GeneratorRule, kGenCount> rules{};
+    const auto rule = [&rules](SoundFontGenerator op) -> GeneratorRule& { return rules[GeneratorNumber(op)]; };
     const GeneratorRule offset{Unit::Keep, -32768, 32767, 0};
-    for (int op : {0, 1, 2, 3, 4, 12, 45, 50})
-        rules[op] = offset;
-    for (int op : {5, 6, 7})
-        rules[op] = {Unit::ToPitch, -12000, 12000, 0};
-    rules[8] = {Unit::FilterCutoff, 1500, 13500, 13500};
-    rules[9] = {Unit::FilterQ, 0, 960, 0};
-    rules[10] = {Unit::LfoToFilter, -12000, 12000, 0};
-    rules[11] = {Unit::EnvToFilter, -12000, 12000, 0};
-    rules[13] = {Unit::Tremolo, -960, 960, 0};
-    rules[15] = rules[16] = {Unit::Send, 0, 1000, 0};
-    rules[17] = {Unit::Pan, -500, 500, 0};
-    for (int op : {21, 23, 25, 27, 33, 35}) // delays and holds
-        rules[op] = {Unit::Time, kMinTime, 5000, kMinTime};
-    for (int op : {26, 28, 30, 34, 36, 38}) // attacks, decays, releases
-        rules[op] = {Unit::Time, kMinTime, 8000, kMinTime};
-    rules[22] = {Unit::LfoFrequency, -16000, 4500, 0, -725};
-    rules[24] = {Unit::LfoFrequency, -16000, 4500, 0, -15600};
-    rules[29] = {Unit::ModSustain, 0, 1000, 0};
+    for (const SoundFontGenerator op : {StartOffset, EndOffset, StartLoopOffset, EndLoopOffset, StartCoarseOffset,
+                                 EndCoarseOffset, StartLoopCoarseOffset, EndLoopCoarseOffset})
+        rule(op) = offset;
+    for (const SoundFontGenerator op : {ModLfoToPitch, VibLfoToPitch, ModEnvToPitch})
+        rule(op) = {Unit::ToPitch, -12000, 12000, 0};
+    rule(FilterCutoff) = {Unit::FilterCutoff, 1500, 13500, 13500};
+    rule(FilterQ) = {Unit::FilterQ, 0, 960, 0};
+    rule(ModLfoToFilter) = {Unit::LfoToFilter, -12000, 12000, 0};
+    rule(ModEnvToFilter) = {Unit::EnvToFilter, -12000, 12000, 0};
+    rule(ModLfoToVolume) = {Unit::Tremolo, -960, 960, 0};
+    rule(ChorusSend) = rule(ReverbSend) = {Unit::Send, 0, 1000, 0};
+    rule(Pan) = {Unit::Pan, -500, 500, 0};
+    for (const SoundFontGenerator op : {ModLfoDelay, VibLfoDelay, ModEnvDelay, ModEnvHold, VolEnvDelay, VolEnvHold})
+        rule(op) = {Unit::Time, kMinTime, 5000, kMinTime};
+    for (const SoundFontGenerator op : {ModEnvAttack, ModEnvDecay, ModEnvRelease, VolEnvAttack, VolEnvDecay, VolEnvRelease})
+        rule(op) = {Unit::Time, kMinTime, 8000, kMinTime};
+    rule(ModLfoFrequency) = {Unit::LfoFrequency, -16000, 4500, 0, -725};
+    rule(VibLfoFrequency) = {Unit::LfoFrequency, -16000, 4500, 0, -15600};
+    rule(ModEnvSustain) = {Unit::ModSustain, 0, 1000, 0};
     // Version 1 is said to default the volume sustain to 1000 centibels.
     // Rendered, that turns every zone without a sustain of its own into a
     // click: the decay defaults to 1 ms, and a held 440 Hz note measured
     // silent 100 ms after its start. Read as a version-1 amount instead (96
     // and above), 1000 is full level, the version-2 default, and the note holds.
-    rules[37] = {Unit::VolSustain, 0, 1440, 0};
-    for (int op : {31, 32, 39, 40})
-        rules[op] = {Unit::KeyToEnv, -1200, 1200, 0};
-    rules[46] = rules[47] = {Unit::Keep, -1, 127, -1};
-    rules[48] = {Unit::Attenuation, 0, 1440, 0};
-    rules[57] = {Unit::Keep, 0, 127, 0};
+    rule(VolEnvSustain) = {Unit::VolSustain, 0, 1440, 0};
+    for (const SoundFontGenerator op : {KeyToModEnvHold, KeyToModEnvDecay, KeyToVolEnvHold, KeyToVolEnvDecay})
+        rule(op) = {Unit::KeyToEnv, -1200, 1200, 0};
+    rule(Key) = rule(Velocity) = {Unit::Keep, -1, 127, -1};
+    rule(Attenuation) = {Unit::Attenuation, 0, 1440, 0};
+    rule(ExclusiveClass) = {Unit::Keep, 0, 127, 0};
     return rules;
 }
 
@@ -286,29 +287,47 @@ std::array<char, kNameSize> NameAt(Span records, std::size_t offset)
     return name;
 }
 
-void PutChunk(Bytes& out, const char* id, const Bytes& data)
+// Writes one whole chunk; the sink is memory, so only a size past the RIFF limit fails.
+void PutChunk(CRiffWriter& riff, std::string_view id, const Bytes& data)
 {
-    out.insert(out.end(), id, id + 4);
-    AppendLE32(out, static_cast<std::uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    if (data.size() % 2 != 0)
-        out.push_back(0);
+    if (!riff.WriteChunk(MakeFourCC(id), data.data(), data.size()))
+        throw ConvertError("too large for a SoundFont 2 file");
 }
 
 // An INFO text: zero-terminated, padded to an even size.
-void PutText(Bytes& out, const char* id, std::string_view text, std::size_t maxBytes = 256)
+void PutText(CRiffWriter& riff, std::string_view id, std::string_view text, std::size_t maxBytes = 256)
 {
     Bytes data(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), maxBytes - 1)));
     data.push_back(0);
     if (data.size() % 2 != 0)
         data.push_back(0);
-    PutChunk(out, id, data);
+    PutChunk(riff, id, data);
+}
+
+// Opens a chunk whose size Ascend fills in: a RIFF form or LIST of a type, or a plain chunk of an id.
+void Begin(CRiffWriter& riff, CRiffChunk& chunk, CRiffWriter::Create kind, std::string_view idOrType)
+{
+    if (kind == CRiffWriter::Create::Chunk)
+        chunk.ckid = MakeFourCC(idOrType);
+    else
+        chunk.fccType = MakeFourCC(idOrType);
+    if (!riff.CreateChunk(chunk, kind))
+        throw ConvertError("too large for a SoundFont 2 file");
+}
+
+void End(CRiffWriter& riff, CRiffChunk& chunk)
+{
+    if (!riff.Ascend(chunk))
+        throw ConvertError("too large for a SoundFont 2 file");
 }
 
 class CConversion
 {
 public:
+    // Reads the bank from in (the reader borrows it).
     explicit CConversion(IByteSource& in);
+    // Converts from a reader that holds the bank open already.
+    explicit CConversion(CSoundFontReader& opened);
 
     int PresetCount() const { return static_cast<int>(presetCount); }
     int FindPreset(int number) const { return reader.FindPreset(number); }
@@ -330,8 +349,24 @@ private:
     int ResolveInstrument(std::size_t instrument, const GenSet& presetZone);
     OutZone ConvertZone(const GenSet& zone, std::size_t region);
     std::uint16_t SampleHeaderFor(std::size_t region, int key, int correction);
+    void Check();
 
-    CSoundFontReader reader;
+    // The file's parts, in the order they are written.
+    void LayOutSampleData();
+    void WriteInfo(CRiffWriter& riff) const;
+    void WriteSampleData(CRiffWriter& riff) const;
+    void WritePresetData(CRiffWriter& riff) const;
+    Bytes PresetHeaders() const;    // phdr
+    Bytes PresetZones() const;      // pbag
+    Bytes PresetGenerators() const; // pgen
+    Bytes Instruments() const;      // inst
+    Bytes InstrumentZones() const;  // ibag
+    Bytes InstrumentGenerators() const; // igen
+    Bytes SampleHeaders() const;    // shdr
+
+    std::unique_ptr<CSoundFontReader> ownReader;
+    CSoundFontReader& reader;
+    std::uint64_t sampleDataBytes = 0; // of the new "smpl"
     Span phdr, pbag, pgen, inst, ibag, igen, shdr;
     std::size_t presetCount = 0, instrumentCount = 0, sampleCount = 0;
     std::size_t firstRamSample = 0;
@@ -349,11 +384,22 @@ private:
     std::size_t resolvedZones = 0;
 };
 
-CConversion::CConversion(IByteSource& in)
+CConversion::CConversion(IByteSource& in) : ownReader(std::make_unique<CSoundFontReader>()), reader(*ownReader)
 {
     if (!reader.Open(std::make_unique<CBorrowedSource>(in)))
         throw ConvertError(reader.GetOpenProblemText());
+    Check();
+}
 
+CConversion::CConversion(CSoundFontReader& opened) : reader(opened)
+{
+    if (!reader.IsValid())
+        throw ConvertError(reader.GetOpenProblemText());
+    Check();
+}
+
+void CConversion::Check()
+{
     if (const auto ifil = reader.ReadListChunk(kListInfo, MakeFourCC("ifil")); ifil && ifil->size() >= 4)
     {
         const int major = ReadLE16(ifil->data());
@@ -711,8 +757,26 @@ void CConversion::Write(Bytes& out)
     // Players refuse a file without samples, and a preset of ROM samples alone would only be silent.
     if (samples.empty())
         throw ConvertError("no sample data to convert (samples in the card's ROM are left out)");
+    LayOutSampleData();
 
-    // Where each sample's points go: one after another, each followed by silence.
+    // The whole file grows in one buffer sized ahead: the sample data is
+    // copied in once, never held twice.
+    CMemorySink sink;
+    sink.Reserve(static_cast<std::size_t>(sampleDataBytes) + 1024 + 64 * (presets.size() + regions.size()) +
+                 reader.comment.size());
+    CRiffWriter riff(sink);
+    CRiffChunk form;
+    Begin(riff, form, CRiffWriter::Create::Riff, "sfbk");
+    WriteInfo(riff);
+    WriteSampleData(riff);
+    WritePresetData(riff);
+    End(riff, form);
+    out = sink.Take();
+}
+
+// Where each sample's points go: one after another, each followed by silence.
+void CConversion::LayOutSampleData()
+{
     std::uint64_t points = 0;
     for (Region& region : regions)
     {
@@ -721,90 +785,19 @@ void CConversion::Write(Bytes& out)
         if (points > UINT32_MAX / 4)
             throw ConvertError("too much sample data for a SoundFont 2 file");
     }
-    const std::uint64_t dataBytes = 2 * points;
+    sampleDataBytes = 2 * points;
+}
 
-    Bytes phdrOut, pbagOut, pgenOut, instOut, ibagOut, igenOut, shdrOut;
-    std::size_t presetBags = 0;
-    for (const OutPreset& preset : presets)
-    {
-        PutName(phdrOut, preset.name);
-        AppendLE16(phdrOut, preset.program);
-        AppendLE16(phdrOut, preset.bank);
-        AppendLE16(phdrOut, static_cast<std::uint16_t>(presetBags));
-        phdrOut.insert(phdrOut.end(), 12, 0); // library, genre, morphology
-        for (const std::uint16_t instrument : preset.instruments)
-        {
-            AppendLE16(pbagOut, static_cast<std::uint16_t>(presetBags));
-            AppendLE16(pbagOut, 0);
-            AppendLE16(pgenOut, kGenInstrument);
-            AppendLE16(pgenOut, instrument);
-            ++presetBags;
-        }
-    }
-    if (presetBags >= kMaxIndex)
-        throw ConvertError("too many zones for a SoundFont 2 file");
-    PutName(phdrOut, MakeName("EOP"));
-    phdrOut.insert(phdrOut.end(), 4, 0);
-    AppendLE16(phdrOut, static_cast<std::uint16_t>(presetBags));
-    phdrOut.insert(phdrOut.end(), 12, 0);
-    AppendLE16(pbagOut, static_cast<std::uint16_t>(presetBags)); // one generator to a zone
-    AppendLE16(pbagOut, 0);
-    pgenOut.insert(pgenOut.end(), kGeneratorSize, 0);
-
-    std::size_t instrumentBags = 0, instrumentGenerators = 0;
-    for (const OutInstrument& instrument : instruments)
-    {
-        PutName(instOut, instrument.name);
-        AppendLE16(instOut, static_cast<std::uint16_t>(instrumentBags));
-        for (const OutZone& zone : instrument.zones)
-        {
-            if (instrumentGenerators + zone.generators.size() + 1 >= kMaxIndex)
-                throw ConvertError("too many generators for a SoundFont 2 file");
-            AppendLE16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
-            AppendLE16(ibagOut, 0);
-            for (const auto& [op, amount] : zone.generators)
-            {
-                AppendLE16(igenOut, op);
-                AppendLE16(igenOut, amount);
-            }
-            AppendLE16(igenOut, kGenSampleId);
-            AppendLE16(igenOut, zone.sample);
-            instrumentGenerators += zone.generators.size() + 1;
-            ++instrumentBags;
-        }
-    }
-    PutName(instOut, MakeName("EOI"));
-    AppendLE16(instOut, static_cast<std::uint16_t>(instrumentBags));
-    AppendLE16(ibagOut, static_cast<std::uint16_t>(instrumentGenerators));
-    AppendLE16(ibagOut, 0);
-    igenOut.insert(igenOut.end(), kGeneratorSize, 0);
-
-    for (const OutSample& sample : samples)
-    {
-        const Region& region = regions[sample.region];
-        const auto shift = [&](std::uint32_t point) { return region.outStart + (point - region.start); };
-        PutName(shdrOut, region.name);
-        AppendLE32(shdrOut, shift(region.start));
-        AppendLE32(shdrOut, shift(region.end));
-        AppendLE32(shdrOut, shift(region.loopStart));
-        AppendLE32(shdrOut, shift(region.loopEnd));
-        AppendLE32(shdrOut, CSoundFont2Converter::kSampleRate);
-        shdrOut.push_back(sample.key);
-        shdrOut.push_back(static_cast<std::uint8_t>(sample.correction));
-        AppendLE16(shdrOut, 0); // no link
-        AppendLE16(shdrOut, 1); // mono
-    }
-    PutName(shdrOut, MakeName("EOS"));
-    shdrOut.insert(shdrOut.end(), kSf2SampleSize - kNameSize, 0);
-
-    Bytes info;
-    info.insert(info.end(), {'I', 'N', 'F', 'O'});
-    PutChunk(info, "ifil", {2, 0, 1, 0});
-    PutText(info, "isng", "EMU8000");
-    PutText(info, "INAM", reader.name.empty() ? std::string_view("Untitled") : std::string_view(reader.name));
+void CConversion::WriteInfo(CRiffWriter& riff) const
+{
+    CRiffChunk info;
+    Begin(riff, info, CRiffWriter::Create::List, "INFO");
+    PutChunk(riff, "ifil", {2, 0, 1, 0});
+    PutText(riff, "isng", "EMU8000");
+    PutText(riff, "INAM", reader.name.empty() ? std::string_view("Untitled") : std::string_view(reader.name));
     const struct
     {
-        const char* id;
+        std::string_view id;
         const std::string& text;
     } texts[] = {{"ICRD", reader.creationDate},
                  {"IENG", reader.engineer},
@@ -813,71 +806,187 @@ void CConversion::Write(Bytes& out)
     for (const auto& text : texts)
     {
         if (!text.text.empty())
-            PutText(info, text.id, text.text);
+            PutText(riff, text.id, text.text);
     }
     if (!reader.comment.empty())
-        PutText(info, "ICMT", reader.comment, 65536);
-    PutText(info, "ISFT", "Tamberly 96");
-
-    Bytes pdta;
-    pdta.insert(pdta.end(), {'p', 'd', 't', 'a'});
-    const Bytes noModulators(kSf2ModulatorSize, 0);
-    PutChunk(pdta, "phdr", phdrOut);
-    PutChunk(pdta, "pbag", pbagOut);
-    PutChunk(pdta, "pmod", noModulators);
-    PutChunk(pdta, "pgen", pgenOut);
-    PutChunk(pdta, "inst", instOut);
-    PutChunk(pdta, "ibag", ibagOut);
-    PutChunk(pdta, "imod", noModulators);
-    PutChunk(pdta, "igen", igenOut);
-    PutChunk(pdta, "shdr", shdrOut);
-
-    const std::uint64_t sdtaSize = 4 + 8 + dataBytes;
-    const std::uint64_t formSize = 4 + (8 + info.size()) + (8 + sdtaSize) + (8 + pdta.size());
-    if (formSize > UINT32_MAX)
-        throw ConvertError("too large for a SoundFont 2 file");
-
-    // The whole file in one allocation: the sample data is read straight
-    // into its place, never held twice.
-    out.clear();
-    out.reserve(static_cast<std::size_t>(8 + formSize));
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    AppendLE32(out, static_cast<std::uint32_t>(formSize));
-    out.insert(out.end(), {'s', 'f', 'b', 'k'});
-    out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    AppendLE32(out, static_cast<std::uint32_t>(info.size()));
-    out.insert(out.end(), info.begin(), info.end());
-    out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    AppendLE32(out, static_cast<std::uint32_t>(sdtaSize));
-    out.insert(out.end(), {'s', 'd', 't', 'a', 's', 'm', 'p', 'l'});
-    AppendLE32(out, static_cast<std::uint32_t>(dataBytes));
-
-    IByteSource& source = *reader.GetSource();
-    for (const Region& region : regions)
-    {
-        const std::size_t bytes = 2 * std::size_t{region.end - region.start};
-        std::size_t at = out.size();
-        out.resize(at + bytes + 2 * CSoundFont2Converter::kZeroPoints);
-        if (!source.Seek(dataOffset + 2 * std::uint64_t{region.start}))
-            throw ConvertError("sample data cannot be read");
-        for (std::size_t left = bytes; left > 0;)
-        {
-            const std::size_t got = source.Read(out.data() + at, left);
-            if (got == 0)
-                throw ConvertError("sample data cannot be read");
-            at += got;
-            left -= got;
-        }
-    }
-    out.insert(out.end(), {'L', 'I', 'S', 'T'});
-    AppendLE32(out, static_cast<std::uint32_t>(pdta.size()));
-    out.insert(out.end(), pdta.begin(), pdta.end());
-    if (out.size() != 8 + formSize)
-        throw std::logic_error("SoundFont 2 size worked out wrong");
+        PutText(riff, "ICMT", reader.comment, 65536);
+    PutText(riff, "ISFT", "Tamberly 96");
+    End(riff, info);
 }
 
-template <typename Work>
-bool Run(IByteSource& in, std::vector<std::uint8_t>& out, std::string* error, Work&& work)
+void CConversion::WriteSampleData(CRiffWriter& riff) const
+{
+    CRiffChunk sdta;
+    Begin(riff, sdta, CRiffWriter::Create::List, "sdta");
+    CRiffChunk smpl;
+    Begin(riff, smpl, CRiffWriter::Create::Chunk, "smpl");
+    IByteSource& source = *reader.GetSource();
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::vector<std::uint8_t> block(kBlock);
+    const std::vector<std::uint8_t> silence(2 * CSoundFont2Converter::kZeroPoints, 0);
+    for (const Region& region : regions)
+    {
+        if (!source.Seek(dataOffset + 2 * std::uint64_t{region.start}))
+            throw ConvertError("sample data cannot be read");
+        for (std::size_t left = 2 * std::size_t{region.end - region.start}; left > 0;)
+        {
+            const std::size_t got = source.Read(block.data(), std::min(left, kBlock));
+            if (got == 0)
+                throw ConvertError("sample data cannot be read");
+            riff.Write(block.data(), got);
+            left -= got;
+        }
+        riff.Write(silence.data(), silence.size());
+    }
+    End(riff, smpl);
+    End(riff, sdta);
+}
+
+void CConversion::WritePresetData(CRiffWriter& riff) const
+{
+    CRiffChunk pdta;
+    Begin(riff, pdta, CRiffWriter::Create::List, "pdta");
+    const Bytes noModulators(kSf2ModulatorSize, 0);
+    PutChunk(riff, "phdr", PresetHeaders());
+    PutChunk(riff, "pbag", PresetZones());
+    PutChunk(riff, "pmod", noModulators);
+    PutChunk(riff, "pgen", PresetGenerators());
+    PutChunk(riff, "inst", Instruments());
+    PutChunk(riff, "ibag", InstrumentZones());
+    PutChunk(riff, "imod", noModulators);
+    PutChunk(riff, "igen", InstrumentGenerators());
+    PutChunk(riff, "shdr", SampleHeaders());
+    End(riff, pdta);
+}
+
+// Every preset zone names one instrument and has one generator: the zone
+// index and the generator index are the same.
+Bytes CConversion::PresetHeaders() const
+{
+    Bytes out;
+    std::size_t zones = 0;
+    for (const OutPreset& preset : presets)
+    {
+        PutName(out, preset.name);
+        AppendLE16(out, preset.program);
+        AppendLE16(out, preset.bank);
+        AppendLE16(out, static_cast<std::uint16_t>(zones));
+        out.insert(out.end(), 12, 0); // library, genre, morphology
+        zones += preset.instruments.size();
+    }
+    if (zones >= kMaxIndex)
+        throw ConvertError("too many zones for a SoundFont 2 file");
+    PutName(out, MakeName("EOP"));
+    out.insert(out.end(), 4, 0);
+    AppendLE16(out, static_cast<std::uint16_t>(zones));
+    out.insert(out.end(), 12, 0);
+    return out;
+}
+
+Bytes CConversion::PresetZones() const
+{
+    Bytes out;
+    std::size_t zones = 0;
+    for (const OutPreset& preset : presets)
+        zones += preset.instruments.size();
+    for (std::size_t zone = 0; zone <= zones; ++zone) // and the closing one
+    {
+        AppendLE16(out, static_cast<std::uint16_t>(zone));
+        AppendLE16(out, 0);
+    }
+    return out;
+}
+
+Bytes CConversion::PresetGenerators() const
+{
+    Bytes out;
+    for (const OutPreset& preset : presets)
+        for (const std::uint16_t instrument : preset.instruments)
+        {
+            AppendLE16(out, kGenInstrument);
+            AppendLE16(out, instrument);
+        }
+    out.insert(out.end(), kGeneratorSize, 0);
+    return out;
+}
+
+Bytes CConversion::Instruments() const
+{
+    Bytes out;
+    std::size_t zones = 0;
+    for (const OutInstrument& instrument : instruments)
+    {
+        PutName(out, instrument.name);
+        AppendLE16(out, static_cast<std::uint16_t>(zones));
+        zones += instrument.zones.size();
+    }
+    PutName(out, MakeName("EOI"));
+    AppendLE16(out, static_cast<std::uint16_t>(zones));
+    return out;
+}
+
+// Each zone's generators, then its sample.
+Bytes CConversion::InstrumentZones() const
+{
+    Bytes out;
+    std::size_t generators = 0;
+    for (const OutInstrument& instrument : instruments)
+        for (const OutZone& zone : instrument.zones)
+        {
+            if (generators + zone.generators.size() + 1 >= kMaxIndex)
+                throw ConvertError("too many generators for a SoundFont 2 file");
+            AppendLE16(out, static_cast<std::uint16_t>(generators));
+            AppendLE16(out, 0);
+            generators += zone.generators.size() + 1;
+        }
+    AppendLE16(out, static_cast<std::uint16_t>(generators));
+    AppendLE16(out, 0);
+    return out;
+}
+
+Bytes CConversion::InstrumentGenerators() const
+{
+    Bytes out;
+    for (const OutInstrument& instrument : instruments)
+        for (const OutZone& zone : instrument.zones)
+        {
+            for (const auto& [op, amount] : zone.generators)
+            {
+                AppendLE16(out, op);
+                AppendLE16(out, amount);
+            }
+            AppendLE16(out, kGenSampleId);
+            AppendLE16(out, zone.sample);
+        }
+    out.insert(out.end(), kGeneratorSize, 0);
+    return out;
+}
+
+Bytes CConversion::SampleHeaders() const
+{
+    Bytes out;
+    for (const OutSample& sample : samples)
+    {
+        const Region& region = regions[sample.region];
+        const auto shift = [&](std::uint32_t point) { return region.outStart + (point - region.start); };
+        PutName(out, region.name);
+        AppendLE32(out, shift(region.start));
+        AppendLE32(out, shift(region.end));
+        AppendLE32(out, shift(region.loopStart));
+        AppendLE32(out, shift(region.loopEnd));
+        AppendLE32(out, CSoundFont2Converter::kSampleRate);
+        out.push_back(sample.key);
+        out.push_back(static_cast<std::uint8_t>(sample.correction));
+        AppendLE16(out, 0); // no link
+        AppendLE16(out, 1); // mono
+    }
+    PutName(out, MakeName("EOS"));
+    out.insert(out.end(), kSf2SampleSize - kNameSize, 0);
+    return out;
+}
+
+template <typename Source, typename Work>
+bool Run(Source& in, std::vector<std::uint8_t>& out, std::string* error, Work&& work)
 {
     try
     {
@@ -905,30 +1014,44 @@ bool Run(IByteSource& in, std::vector<std::uint8_t>& out, std::string* error, Wo
     out.shrink_to_fit();
     return false;
 }
+
+void AddWholeBank(CConversion& conversion)
+{
+    for (int i = 0; i < conversion.PresetCount(); ++i)
+        conversion.AddPreset(static_cast<std::size_t>(i));
+}
+
+void AddOnePreset(CConversion& conversion, int presetNumber, int bank, int program)
+{
+    if (program < 0 || program > 127 || bank < 0 || bank > 0xFFFF)
+        throw ConvertError(Format("bank %d program %d cannot be written", bank, program));
+    const int index = conversion.FindPreset(presetNumber);
+    if (index < 0)
+        throw ConvertError(Format("no preset numbered %d", presetNumber));
+    conversion.AddPreset(static_cast<std::size_t>(index), static_cast<std::uint16_t>(program),
+                         static_cast<std::uint16_t>(bank));
+}
 } // namespace
 
 bool CSoundFont2Converter::ConvertBank(IByteSource& in, std::vector<std::uint8_t>& out, std::string* error)
 {
-    return Run(in, out, error,
-               [](CConversion& conversion)
-               {
-                   for (int i = 0; i < conversion.PresetCount(); ++i)
-                       conversion.AddPreset(static_cast<std::size_t>(i));
-               });
+    return Run(in, out, error, AddWholeBank);
+}
+
+bool CSoundFont2Converter::ConvertBank(CSoundFontReader& opened, std::vector<std::uint8_t>& out, std::string* error)
+{
+    return Run(opened, out, error, AddWholeBank);
 }
 
 bool CSoundFont2Converter::ConvertPreset(IByteSource& in, int presetNumber, std::vector<std::uint8_t>& out,
                                          std::string* error, int bank, int program)
 {
-    return Run(in, out, error,
-               [&](CConversion& conversion)
-               {
-                   if (program < 0 || program > 127 || bank < 0 || bank > 0xFFFF)
-                       throw ConvertError(Format("bank %d program %d cannot be written", bank, program));
-                   const int index = conversion.FindPreset(presetNumber);
-                   if (index < 0)
-                       throw ConvertError(Format("no preset numbered %d", presetNumber));
-                   conversion.AddPreset(static_cast<std::size_t>(index), static_cast<std::uint16_t>(program),
-                                        static_cast<std::uint16_t>(bank));
-               });
+    return Run(in, out, error, [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
+}
+
+bool CSoundFont2Converter::ConvertPreset(CSoundFontReader& opened, int presetNumber, std::vector<std::uint8_t>& out,
+                                         std::string* error, int bank, int program)
+{
+    return Run(opened, out, error,
+               [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
 }

@@ -30,6 +30,8 @@
 
 #include "platform/ByteStream.h"
 
+class CSoundFontReader;
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,5 +51,12 @@ public:
     // bank, as the card looks presets up), alone in the file as program
     // `program` of bank `bank`, with only the samples it uses.
     bool ConvertPreset(IByteSource& in, int presetNumber, std::vector<std::uint8_t>& out,
+                       std::string* error = nullptr, int bank = 0, int program = 0);
+
+    // The same from a bank a reader holds open already, so that a caller that
+    // read the bank's presets converts without opening or parsing it again.
+    // The reader's source position afterwards is unspecified.
+    bool ConvertBank(CSoundFontReader& opened, std::vector<std::uint8_t>& out, std::string* error = nullptr);
+    bool ConvertPreset(CSoundFontReader& opened, int presetNumber, std::vector<std::uint8_t>& out,
                        std::string* error = nullptr, int bank = 0, int program = 0);
 };

@@ -21,6 +21,7 @@
 
 #include "platform/ByteStream.h"
 #include "platform/RiffFile.h"
+#include "soundfont/SoundFontGenerators.h"
 
 #include <array>
 #include <cstdint>
@@ -37,10 +38,6 @@ constexpr std::size_t kBagSize = 4;
 constexpr std::size_t kGeneratorSize = 4;
 constexpr std::size_t kInstrumentHeaderSize = 22;
 constexpr std::size_t kSampleHeaderSize = 16;
-
-// Generator operators the reader looks at.
-constexpr std::uint16_t kGenInstrument = 41; // preset zone: the amount is an instrument index
-constexpr std::uint16_t kGenSampleId = 53;   // instrument zone: the amount is a sample index
 
 // Room of the instrument and sample collections.
 constexpr int kMaxCollected = 128;

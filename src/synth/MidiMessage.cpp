@@ -1,5 +1,7 @@
 #include "synth/MidiMessage.h"
 
+#include "synth/MidiStatus.h"
+
 ShortMessage MakeShortMessage(int status, int data1, int data2)
 {
     return (static_cast<ShortMessage>(status) & 0xFF) | ((static_cast<ShortMessage>(data1) & 0xFF) << 8) |
@@ -8,8 +10,7 @@ ShortMessage MakeShortMessage(int status, int data1, int data2)
 
 bool IsChannelMessage(ShortMessage message)
 {
-    const int status = MessageStatus(message);
-    return status >= 0x80 && status <= 0xEF;
+    return IsChannelStatus(MessageStatus(message));
 }
 
 ShortMessage MoveToFirstChannel(ShortMessage message)
@@ -20,27 +21,26 @@ ShortMessage MoveToFirstChannel(ShortMessage message)
 std::size_t ShortMessageLength(int status)
 {
     status &= 0xFF;
-    if (status < 0x80)
+    if (!IsStatusByte(status))
         return 0;
-    switch (status & 0xF0)
+    switch (StatusKind(status))
     {
-    case 0xC0: // program change
-    case 0xD0: // channel pressure
+    case MidiStatus::ProgramChange:
+    case MidiStatus::ChannelPressure:
         return 2;
-    case 0xF0:
-        break;
-    default:
+    case MidiStatus::NoteOff:
+    case MidiStatus::NoteOn:
+    case MidiStatus::KeyPressure:
+    case MidiStatus::ControlChange:
+    case MidiStatus::PitchBend:
         return 3;
-    }
-    switch (status)
-    {
-    case 0xF0: // SysEx start and end travel as long messages, never as short ones
-    case 0xF7:
+    case MidiStatus::SysExStart: // SysEx start and end travel as long messages, never as short ones
+    case MidiStatus::SysExEnd:
         return 0;
-    case 0xF1: // time code quarter frame
-    case 0xF3: // song select
+    case MidiStatus::TimeCode: // a quarter frame
+    case MidiStatus::SongSelect:
         return 2;
-    case 0xF2: // song position
+    case MidiStatus::SongPosition:
         return 3;
     default: // tune request, real-time messages and the undefined ones
         return 1;

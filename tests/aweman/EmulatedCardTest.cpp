@@ -1,8 +1,11 @@
 #include "aweman/CardFixture.h"
 #include "cardstate/CardModel.h"
 #include "soundfont/SoundFontReader.h"
+#include "synth/CardListen.h"
 
+#include <atomic>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -492,4 +495,36 @@ TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
 
     ASSERT_TRUE(card->ClearBank(3));
     EXPECT_EQ(memoryFiles(), std::set<std::string>{});
+}
+
+// The library's second export: functions registered in this process hear of
+// every command that changed the card, and of nothing else; a removed one
+// hears nothing more.
+TEST_F(CardTest, CommandsThatChangeTheCardTellTheListenersInThisProcess)
+{
+    void* library = ::dlopen(TAMBERLY_AWEMAN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr);
+    const auto listen = reinterpret_cast<CardListenProc>(::dlsym(library, kCardListenEntryName));
+    ASSERT_NE(listen, nullptr);
+    std::atomic<int> heard = 0;
+    const auto count = [](void* context) { ++*static_cast<std::atomic<int>*>(context); };
+    EXPECT_EQ(listen(nullptr, nullptr, 0), 0u) << "no function, no registration";
+    const std::uint64_t token = listen(count, &heard, 0);
+    ASSERT_NE(token, 0u);
+
+    const std::string bank = WriteBank("strings.sbk", StringPresets(), 64 * 1024, "Strings");
+    const auto card = Session();
+    ASSERT_TRUE(card->ClearAllBanks());
+    const int afterClear = heard.load();
+    ASSERT_TRUE(card->LoadPreset(3, 9, bank, 5, nullptr));
+    EXPECT_EQ(heard.load(), afterClear + 1);
+    EXPECT_EQ(card->GetPresetName(3, 9), "Cello");
+    EXPECT_FALSE(card->LoadPreset(3, 11, bank, 77, nullptr)) << "no such preset";
+    EXPECT_EQ(heard.load(), afterClear + 1) << "reading or refusing changes nothing";
+
+    EXPECT_EQ(listen(nullptr, nullptr, token), 1u);
+    EXPECT_EQ(listen(nullptr, nullptr, token), 0u) << "a token is removed once";
+    ASSERT_TRUE(card->ClearBank(3));
+    EXPECT_EQ(heard.load(), afterClear + 1);
+    ::dlclose(library);
 }

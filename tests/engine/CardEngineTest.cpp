@@ -10,6 +10,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 namespace
 {
 // What a piece of code writes on the standard error stream, file descriptor 2.
@@ -246,4 +249,30 @@ TEST_F(EngineTest, TheKeyboardsInputComesFromTheInputLayerWhoseOutputStaysClosed
     devices.StartInput();
     devices.CloseInput();
     EXPECT_EQ(failing->calls, std::vector<std::string>{"OpenInput"});
+}
+
+// The card loaded in the engine's own process tells it of a change at once:
+// with a follow interval of an hour, only that notice can bring the change
+// in. Once following stops, no notice arrives any more.
+TEST_F(EngineTest, TheCardInThisProcessTellsTheFollowingEngineOfChangesAtOnce)
+{
+    const auto engine = Engine();
+    engine->StartFollowing(std::chrono::hours(1));
+    ASSERT_TRUE(engine->HearsCardChanges()) << "the card's library is loaded here through the session";
+    const auto waitFor = [&](auto&& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!condition() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return condition();
+    };
+    ASSERT_TRUE(LoadWave(5, 1, Sine(44100, 1), 1));
+    EXPECT_TRUE(waitFor([&] { return engine->State().presets.contains({5, 1}) && engine->HasSound(5, 1); }));
+    ASSERT_TRUE(session->ClearPreset(5, 1));
+    EXPECT_TRUE(waitFor([&] { return !engine->State().presets.contains({5, 1}); }));
+
+    engine->StopFollowing();
+    EXPECT_FALSE(engine->HearsCardChanges());
+    ASSERT_TRUE(LoadWave(5, 2, Sine(44100, 1), 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(engine->State().presets.contains({5, 2})) << "a stopped engine follows nothing";
 }

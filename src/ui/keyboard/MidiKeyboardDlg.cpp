@@ -1,6 +1,7 @@
 #include "ui/keyboard/MidiKeyboardDlg.h"
 
 #include "platform/StringTable.h"
+#include "synth/MidiStatus.h"
 #include "ui/UiText.h"
 #include "ui/keyboard/PianoCtrl.h"
 
@@ -15,10 +16,10 @@
 
 namespace
 {
-constexpr int kBankSelect = 0;
-constexpr int kControlChange = 0xB0;
-constexpr int kProgramChange = 0xC0;
-constexpr int kNoteOn = 0x90;
+constexpr int kBankSelect = static_cast<int>(MidiController::BankSelect);
+constexpr int kControlChange = StatusByte(MidiStatus::ControlChange);
+constexpr int kProgramChange = StatusByte(MidiStatus::ProgramChange);
+constexpr int kNoteOn = StatusByte(MidiStatus::NoteOn);
 constexpr int kSliderTicks = 8;
 // The window's size in dialog units, as the 1996 dialog had it.
 constexpr int kWidthUnits = 315;
