@@ -233,10 +233,13 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
         ShowSplash(frame.get());
     frame->show();
     // Whether the emulated card is heard, and through what, once the window
-    // is up: a person without a sound device learns why the keyboard stays
-    // silent, and the card's sequencer port opens for other programs.
-    if (soundEngine)
-        QTimer::singleShot(0, this, [this] { soundEngine->StartLoading(); });
+    // has painted its first frame (the engine and its General MIDI set take
+    // longer to load than the window to show): a person without a sound
+    // device learns why the keyboard stays silent, and the card's sequencer
+    // port opens for other programs. A run with nobody at it (a screenshot,
+    // a test) loads the engine only if a note is played.
+    if (soundEngine && interactive)
+        OnFirstPaint(frame.get(), [this] { QTimer::singleShot(0, this, [this] { soundEngine->StartLoading(); }); });
     connect(qApp, &QGuiApplication::applicationStateChanged, frame.get(),
             [this](Qt::ApplicationState state) { frame->OnActivateApp(state == Qt::ApplicationActive); });
 
