@@ -7,6 +7,7 @@
 #   share/applications/          tamberly.desktop
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
 #   share/mime/packages/         tamberly.xml (the .tmb and .sbk types)
+#   share/bash-completion/completions/  tamberly-cli
 #   share/man/man1/              tamberly.1.gz, tamberly-cli.1.gz
 #   share/doc/tamberly/          copyright, changelog.gz
 
@@ -25,6 +26,24 @@ install(TARGETS aweman32 LIBRARY DESTINATION ${TAMBERLY_PRIVATE_LIBDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/tips.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
 install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+
+# The bash completion of tamberly-cli, where bash-completion loads it from:
+# its pkg-config completionsdir taken relative to its own prefix, so that the
+# file lands under this installation's prefix (a user's ~/.local, a package's
+# /usr) and not always in the system's folder; the usual place without it.
+set(TAMBERLY_COMPLETION_DIR ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_get_variable(BASH_COMPLETION_DIR bash-completion completionsdir)
+  pkg_get_variable(BASH_COMPLETION_PREFIX bash-completion prefix)
+  if(BASH_COMPLETION_DIR AND BASH_COMPLETION_PREFIX)
+    string(FIND "${BASH_COMPLETION_DIR}" "${BASH_COMPLETION_PREFIX}/" at)
+    if(at EQUAL 0)
+      file(RELATIVE_PATH TAMBERLY_COMPLETION_DIR ${BASH_COMPLETION_PREFIX} ${BASH_COMPLETION_DIR})
+    endif()
+  endif()
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/res/completion/tamberly-cli DESTINATION ${TAMBERLY_COMPLETION_DIR})
 
 # The window, with what the desktop shows of it, when it is part of the build.
 set(TAMBERLY_PAGES tamberly-cli.1)
@@ -47,6 +66,7 @@ find_program(GZIP_PROGRAM gzip REQUIRED)
 set(VERSION ${PROJECT_VERSION})
 set(LIBDIR ${CMAKE_INSTALL_PREFIX}/lib)
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
+set(COMPLETIONDIR ${CMAKE_INSTALL_PREFIX}/${TAMBERLY_COMPLETION_DIR})
 set(TAMBERLY_MAN_PAGES)
 foreach(page ${TAMBERLY_PAGES})
   set(filled ${PROJECT_BINARY_DIR}/man/${page})

@@ -26,8 +26,9 @@ const std::string kUsageLead = "Usage: tamberly-cli ";
 // the INFO texts ..."), formatted by man as a reader sees them.
 Lines ManualCommands()
 {
-    const CliRun man = RunCli({"-E", "ascii", "-l", TAMBERLY_SOURCE_DIR "/man/tamberly-cli.1"},
-                              {.env = {{"MANWIDTH", "1000"}, {"MAN_KEEP_FORMATTING", ""}}, .program = "/usr/bin/man"});
+    const CliRun man =
+        RunCli({"-E", "ascii", "-l", TAMBERLY_SOURCE_DIR "/man/tamberly-cli.1"},
+               {.env = {{"MANWIDTH", "1000"}, {"MAN_KEEP_FORMATTING", ""}}, .program = "/usr/bin/man"});
     EXPECT_EQ(man.status, 0) << man.err;
     Lines entries;
     bool inCommands = false;
@@ -174,9 +175,9 @@ class CliHelpCardTest : public RecordingCardCli
 
 TEST_F(CliHelpCardTest, HelpLeavesTheCardAndTheFilesAlone)
 {
-    for (const Lines& args : {Lines{"card", "clear-all", "--help"}, Lines{"card", "--help"},
-                              Lines{"card", "mode", "gs", "-h"}, Lines{"tmb", "load", "x.tmb", "--help"},
-                              Lines{"sbk2sf2", "in.sbk", "out.sf2", "--help"}})
+    for (const Lines& args :
+         {Lines{"card", "clear-all", "--help"}, Lines{"card", "--help"}, Lines{"card", "mode", "gs", "-h"},
+          Lines{"tmb", "load", "x.tmb", "--help"}, Lines{"sbk2sf2", "in.sbk", "out.sf2", "--help"}})
     {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.status, 0) << run.err;
