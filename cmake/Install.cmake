@@ -83,7 +83,10 @@ install(FILES ${TAMBERLY_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The package's own documents, where Debian keeps them: the copyright and
 # a changelog of this version (a changelog date follows SOURCE_DATE_EPOCH
 # when that is set, so a rebuild can give the same bytes).
-set(MAINTAINER "Ravell Software <tamberly@ravell.example>")
+# The maintainer: the project, with an address under the reserved .invalid
+# domain (RFC 6761), which says that no mailbox exists rather than naming one
+# that nobody reads; the project has no address of its own yet.
+set(MAINTAINER "The Tamberly developers <no-reply@tamberly.invalid>")
 string(TIMESTAMP DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
@@ -97,7 +100,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${PROJECT_BINARY_DIR}
 # The Debian package.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tamberly)
-set(CPACK_PACKAGE_VENDOR "Ravell Software")
+set(CPACK_PACKAGE_VENDOR "The Tamberly developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "virtual bank editor for AWE32-class sample sound cards")
