@@ -3,10 +3,11 @@
 #
 #   bin/                         tamberly, tamberly-cli
 #   lib/tamberly/                libaweman32.so
-#   share/tamberly/              tips.txt
+#   share/tamberly/              tips.txt, screenshot.png
 #   share/applications/          tamberly.desktop
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
 #   share/mime/packages/         tamberly.xml (the .tmb and .sbk types)
+#   share/metainfo/              tamberly.metainfo.xml (AppStream, for software centres)
 #   share/bash-completion/completions/  tamberly-cli
 #   share/man/man1/              tamberly.1.gz, tamberly-cli.1.gz
 #   share/doc/tamberly/          copyright, changelog.gz
@@ -50,6 +51,9 @@ set(TAMBERLY_PAGES tamberly-cli.1)
 if(TARGET tamberly)
   install(TARGETS tamberly RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # What software centres list, and the picture of the window it shows.
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/screenshot.png DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 48 128)
