@@ -140,8 +140,12 @@ TEST_F(MetainfoTest, ProvidesWhatThePackageInstalls)
     EXPECT_EQ(Texts(elements, "component/content_rating").size(), 1u);
     EXPECT_EQ(Texts(elements, "component/releases/release").size(), 1u);
     for (const Element& element : elements)
+    {
         if (element.path == "component/releases/release")
+        {
             EXPECT_EQ(element.attributes.at("version"), TAMBERLY_VERSION);
+        }
+    }
 }
 
 TEST_F(MetainfoTest, TheScreenshotIsTheOneInTheRepository)
