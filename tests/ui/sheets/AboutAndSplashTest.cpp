@@ -89,7 +89,7 @@ TEST(AboutDialog, NamesTheCopyrightHoldersAndTheLicence)
     for (const QLabel* label : about.findChildren<QLabel*>())
         texts << label->text();
     EXPECT_TRUE(texts.contains(QStringLiteral("Copyright \u00a9 2026 The Tamberly developers")))
-        << texts.join('|').toStdString();
+        << texts.join(QLatin1Char('|')).toStdString();
     // The same licence as the LICENSE file, the package's copyright file and the metainfo.
     const QString notice = about.GetLicenseField()->text();
     EXPECT_TRUE(notice.contains(QStringLiteral("GNU General Public License, version 3 or (at your option) any later "
