@@ -3,10 +3,12 @@
 #
 #   bin/                         tamberly, tamberly-cli
 #   lib/tamberly/                libaweman32.so, libtamberly-sound.so
-#   share/tamberly/              tips.txt
+#   share/tamberly/              tips.txt, screenshot.png
 #   share/applications/          tamberly.desktop
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
 #   share/mime/packages/         tamberly.xml (the .tmb and .sbk types)
+#   share/metainfo/              tamberly.metainfo.xml (AppStream, for software centres)
+#   share/bash-completion/completions/  tamberly-cli
 #   share/man/man1/              tamberly.1.gz, tamberly-cli.1.gz
 #   share/doc/tamberly/          copyright, changelog.gz
 
@@ -26,11 +28,32 @@ install(TARGETS aweman32 tamberly-sound LIBRARY DESTINATION ${TAMBERLY_PRIVATE_L
 install(FILES ${PROJECT_SOURCE_DIR}/res/tips.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
 install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 
+# The bash completion of tamberly-cli, where bash-completion loads it from:
+# its pkg-config completionsdir taken relative to its own prefix, so that the
+# file lands under this installation's prefix (a user's ~/.local, a package's
+# /usr) and not always in the system's folder; the usual place without it.
+set(TAMBERLY_COMPLETION_DIR ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_get_variable(BASH_COMPLETION_DIR bash-completion completionsdir)
+  pkg_get_variable(BASH_COMPLETION_PREFIX bash-completion prefix)
+  if(BASH_COMPLETION_DIR AND BASH_COMPLETION_PREFIX)
+    string(FIND "${BASH_COMPLETION_DIR}" "${BASH_COMPLETION_PREFIX}/" at)
+    if(at EQUAL 0)
+      file(RELATIVE_PATH TAMBERLY_COMPLETION_DIR ${BASH_COMPLETION_PREFIX} ${BASH_COMPLETION_DIR})
+    endif()
+  endif()
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/res/completion/tamberly-cli DESTINATION ${TAMBERLY_COMPLETION_DIR})
+
 # The window, with what the desktop shows of it, when it is part of the build.
 set(TAMBERLY_PAGES tamberly-cli.1)
 if(TARGET tamberly)
   install(TARGETS tamberly RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # What software centres list, and the picture of the window it shows.
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${TAMBERLY_DESKTOP_DIR}/screenshot.png DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 48 128)
@@ -47,6 +70,7 @@ find_program(GZIP_PROGRAM gzip REQUIRED)
 set(VERSION ${PROJECT_VERSION})
 set(LIBDIR ${CMAKE_INSTALL_PREFIX}/lib)
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
+set(COMPLETIONDIR ${CMAKE_INSTALL_PREFIX}/${TAMBERLY_COMPLETION_DIR})
 set(TAMBERLY_MAN_PAGES)
 foreach(page ${TAMBERLY_PAGES})
   set(filled ${PROJECT_BINARY_DIR}/man/${page})
@@ -63,7 +87,10 @@ install(FILES ${TAMBERLY_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The package's own documents, where Debian keeps them: the copyright and
 # a changelog of this version (a changelog date follows SOURCE_DATE_EPOCH
 # when that is set, so a rebuild can give the same bytes).
-set(MAINTAINER "Ravell Software <tamberly@ravell.example>")
+# The maintainer: the project, with an address under the reserved .invalid
+# domain (RFC 6761), which says that no mailbox exists rather than naming one
+# that nobody reads; the project has no address of its own yet.
+set(MAINTAINER "The Tamberly developers <no-reply@tamberly.invalid>")
 string(TIMESTAMP DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
@@ -77,7 +104,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${PROJECT_BINARY_DIR}
 # The Debian package.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tamberly)
-set(CPACK_PACKAGE_VENDOR "Ravell Software")
+set(CPACK_PACKAGE_VENDOR "The Tamberly developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "virtual bank editor for AWE32-class sample sound cards")

@@ -40,7 +40,7 @@ set(TAMBERLY_ENGINE_SOURCES
 # What the programs link of the engine: its loader and the keyboard's output.
 set(TAMBERLY_SOUNDCLIENT_SOURCES engine/SoundEngineLoader.cpp engine/EngineMidiDevices.cpp)
 set(TAMBERLY_CLI_SOURCES
-  cli/CardCommands.cpp cli/CardSoundCommands.cpp cli/CliFiles.cpp cli/CliText.cpp cli/ConvertCommand.cpp
+  cli/CardCommands.cpp cli/CardSoundCommands.cpp cli/CliFiles.cpp cli/CliHelp.cpp cli/CliText.cpp cli/ConvertCommand.cpp
   cli/InfoCommand.cpp cli/TmbCommands.cpp cli/WaveCommands.cpp cli/main.cpp)
 # Headers are listed with the Qt layers so that automoc sees a new header as a
 # change of its target and never leaves its moc code out of an existing build.

@@ -7,6 +7,7 @@
 #include "synth/AweSession.h"
 #include "synth/CardLimits.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <functional>
@@ -18,10 +19,6 @@
 
 namespace
 {
-
-const std::string kUsage = std::string("status | mode gm|gs|mt | load-bank BANK FILE | clear BANK | clear-all | "
-                                       "load-preset BANK SLOT FILE PRESET | revert BANK SLOT | fx REVERB CHORUS | ") +
-                           kCardSoundUsage;
 
 std::optional<int> ParseNumber(const std::string& text, int low, int high)
 {
@@ -43,16 +40,16 @@ std::string Number3(int n)
 class CArguments
 {
 public:
-    CArguments(const std::vector<std::string>& arguments, CliContext& cliContext, std::string command)
-        : args(arguments), context(cliContext), name("card " + std::move(command))
+    CArguments(const std::vector<std::string>& arguments, CliContext& cliContext, const CliSubcommand& command)
+        : args(arguments), context(cliContext), name("card " + command.name), usage(command.usage)
     {
     }
     bool Count(std::size_t expected)
     {
         if (args.size() == expected)
             return true;
-        status = CliBadInput(context, name, "expected " + std::to_string(expected) + " argument(s) (usage: card " +
-                                                kUsage + ")");
+        status = CliBadInput(context, name, "expected " + std::to_string(expected) + " argument(s) (usage: " +
+                                                name + (usage.empty() ? "" : " ") + usage + ")");
         return false;
     }
     std::optional<int> Number(std::size_t index, const char* what, int low, int high)
@@ -88,6 +85,7 @@ private:
     const std::vector<std::string>& args;
     CliContext& context;
     std::string name;
+    std::string usage;
 };
 
 void PrintStatus(CAweSession& card, std::ostream& out)
@@ -238,27 +236,69 @@ std::optional<CardAction> PrepareFx(const std::vector<std::string>&, CArguments&
     };
 }
 
+// The subcommands in the manual page's order, with its texts.
+struct CardSubcommand
+{
+    CliSubcommand help;
+    Preparer prepare; // none for render and play, which sound from the card's state on disk
+};
+
+const std::vector<CardSubcommand>& Subcommands()
+{
+    static const std::vector<CardSubcommand> table = {
+        {{"status", "",
+          "Print the synth mode, the reverb and chorus types, the free and total sound memory, and every user "
+          "bank that holds a bank file or presets loaded on their own."},
+         PrepareStatus},
+        {{"mode", "gm|gs|mt", "Switch the synth bank to General MIDI, Roland GS or MT-32."}, PrepareMode},
+        {{"load-bank", "BANK FILE", "Load a whole SoundFont bank file into user bank BANK (1 to 127)."},
+         PrepareLoadBank},
+        {{"clear", "BANK", "Empty user bank BANK (1 to 127)."}, PrepareClear},
+        {{"clear-all", "", "Empty user banks 1 to 127."}, PrepareClearAll},
+        {{"load-preset", "BANK SLOT FILE PRESET",
+          "Load preset number PRESET of a SoundFont file into BANK:SLOT (0 to 127 each) and print the memory "
+          "it took."},
+         PrepareLoadPreset},
+        {{"revert", "BANK SLOT", "Put back in the slot what the bank's registered file holds, or empty it."},
+         PrepareRevert},
+        {{"fx", "REVERB CHORUS", "Set the reverb and chorus types (0 to 7 each)."}, PrepareFx},
+        {{"render", kCardRenderUsage,
+          "Render what the card plays for the given notes (key numbers 0 to 127, held for S seconds, default 2, "
+          "at most 600; velocity 1 to 127, default 100) into a 16-bit stereo wave file."},
+         nullptr},
+        {{"play", kCardPlayUsage,
+          "Play the same notes as card render through the sound device, then let them ring for a moment."},
+         nullptr},
+    };
+    return table;
+}
+
+std::vector<CliSubcommand> SubcommandHelp()
+{
+    std::vector<CliSubcommand> help;
+    for (const CardSubcommand& sub : Subcommands())
+        help.push_back(sub.help);
+    return help;
+}
+
 int RunCard(const std::vector<std::string>& args, CliContext& context)
 {
-    static const std::map<std::string, Preparer> commands = {
-        {"status", PrepareStatus},         {"mode", PrepareMode},   {"load-bank", PrepareLoadBank},
-        {"clear", PrepareClear},           {"clear-all", PrepareClearAll},
-        {"load-preset", PrepareLoadPreset}, {"revert", PrepareRevert}, {"fx", PrepareFx}};
+    const auto bad = [&](const std::string& what, const std::string& why)
+    { return CliBadInput(context, what, why + " (usage: card " + CliGroupUsage(SubcommandHelp()) + ")"); };
     if (args.empty())
-        return CliBadInput(context, "card", std::string("missing subcommand (usage: card ") + kUsage + ")");
-    // The card's sound is played from its state on disk, not through the manager.
-    if (args[0] == "render" || args[0] == "play")
-    {
-        const std::vector<std::string> rest(args.begin() + 1, args.end());
-        return args[0] == "render" ? RunCardRender(rest, context) : RunCardPlay(rest, context);
-    }
-    const auto it = commands.find(args[0]);
-    if (it == commands.end())
-        return CliBadInput(context, "card " + args[0], std::string("unknown subcommand (usage: card ") + kUsage + ")");
+        return bad("card", "missing subcommand");
+    const auto& table = Subcommands();
+    const auto it = std::find_if(table.begin(), table.end(),
+                                 [&](const CardSubcommand& sub) { return sub.help.name == args[0]; });
+    if (it == table.end())
+        return bad("card " + args[0], "unknown subcommand");
 
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    CArguments check(rest, context, args[0]);
-    const auto action = it->second(rest, check);
+    // The card's sound is played from its state on disk, not through the manager.
+    if (!it->prepare)
+        return args[0] == "render" ? RunCardRender(rest, context) : RunCardPlay(rest, context);
+    CArguments check(rest, context, it->help);
+    const auto action = it->prepare(rest, check);
     if (!action)
         return check.status;
 
@@ -268,7 +308,8 @@ int RunCard(const std::vector<std::string>& args, CliContext& context)
     return (*action)(card, check, context);
 }
 
-const bool registered = RegisterCliCommand({"card", kUsage, "drive the card: show its state, switch the synth mode and "
-                                                            "effects, load and clear banks and presets, hear it",
-                                            RunCard});
+const bool registered = RegisterCliCommand({"card", "",
+                                            "drive the card: show its state, switch the synth mode and "
+                                            "effects, load and clear banks and presets, hear it",
+                                            RunCard, "", SubcommandHelp()});
 } // namespace

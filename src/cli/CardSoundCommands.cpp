@@ -11,8 +11,8 @@
 #include <optional>
 #include <thread>
 
-const char* const kCardSoundUsage = "render OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity V] | "
-                                    "play --bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
+const char* const kCardRenderUsage = "OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
+const char* const kCardPlayUsage = "--bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
 
 namespace
 {
@@ -40,6 +40,11 @@ std::optional<double> Seconds(const std::string& text)
     return value;
 }
 
+const char* Usage(const std::string& name)
+{
+    return name == "card render" ? kCardRenderUsage : kCardPlayUsage;
+}
+
 // The options both subcommands share; positional arguments are left in rest.
 struct SoundArguments
 {
@@ -53,7 +58,7 @@ std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliCon
     SoundArguments parsed;
     bool bank = false, program = false, notes = false;
     const auto bad = [&](const std::string& why) {
-        status = CliBadInput(context, name, why + " (usage: card " + kCardSoundUsage + ")");
+        status = CliBadInput(context, name, why + " (usage: " + name + ' ' + Usage(name) + ")");
         return std::nullopt;
     };
     for (std::size_t i = 0; i < args.size(); ++i)
@@ -152,7 +157,7 @@ int RunCardRender(const std::vector<std::string>& args, CliContext& context)
     if (!parsed)
         return status;
     if (parsed->rest.size() != 1)
-        return CliBadInput(context, name, "expected one output file (usage: card " + std::string(kCardSoundUsage) + ")");
+        return CliBadInput(context, name, "expected one output file (usage: " + name + ' ' + kCardRenderUsage + ")");
     const std::string& output = parsed->rest[0];
 
     CardEngineOptions options;

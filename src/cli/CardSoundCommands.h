@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-extern const char* const kCardSoundUsage;
+// The arguments of "card render" and "card play", for their usage texts.
+extern const char* const kCardRenderUsage;
+extern const char* const kCardPlayUsage;
 
 // args start after the subcommand's own name.
 int RunCardRender(const std::vector<std::string>& args, CliContext& context);

@@ -44,5 +44,7 @@ int RunSbk2Sf2(const std::vector<std::string>& args, CliContext& context)
 }
 
 const bool registered = RegisterCliCommand(
-    {"sbk2sf2", "IN.sbk OUT.sf2", "convert a SoundFont 1 bank to a SoundFont 2 file", RunSbk2Sf2});
+    {"sbk2sf2", "IN.sbk OUT.sf2", "convert a SoundFont 1 bank to a SoundFont 2 file", RunSbk2Sf2,
+     "Convert a SoundFont 1 bank to a SoundFont 2 file for current synthesizers. Samples that lived in the "
+     "card's ROM are left out; a bank with no samples of its own is refused."});
 } // namespace

@@ -26,7 +26,25 @@
 
 namespace
 {
-const char* const kUsage = "show FILE.tmb | load FILE.tmb | import-shb FILE.shb OUT.tmb | presets FILE";
+// The subcommands in the manual page's order, with its texts.
+const std::vector<CliSubcommand>& Subcommands()
+{
+    static const std::vector<CliSubcommand> subcommands = {
+        {"show", "FILE.tmb",
+         "Print a virtual bank document: current bank, synth mode, effects, the bank files of the user banks, "
+         "every patch (name, source file, preset, bank:slot) and the information text."},
+        {"load", "FILE.tmb",
+         "Set the card up from a document exactly as opening it in the program does, print each patch with the "
+         "memory it took, and leave the card so. The file is checked before the card is touched."},
+        {"import-shb", "FILE.shb OUT.tmb",
+         "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb files "
+         "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
+        {"presets", "FILE",
+         "List what a .sbk, .wav or .tmb file offers as patches (name, number, samples, size), as the program's "
+         "preset list shows it."},
+    };
+    return subcommands;
+}
 
 // Stored bytes as display text, with what would break a line escaped.
 std::string Escape(const std::string& bytes)
@@ -257,7 +275,10 @@ int Presets(const std::string& path, CliContext& context)
 int RunTmb(const std::vector<std::string>& args, CliContext& context)
 {
     const auto bad = [&](const std::string& why)
-    { return CliBadInput(context, args.empty() ? "tmb" : "tmb " + args[0], why + " (usage: tmb " + kUsage + ")"); };
+    {
+        return CliBadInput(context, args.empty() ? "tmb" : "tmb " + args[0],
+                           why + " (usage: tmb " + CliGroupUsage(Subcommands()) + ")");
+    };
     if (args.empty())
         return bad("missing subcommand");
     const std::string& command = args[0];
@@ -281,8 +302,8 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
     return bad("unknown subcommand");
 }
 
-const bool registered = RegisterCliCommand({"tmb", kUsage,
+const bool registered = RegisterCliCommand({"tmb", "",
                                             "virtual bank documents: dump one, set the card up from one, "
                                             "import a Soundshelf Manager bank file, list a source file's presets",
-                                            RunTmb});
+                                            RunTmb, "", Subcommands()});
 } // namespace

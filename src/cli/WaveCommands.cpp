@@ -94,7 +94,10 @@ const bool registered =
     RegisterCliCommand({"wav-options", "FILE.wav",
                         "list the conversion options of a wave file: option, label, "
                         "samples, bytes (tab-separated)",
-                        RunWavOptions}) &&
+                        RunWavOptions,
+                        "List the ways a PCM wave file can become a one-preset SoundFont: option number, label, "
+                        "samples and bytes."}) &&
     RegisterCliCommand({"wav2sbk", "FILE.wav OPTION OUT.sbk",
-                        "write the one-preset SoundFont bank of an offered option", RunWav2Sbk});
+                        "write the one-preset SoundFont bank of an offered option", RunWav2Sbk,
+                        "Write the one-preset SoundFont bank of an option that wav-options offers (0 to 11)."});
 } // namespace

@@ -25,12 +25,15 @@ void PrintHelp(std::ostream& out)
             out << ' ' << command.usage;
         out << "\n      " << command.summary << '\n';
     }
-    out << "\nOptions:\n  --help     show this text\n  --version  show the version\n";
+    out << "\nOptions:\n  --help     show this text\n  --version  show the version\n"
+           "\n\"tamberly-cli COMMAND --help\" shows a command's usage.\n";
 }
 } // namespace
 
 bool RegisterCliCommand(CliCommand command)
 {
+    if (command.usage.empty())
+        command.usage = CliGroupUsage(command.subcommands);
     Registry().push_back(std::move(command));
     return true;
 }
@@ -67,6 +70,8 @@ int main(int argc, char** argv)
         if (command.name == args[0])
         {
             args.erase(args.begin());
+            if (const auto status = CliCommandHelp(command, args, context))
+                return *status;
             return command.run(args, context);
         }
     }

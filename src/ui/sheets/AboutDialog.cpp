@@ -15,7 +15,7 @@
 #include <system_error>
 
 CAboutDialog::CAboutDialog(QWidget* parent, const std::string& folder)
-    : QDialog(parent), memoryField(new QLabel(this)), diskField(new QLabel(this))
+    : QDialog(parent), memoryField(new QLabel(this)), diskField(new QLabel(this)), licenseField(nullptr)
 {
     setWindowTitle(UiText(IDS_ABOUT_CAPTION));
     setModal(true);
@@ -28,6 +28,14 @@ CAboutDialog::CAboutDialog(QWidget* parent, const std::string& folder)
     bold.setBold(true);
     version->setFont(bold);
     auto* credit = new QLabel(UiText(IDS_ABOUT_CREDIT), this);
+    auto* copyright = new QLabel(UiText(IDS_ABOUT_COPYRIGHT), this);
+    // The licence's notice, as the GPL asks an interactive program to show it.
+    licenseField = new QLabel(UiText(IDS_ABOUT_LICENSE), this);
+    licenseField->setTextFormat(Qt::PlainText);
+    licenseField->setWordWrap(true);
+    licenseField->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wrapped to the width of about 60 characters rather than to the whole text.
+    licenseField->setFixedWidth(DialogUnitsX(*this, 4 * 60));
 
     std::string where = folder;
     if (where.empty())
@@ -54,8 +62,11 @@ CAboutDialog::CAboutDialog(QWidget* parent, const std::string& folder)
     auto* texts = new QVBoxLayout;
     texts->addWidget(version);
     texts->addWidget(credit);
+    texts->addWidget(copyright);
     texts->addSpacing(DialogUnitsY(*this, 6));
     texts->addLayout(values);
+    texts->addSpacing(DialogUnitsY(*this, 6));
+    texts->addWidget(licenseField);
     texts->addStretch(1);
 
     auto* body = new QHBoxLayout;

@@ -1,7 +1,8 @@
 #pragma once
-// The About box: the program's picture, version and credit line, the
-// machine's physical memory and the free space of the file system that holds
-// the current folder (its mount point standing where a drive letter stood).
+// The About box: the program's picture, version, credit and copyright lines,
+// the machine's physical memory and the free space of the file system that holds
+// the current folder (its mount point standing where a drive letter stood),
+// and the notice of the licence.
 
 #include <QDialog>
 
@@ -19,8 +20,10 @@ public:
 
     QLabel* GetMemoryField() const { return memoryField; }
     QLabel* GetDiskField() const { return diskField; }
+    QLabel* GetLicenseField() const { return licenseField; }
 
 private:
     QLabel* memoryField;
     QLabel* diskField;
+    QLabel* licenseField;
 };

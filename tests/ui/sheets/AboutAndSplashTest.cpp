@@ -82,6 +82,24 @@ TEST(AboutDialog, ShowsVersionMemoryAndTheFolderFileSystemsFreeSpace)
     EXPECT_EQ(nowhere.GetDiskField()->text(), QStringLiteral("Unavailable"));
 }
 
+TEST(AboutDialog, NamesTheCopyrightHoldersAndTheLicence)
+{
+    CAboutDialog about;
+    QStringList texts;
+    for (const QLabel* label : about.findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Copyright \u00a9 2026 The Tamberly developers")))
+        << texts.join(QLatin1Char('|')).toStdString();
+    // The same licence as the LICENSE file, the package's copyright file and the metainfo.
+    const QString notice = about.GetLicenseField()->text();
+    EXPECT_TRUE(notice.contains(QStringLiteral("GNU General Public License, version 3 or (at your option) any later "
+                                               "version")))
+        << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QStringLiteral("NO WARRANTY")));
+    EXPECT_TRUE(notice.contains(QStringLiteral("https://www.gnu.org/licenses/gpl-3.0.html")));
+    EXPECT_TRUE(about.GetLicenseField()->wordWrap());
+}
+
 TEST(Artwork, PicturesHaveTheirSizes)
 {
     EXPECT_EQ(DrawBulbImage().size(), QSize(40, 53));
