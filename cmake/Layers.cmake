@@ -29,7 +29,7 @@ set(TAMBERLY_BANK_SOURCES
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocImport.cpp)
-set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardModel.cpp)
+set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
 # The sound engine, without its plug-in entry point (engine/SoundModule.cpp).

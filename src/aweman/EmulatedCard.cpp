@@ -30,8 +30,6 @@ namespace
 {
 // The longest path a FileReference may name.
 constexpr std::uint32_t kMaxPathLength = 4096;
-// A state file beyond this is damaged: a full card states about 20,000 short lines.
-constexpr off_t kMaxStateBytes = 16 << 20;
 constexpr std::size_t kMaxNameLength = 255;
 constexpr std::uint64_t kWordsPerKB = 512;
 // The card's sound memory is volatile, as a real card's is: its state and
@@ -147,7 +145,7 @@ StateRead ReadState(const std::string& path, CCardModel& model)
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? StateRead::Missing : StateRead::Damaged;
     std::string text;
-    if (!S_ISREG(st.st_mode) || st.st_size > kMaxStateBytes || !ReadWholeFile(path, text))
+    if (!S_ISREG(st.st_mode) || st.st_size > CardFiles::kMaxStateBytes || !ReadWholeFile(path, text))
         return StateRead::Damaged;
     auto parsed = CCardModel::Parse(text);
     if (!parsed)
@@ -508,7 +506,7 @@ void CEmulatedCard::SweepMemory() const
 
 std::string CEmulatedCard::StatePath() const
 {
-    return home + "/card.state";
+    return CardFiles::StatePath(home);
 }
 
 bool CEmulatedCard::Attach()
@@ -516,7 +514,7 @@ bool CEmulatedCard::Attach()
     home = CardHomePath();
     if (!MakeFolders(home))
         return false;
-    lockFd = ::open((home + "/card.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd = ::open(CardFiles::LockPath(home).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd < 0)
         return false;
     if (!LockExclusive(lockFd))
@@ -529,7 +527,7 @@ bool CEmulatedCard::Attach()
     if (::pread(lockFd, &current, sizeof current, 0) != static_cast<ssize_t>(sizeof current))
         current = 0;
     const bool reload =
-        !cached || home != cachedHome || current == 0 || current != token || StampOf(StatePath()) != stateStamp;
+        !cached || home != cachedHome || current == 0 || current != token || FileStamp::Of(StatePath()) != stateStamp;
     if (reload)
     {
         cached = false;
@@ -550,7 +548,7 @@ bool CEmulatedCard::Attach()
         {
             token = current;
         }
-        stateStamp = StampOf(StatePath());
+        stateStamp = FileStamp::Of(StatePath());
         SweepMemory();
     }
 
@@ -563,7 +561,7 @@ bool CEmulatedCard::Attach()
             CSynthBank::WriteFile(mode, path); // a failure only leaves that mode without its file
     }
 
-    if (reload || StampOf(RegistryPath()) != registryStamp)
+    if (reload || FileStamp::Of(RegistryPath()) != registryStamp)
         SyncRegistry();
     cachedHome = home;
     cached = token != 0;
@@ -580,16 +578,6 @@ void CEmulatedCard::Detach()
 std::string CEmulatedCard::RegistryPath() const
 {
     return CRegistryStore(home).FilePath();
-}
-
-CEmulatedCard::FileStamp CEmulatedCard::StampOf(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return {};
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
-            static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
 bool CEmulatedCard::NewToken()
@@ -620,7 +608,7 @@ void CEmulatedCard::SyncRegistry()
         });
     }
     totalWords = std::uint64_t{CCardDriver::MemoryKB(tree)} * kWordsPerKB;
-    registryStamp = StampOf(RegistryPath());
+    registryStamp = FileStamp::Of(RegistryPath());
 }
 
 CardResult CEmulatedCard::Commit(CCardModel next)
@@ -641,7 +629,7 @@ CardResult CEmulatedCard::Commit(CCardModel next)
                     [](const auto& a, const auto& b) { return a.first == b.first && a.second.file == b.second.file; });
     ForgetMemory(model, next);
     model = std::move(next);
-    stateStamp = StampOf(StatePath());
+    stateStamp = FileStamp::Of(StatePath());
     if (driverValuesChanged)
         SyncRegistry();
     return CardResult::Ok;

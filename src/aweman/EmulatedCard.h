@@ -28,8 +28,9 @@
 // is refused. Opens while another handle is open share the lock and the state
 // of the first (the home folder is fixed until all are closed).
 
-#include "cardstate/CardModel.h"
 #include "aweman/CardDriver.h"
+#include "cardstate/CardFiles.h"
+#include "cardstate/CardModel.h"
 
 #include <cstdint>
 #include <mutex>
@@ -96,15 +97,6 @@ private:
     void SyncRegistry();
     // Stores a new token in the lock file, telling every cache that the state changes.
     bool NewToken();
-
-    // The identity, size and change time of a file; all zero when it is missing.
-    struct FileStamp
-    {
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t seconds = 0, nanoseconds = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
-    static FileStamp StampOf(const std::string& path);
 
     std::mutex mutex;
     std::set<std::uint32_t> handles;

@@ -1,5 +1,6 @@
 #include "engine/CardFonts.h"
 
+#include "cardstate/CardFiles.h"
 #include "engine/CardSoundMap.h"
 #include "engine/FluidLog.h"
 #include "engine/MemoryFontLoader.h"
@@ -15,15 +16,6 @@
 
 namespace
 {
-std::string FileStamp(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return "missing";
-    return std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' +
-           std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
-}
-
 bool IsRegularFile(const std::string& path)
 {
     struct stat st {};
@@ -134,7 +126,7 @@ std::set<int> CCardFonts::Update(CCardModel next)
     std::map<CCardModel::Slot, LoadedFont> nextPresets;
     for (const auto& [bank, bankFile] : next.bankFiles)
     {
-        std::string key = bankFile.file + '\n' + FileStamp(bankFile.file);
+        std::string key = bankFile.file + '\n' + FileStamp::Of(bankFile.file).Text();
         if (const auto old = oldBanks.find(bank); old != oldBanks.end() && old->second.key == key)
             nextBanks[bank] = old->second;
         else

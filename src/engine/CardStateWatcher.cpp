@@ -7,8 +7,6 @@
 
 namespace
 {
-// The card never writes more: a full card states about 20,000 short lines.
-constexpr off_t kMaxStateBytes = 16 << 20;
 
 class CFd
 {
@@ -37,16 +35,14 @@ std::optional<CCardModel> CCardStateWatcher::ReadIfChanged()
     if (::stat(path.c_str(), &st) != 0)
     {
         // No state yet: a fresh card, once.
-        const Stamp missing;
+        const FileStamp missing;
         if (known && stamp == missing)
             return std::nullopt;
         known = true;
         stamp = missing;
         return CCardModel();
     }
-    const Stamp now{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                    static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                    static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+    const FileStamp now = FileStamp::Of(st);
     if (known && now == stamp)
         return std::nullopt;
 
@@ -56,7 +52,7 @@ std::optional<CCardModel> CCardStateWatcher::ReadIfChanged()
     struct stat opened {};
     std::string text;
     bool readable = file.Get() >= 0 && ::fstat(file.Get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
-                    opened.st_size <= kMaxStateBytes;
+                    opened.st_size <= CardFiles::kMaxStateBytes;
     if (readable)
     {
         text.resize(static_cast<std::size_t>(opened.st_size));
@@ -69,9 +65,7 @@ std::optional<CCardModel> CCardStateWatcher::ReadIfChanged()
             done += static_cast<std::size_t>(got);
         }
         readable = done == text.size();
-        stamp = {static_cast<std::uint64_t>(opened.st_dev), static_cast<std::uint64_t>(opened.st_ino),
-                 static_cast<std::uint64_t>(opened.st_size), static_cast<std::int64_t>(opened.st_mtim.tv_sec),
-                 static_cast<std::int64_t>(opened.st_mtim.tv_nsec)};
+        stamp = FileStamp::Of(opened);
     }
     else
     {

@@ -5,6 +5,7 @@
 // stat(2). What was read is the card as the card itself would read it: a
 // missing or damaged state is a fresh card.
 
+#include "cardstate/CardFiles.h"
 #include "cardstate/CardModel.h"
 
 #include <cstdint>
@@ -23,17 +24,10 @@ public:
     void Invalidate() { known = false; }
 
     const std::string& Home() const { return home; }
-    std::string StatePath() const { return home + "/card.state"; }
+    std::string StatePath() const { return CardFiles::StatePath(home); }
 
 private:
-    struct Stamp
-    {
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t seconds = 0, nanoseconds = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-
     std::string home;
     bool known = false;
-    Stamp stamp;
+    FileStamp stamp;
 };
