@@ -30,8 +30,9 @@
 
 namespace
 {
-// Calls done once, when widget first receives a paint event.
-void OnFirstPaint(QWidget* widget, std::function<void()> done)
+// Calls done once, from the event loop, after widget first painted: the
+// frame paints before its panes in one pass, so done runs after that pass.
+void AfterFirstPaint(QWidget* widget, std::function<void()> done)
 {
     class CFirstPaint final : public QObject
     {
@@ -42,7 +43,7 @@ void OnFirstPaint(QWidget* widget, std::function<void()> done)
             if (event->type() == QEvent::Paint && after)
             {
                 watched->removeEventFilter(this);
-                std::exchange(after, nullptr)();
+                QTimer::singleShot(0, watched, std::exchange(after, nullptr));
             }
             return false;
         }
@@ -190,9 +191,7 @@ int CTamberlyApp::Main(int argc, char** argv)
             if (app.GetMainFrame()->isVisible())
                 QCoreApplication::exit(status);
         };
-        // The frame paints before its panes in one pass: the picture is taken
-        // after that pass, from the event loop.
-        OnFirstPaint(app.GetMainFrame(), [&app, shoot] { QTimer::singleShot(0, &app, shoot); });
+        AfterFirstPaint(app.GetMainFrame(), shoot);
     }
     const int loopStatus = QApplication::exec();
     return status != 0 ? status : loopStatus;
@@ -239,7 +238,7 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
     // port opens for other programs. A run with nobody at it (a screenshot,
     // a test) loads the engine only if a note is played.
     if (soundEngine && interactive)
-        OnFirstPaint(frame.get(), [this] { QTimer::singleShot(0, this, [this] { soundEngine->StartLoading(); }); });
+        AfterFirstPaint(frame.get(), [this] { soundEngine->StartLoading(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, frame.get(),
             [this](Qt::ApplicationState state) { frame->OnActivateApp(state == Qt::ApplicationActive); });
 
