@@ -74,13 +74,15 @@ void BM_LoadPresets(benchmark::State& state)
     for (auto _ : state)
     {
         int failed = 0;
-        loads += SecondsOf([&] {
-            for (int i = 0; i < kLoads; ++i)
+        loads += SecondsOf(
+            [&]
             {
-                int used = 0;
-                failed += card.LoadPreset(1 + i / 128, i % 128, setup.bank, i % kPresets, &used) ? 0 : 1;
-            }
-        });
+                for (int i = 0; i < kLoads; ++i)
+                {
+                    int used = 0;
+                    failed += card.LoadPreset(1 + i / 128, i % 128, setup.bank, i % kPresets, &used) ? 0 : 1;
+                }
+            });
         state.PauseTiming();
         if (failed != 0 || !card.ClearAllBanks())
             state.SkipWithError("a load failed");

@@ -128,7 +128,7 @@ void BM_FillCardBankTab(benchmark::State& state)
             [&]
             {
                 setup.view->OnUpdate(nullptr, HintBankList, nullptr); // the current bank, kBank
-                QApplication::processEvents(); // layout and paint
+                QApplication::processEvents();                        // layout and paint
             });
         setup.doc->ReleaseTemporaryPatches(); // the idle pass
     }

@@ -81,8 +81,9 @@ struct Setup
         if (!card.IsAvailable() || card.GetMemoryKB(false) == 0)
             return;
         const std::string settings = card.GetSettingsKey();
-        ready = CRegistryStore(home.Path()).Update([&](CRegistryStore::Tree& tree)
-                                                   { tree.SetValue(settings, "MemoryKB", kMemoryKB); });
+        ready =
+            CRegistryStore(home.Path())
+                .Update([&](CRegistryStore::Tree& tree) { tree.SetValue(settings, "MemoryKB", kMemoryKB); });
     }
 };
 
@@ -100,7 +101,8 @@ void BM_OpenThousandPatchDocument(benchmark::State& state)
         state.SkipWithError("the emulated card or the files could not be set up");
         return;
     }
-    const auto session = [&] { return std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(setup.home.Path())); };
+    const auto session = [&]
+    { return std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(setup.home.Path())); };
 
     // Baselines: the bare loads (on an emptied card), and one read of the bank.
     double loads = 1e9;
@@ -112,13 +114,18 @@ void BM_OpenThousandPatchDocument(benchmark::State& state)
         {
             card->ClearAllBanks();
             int failed = 0;
-            loads = std::min(loads, SecondsOf([&] {
-                                for (int i = 0; i < kPatches; ++i)
-                                {
-                                    int used = 0;
-                                    failed += card->LoadPreset(Bank(i), Slot(i), setup.bank, Source(i), &used) ? 0 : 1;
-                                }
-                            }));
+            loads = std::min(loads, SecondsOf(
+                                        [&]
+                                        {
+                                            for (int i = 0; i < kPatches; ++i)
+                                            {
+                                                int used = 0;
+                                                failed += card->LoadPreset(Bank(i), Slot(i), setup.bank,
+                                                                           Source(i), &used)
+                                                              ? 0
+                                                              : 1;
+                                            }
+                                        }));
             if (failed != 0)
                 state.SkipWithError("a bare load failed");
         }

@@ -126,10 +126,12 @@ void BM_FileListOf10000Files(benchmark::State& state)
     const AgainstBaseline time =
         TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(EnumerateFolder(folder)); });
     // A click on the Size heading, twice: ascending, then descending.
-    const double sortBySize = BestOf(10, [&] {
-        view.SortList(1, -1);
-        view.viewport()->repaint();
-    });
+    const double sortBySize = BestOf(10,
+                                     [&]
+                                     {
+                                         view.SortList(1, -1);
+                                         view.viewport()->repaint();
+                                     });
     ReportRatio(state, "ratio", {"list", time.seconds}, {"enumerate", time.baseline});
     state.counters["sort_size_ms"] = sortBySize * 1e3;
 }

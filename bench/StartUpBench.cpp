@@ -100,7 +100,13 @@ void BM_CliInfoAgainstSf2text(benchmark::State& state)
         return;
     }
     const AgainstBaseline time = BestInTurns(
-        state, [&] { Run({Program("tamberly-cli"), "info", bank}); }, [&] { Run({sf2text, bank}); });
+        state,
+        [&] {
+            Run({Program("tamberly-cli"), "info", bank});
+        },
+        [&] {
+            Run({sf2text, bank});
+        });
     ReportRatio(state, "info_per_sf2text", {"info", time.seconds}, {"sf2text", time.baseline});
 }
 BENCHMARK(BM_CliInfoAgainstSf2text)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -108,7 +114,11 @@ BENCHMARK(BM_CliInfoAgainstSf2text)->Unit(benchmark::kMillisecond)->Iterations(2
 void BM_CliVersion(benchmark::State& state)
 {
     const AgainstBaseline time = BestInTurns(
-        state, [&] { Run({Program("tamberly-cli"), "--version"}); }, [&] { Run({"/bin/true"}); });
+        state,
+        [&] {
+            Run({Program("tamberly-cli"), "--version"});
+        },
+        [&] { Run({"/bin/true"}); });
     ReportRatio(state, "version_per_true", {"version", time.seconds}, {"true", time.baseline});
 }
 BENCHMARK(BM_CliVersion)->Unit(benchmark::kMillisecond)->Iterations(50);
@@ -126,7 +136,8 @@ void BM_WindowFirstFrame(benchmark::State& state)
         return;
     }
     const TempDir scratch;
-    const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "TAMBERLY_CARD_HOME=" + scratch.File("card"),
+    const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                          "TAMBERLY_CARD_HOME=" + scratch.File("card"),
                                           "XDG_CONFIG_HOME=" + scratch.File("config"), "TAMBERLY_AWEMAN="};
     const std::string picture = scratch.File("window.png");
     double total = 0;
@@ -155,8 +166,8 @@ void BM_WindowFirstFrame(benchmark::State& state)
         state.SkipWithError("the window wrote no picture");
         return;
     }
-    ReportRatio(state, "first_frame_per_version", {"first_frame", total / static_cast<double>(state.iterations())},
-                {"version", baseline});
+    ReportRatio(state, "first_frame_per_version",
+                {"first_frame", total / static_cast<double>(state.iterations())}, {"version", baseline});
 }
 BENCHMARK(BM_WindowFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10);
 } // namespace

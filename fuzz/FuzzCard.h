@@ -7,8 +7,8 @@
 
 #include "FuzzTarget.h"
 
-#include "cardstate/CardModel.h"
 #include "aweman/EmulatedCard.h"
+#include "cardstate/CardModel.h"
 #include "platform/AtomicFile.h"
 
 #include <cstdlib>
@@ -33,12 +33,12 @@ public:
     const std::string& Home() const { return home; }
     std::string PathOf(const std::string& name) const { return home + '/' + name; }
 
-    std::int32_t Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1 = 0, std::uintptr_t param2 = 0)
+    std::int32_t Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1 = 0,
+                      std::uintptr_t param2 = 0)
     {
         return CEmulatedCard::Instance().Call(handle, code, param1, param2);
     }
-    template <typename Pointer>
-    static std::uintptr_t Param(Pointer* pointer)
+    template <typename Pointer> static std::uintptr_t Param(Pointer* pointer)
     {
         return reinterpret_cast<std::uintptr_t>(pointer);
     }
@@ -73,7 +73,8 @@ public:
     {
         std::set<std::string> files;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(PathOf(CCardModel::kMemoryFolder), error))
+        for (const auto& entry :
+             std::filesystem::directory_iterator(PathOf(CCardModel::kMemoryFolder), error))
             files.insert(std::string(CCardModel::kMemoryFolder) + '/' + entry.path().filename().string());
         return files;
     }
@@ -97,10 +98,12 @@ private:
             FuzzFail("mkdtemp", __FILE__, __LINE__);
         home = pattern;
         ::setenv("TAMBERLY_CARD_HOME", home.c_str(), 1);
-        std::atexit([] {
-            std::error_code error;
-            std::filesystem::remove_all(Instance().home, error);
-        });
+        std::atexit(
+            []
+            {
+                std::error_code error;
+                std::filesystem::remove_all(Instance().home, error);
+            });
     }
 
     void ClearToken() const

@@ -33,8 +33,7 @@ using SeedMaker = void (*)(CSeedSet&);
 // A leading byte (a seed's choice of what to do) and the bytes it works on.
 // Built in place: GCC 12 at -O3 misreads an insert at the end of a one-byte
 // vector as an overflow (-Wstringop-overflow).
-template <typename... Ranges>
-Bytes WithLeadingByte(std::uint8_t first, const Ranges&... rest)
+template <typename... Ranges> Bytes WithLeadingByte(std::uint8_t first, const Ranges&... rest)
 {
     Bytes bytes(1 + (std::size(rest) + ... + 0));
     bytes[0] = first;

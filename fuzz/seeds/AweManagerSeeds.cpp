@@ -73,7 +73,10 @@ public:
     Script& Null() { return Put({0}); }
     Script& File(PathChoice path, std::uint8_t sourcePreset) { return Put({1, path, 1, 0, 1, sourcePreset}); }
     // A true path whose length is off by delta (-32..31).
-    Script& LyingFile(PathChoice path, int delta) { return Put({1, path, 1, static_cast<std::uint8_t>(((delta + 32) << 2) | 1), 1, 0}); }
+    Script& LyingFile(PathChoice path, int delta)
+    {
+        return Put({1, path, 1, static_cast<std::uint8_t>(((delta + 32) << 2) | 1), 1, 0});
+    }
     Script& Address(std::uint8_t bank, std::uint8_t slot) { return Put({1, 1, bank, 1, slot}); }
     // Size choice 4 is a name buffer of the usual 50 bytes; 192 + n is n bytes.
     Script& Name(std::uint8_t sizeChoice = 4) { return Put({1, sizeChoice, 1}); }

@@ -36,10 +36,12 @@ void Make(CSeedSet& seeds)
     seeds.Add("twice-synth", "tamberly card state 1\nsynth 0\nsynth 1\neffects 4 2\nend\n");
     seeds.Add("out-of-range", "tamberly card state 1\nsynth 3\neffects 8 2\nbank 0 1 =a =b\nend\n");
     seeds.Add("emptied-before-bank", "tamberly card state 1\nsynth 0\neffects 4 2\nemptied 1 0\nend\n");
-    seeds.Add("memory-escape", "tamberly card state 1\nsynth 0\neffects 4 2\npreset 1 1 0 1 =a =b =../x\nend\n");
-    seeds.Add("too-many-words",
-              "tamberly card state 1\nsynth 0\neffects 4 2\nbank 1 2147483648 =a =b\nbank 2 2147483648 =a =b\n"
-              "bank 3 18446744073709551615 =a =b\nend\n");
+    seeds.Add("memory-escape",
+              "tamberly card state 1\nsynth 0\neffects 4 2\npreset 1 1 0 1 =a =b =../x\nend\n");
+    seeds.Add(
+        "too-many-words",
+        "tamberly card state 1\nsynth 0\neffects 4 2\nbank 1 2147483648 =a =b\nbank 2 2147483648 =a =b\n"
+        "bank 3 18446744073709551615 =a =b\nend\n");
     seeds.Add("crlf", "tamberly card state 1\r\nsynth 0\r\neffects 4 2\r\nend\r\n");
     seeds.Add("empty", std::string());
 }

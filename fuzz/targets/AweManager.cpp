@@ -26,9 +26,9 @@
 
 namespace
 {
-constexpr std::uint32_t kCodes[] = {kAweGetMemory,      kAweOpen,         kAweClose,        kAweGetEffects,
-                                    kAweSetEffects,     kAweGetSynthBank, kAweSelectSynthBank, kAweLoadBank,
-                                    kAweGetBankName,    kAweClearBank,    kAweLoadPreset,   kAweGetPresetName,
+constexpr std::uint32_t kCodes[] = {kAweGetMemory,   kAweOpen,         kAweClose,           kAweGetEffects,
+                                    kAweSetEffects,  kAweGetSynthBank, kAweSelectSynthBank, kAweLoadBank,
+                                    kAweGetBankName, kAweClearBank,    kAweLoadPreset,      kAweGetPresetName,
                                     kAweClearPreset};
 constexpr int kMaxSteps = 48;
 constexpr std::int32_t kLastResult = static_cast<std::int32_t>(CardResult::UnknownCommand);
@@ -45,10 +45,14 @@ std::uintptr_t Number(CFuzzInput& in)
 {
     switch (in.Byte() % 4)
     {
-    case 0: return in.Byte();
-    case 1: return Word32(in);
-    case 2: return (std::uintptr_t{1} << (16 + in.Byte() % 16)) | in.Byte();
-    default: return in.Byte() % 4 == 0 ? 128 : 0;
+    case 0:
+        return in.Byte();
+    case 1:
+        return Word32(in);
+    case 2:
+        return (std::uintptr_t{1} << (16 + in.Byte() % 16)) | in.Byte();
+    default:
+        return in.Byte() % 4 == 0 ? 128 : 0;
     }
 }
 
@@ -70,13 +74,20 @@ std::string PathText(CFuzzInput& in, const CFuzzCard& card)
 {
     switch (in.Byte() % 8)
     {
-    case 0: return card.PathOf("fuzz.sbk");
-    case 1: return card.Home() + "/./fuzz.sbk"; // the same file by a path that is not normal
-    case 2: return card.PathOf(CSynthBank::FileName(0));
-    case 3: return card.PathOf(CSynthBank::FileName(2));
-    case 4: return "missing.sbk"; // relative: not in the working folder
-    case 5: return card.Home();
-    case 6: return std::string();
+    case 0:
+        return card.PathOf("fuzz.sbk");
+    case 1:
+        return card.Home() + "/./fuzz.sbk"; // the same file by a path that is not normal
+    case 2:
+        return card.PathOf(CSynthBank::FileName(0));
+    case 3:
+        return card.PathOf(CSynthBank::FileName(2));
+    case 4:
+        return "missing.sbk"; // relative: not in the working folder
+    case 5:
+        return card.Home();
+    case 6:
+        return std::string();
     default:
     {
         std::string text(in.Byte() % 32, '\0');
@@ -166,21 +177,33 @@ Call MakeCall(CFuzzInput& in, Records& records, const CFuzzCard& card, const std
     switch (in.Byte() % 4)
     {
     case 0:
-    case 1: call.handle = open.empty() ? 0 : *open.rbegin(); break;
-    case 2: call.handle = closed; break;
-    default: call.handle = Word32(in); break;
+    case 1:
+        call.handle = open.empty() ? 0 : *open.rbegin();
+        break;
+    case 2:
+        call.handle = closed;
+        break;
+    default:
+        call.handle = Word32(in);
+        break;
     }
 
     switch (call.code)
     {
-    case kAweOpen: call.param1 = OutParam(in, records.out1); break;
+    case kAweOpen:
+        call.param1 = OutParam(in, records.out1);
+        break;
     case kAweGetMemory:
         call.param1 = OutParam(in, records.out1);
         call.param2 = OutParam(in, records.out2);
         break;
     case kAweGetEffects:
-    case kAweSetEffects: call.param1 = EffectsParam(in, records); break;
-    case kAweGetSynthBank: call.param1 = NameRecord(in, records); break;
+    case kAweSetEffects:
+        call.param1 = EffectsParam(in, records);
+        break;
+    case kAweGetSynthBank:
+        call.param1 = NameRecord(in, records);
+        break;
     case kAweLoadBank:
         call.param1 = Number(in);
         call.param2 = FileRecord(in, records, card);
@@ -225,9 +248,8 @@ CCardModel StateModel(const CFuzzCard& card)
 // What a successful call must have done to, or told of, the state after it.
 void CheckSuccess(const Call& call, const Records& records, const CCardModel& model)
 {
-    const auto checkName = [&]() {
-        FUZZ_CHECK(records.nameSize > 0 && std::memchr(records.nameBytes.get(), '\0', records.nameSize));
-    };
+    const auto checkName = [&]()
+    { FUZZ_CHECK(records.nameSize > 0 && std::memchr(records.nameBytes.get(), '\0', records.nameSize)); };
     switch (call.code)
     {
     case kAweGetMemory:
@@ -262,15 +284,20 @@ void CheckSuccess(const Call& call, const Records& records, const CCardModel& mo
         // A synth bank slot given back its own ROM preset holds nothing of its own.
         const int bank = records.address->bank;
         const int slot = records.address->preset;
-        FUZZ_CHECK(model.SlotName(bank, slot) || (bank == 0 && records.file->sourcePreset == records.address->preset));
+        FUZZ_CHECK(model.SlotName(bank, slot) ||
+                   (bank == 0 && records.file->sourcePreset == records.address->preset));
         break;
     }
     case kAweGetBankName:
-    case kAweGetPresetName: checkName(); break;
-    case kAweClearPreset:
-        FUZZ_CHECK(call.param1 == 0 || !model.SlotName(static_cast<int>(call.param1), static_cast<int>(call.param2)));
+    case kAweGetPresetName:
+        checkName();
         break;
-    default: break;
+    case kAweClearPreset:
+        FUZZ_CHECK(call.param1 == 0 ||
+                   !model.SlotName(static_cast<int>(call.param1), static_cast<int>(call.param2)));
+        break;
+    default:
+        break;
     }
 }
 } // namespace
@@ -299,7 +326,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int32_t result = card.Call(call.handle, call.code, call.param1, call.param2);
         if (Trace())
             std::fprintf(stderr, "handle %u code %u (%#zx, %#zx) -> %d\n", call.handle, call.code,
-                         static_cast<std::size_t>(call.param1), static_cast<std::size_t>(call.param2), result);
+                         static_cast<std::size_t>(call.param1), static_cast<std::size_t>(call.param2),
+                         result);
         FUZZ_CHECK(result >= 0 && result <= kLastResult);
 
         if (call.code == kAweOpen)

@@ -31,14 +31,16 @@ void CheckModel(const CCardModel& model)
     }
     for (const auto& [where, preset] : model.presets)
     {
-        FUZZ_CHECK(CCardModel::IsBank(where.first) && CCardModel::IsSlot(where.second) && !preset.file.empty());
+        FUZZ_CHECK(CCardModel::IsBank(where.first) && CCardModel::IsSlot(where.second) &&
+                   !preset.file.empty());
         FUZZ_CHECK(preset.memory.empty() || CCardModel::IsMemoryName(preset.memory));
         words += preset.words;
     }
     FUZZ_CHECK(model.UsedWords() == words);
 }
 
-std::string Name(CFuzzCard& card, std::uint32_t handle, std::uint32_t code, std::uintptr_t param1, bool& found)
+std::string Name(CFuzzCard& card, std::uint32_t handle, std::uint32_t code, std::uintptr_t param1,
+                 bool& found)
 {
     std::vector<char> buffer(kNameBufferSize, 'x');
     NameBuffer name;
@@ -66,14 +68,15 @@ void CheckCard(CFuzzCard& card, std::uint32_t handle, const CCardModel& model)
     FUZZ_CHECK(effects.reverb == model.reverb && effects.chorus == model.chorus);
 
     // The names the card gives are the state's, cut to the buffer. A few banks
-// and slots: every one would make each input slow.
+    // and slots: every one would make each input slow.
     int asked = 0;
     for (const auto& [bank, bankFile] : model.bankFiles)
     {
         if (++asked > 4)
             break;
         bool found = false;
-        const std::string name = Name(card, handle, kAweGetBankName, static_cast<std::uintptr_t>(bank), found);
+        const std::string name =
+            Name(card, handle, kAweGetBankName, static_cast<std::uintptr_t>(bank), found);
         FUZZ_CHECK(found);
         const std::size_t length = std::min<std::size_t>(bankFile.name.size(), kNameBufferSize - 1);
         FUZZ_CHECK(name == std::string(bankFile.name.data(), length).c_str());

@@ -59,7 +59,8 @@ void WriteFixtures()
 
 CTamberlyDoc& Document()
 {
-    static CTamberlyDoc* doc = [] {
+    static CTamberlyDoc* doc = []
+    {
         const std::string& home = CFuzzCard::Instance().Home();
         WriteFixtures();
         auto card = std::make_unique<CAweSession>(TAMBERLY_FUZZ_AWEMAN, CRegistryStore(home));
@@ -136,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(doc.OnNewDocument());
         const CTamberlyDoc::ShbImport result = doc.ImportShbFile(CFuzzFile::Input().Path());
         FUZZ_CHECK(result.readable);
-        FUZZ_CHECK(result.bankFilesLoaded <= result.bankFiles && result.instrumentsLoaded <= result.instruments);
+        FUZZ_CHECK(result.bankFilesLoaded <= result.bankFiles &&
+                   result.instrumentsLoaded <= result.instruments);
         CheckAgainstCard(doc);
         CheckRoundTrip(doc);
         return 0;

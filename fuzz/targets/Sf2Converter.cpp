@@ -116,7 +116,8 @@ void CheckZones(const Records& bags, const Records& gens, std::uint16_t link, st
 
 bool NameIs(const std::uint8_t* record, std::string_view name)
 {
-    return std::string_view(reinterpret_cast<const char*>(record), name.size()) == name && record[name.size()] == 0;
+    return std::string_view(reinterpret_cast<const char*>(record), name.size()) == name &&
+           record[name.size()] == 0;
 }
 
 // Walks a converted file; returns its presets as (bank, program) pairs.
@@ -172,7 +173,7 @@ std::vector<std::pair<int, int>> CheckImage(const Image& file)
         FUZZ_CHECK(start < end && end <= points);
         FUZZ_CHECK(start <= loopStart && loopStart < loopEnd && loopEnd <= end);
         FUZZ_CHECK(ReadLE32(s + 36) > 0); // sample rate
-        FUZZ_CHECK(s[40] <= 127);     // original key
+        FUZZ_CHECK(s[40] <= 127);         // original key
     }
 
     std::vector<std::pair<int, int>> presets;
@@ -192,8 +193,9 @@ bool ConvertChecked(const std::uint8_t* data, std::size_t size, Convert convert,
     // FUZZ_TRACE=1 in the environment prints each result (for replaying a finding).
     static const bool trace = std::getenv("FUZZ_TRACE") != nullptr;
     if (trace)
-        std::fprintf(stderr, "%s\n", converted ? ("converted, " + std::to_string(image.size()) + " bytes").c_str()
-                                                : error.c_str());
+        std::fprintf(stderr, "%s\n",
+                     converted ? ("converted, " + std::to_string(image.size()) + " bytes").c_str()
+                               : error.c_str());
     Image again;
     CMemorySource in2(data, size);
     FUZZ_CHECK(convert(in2, again, nullptr) == converted && again == image);
@@ -212,19 +214,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CSoundFont2Converter converter;
     Image whole;
-    if (ConvertChecked(bytes, length,
-                       [&](IByteSource& in, Image& out, std::string* error) {
-                           return converter.ConvertBank(in, out, error);
-                       },
-                       whole))
+    if (ConvertChecked(
+            bytes, length,
+            [&](IByteSource& in, Image& out, std::string* error)
+            { return converter.ConvertBank(in, out, error); },
+            whole))
         CheckImage(whole);
 
     Image one;
-    if (ConvertChecked(bytes, length,
-                       [&](IByteSource& in, Image& out, std::string* error) {
-                           return converter.ConvertPreset(in, presetNumber, out, error, bank, program);
-                       },
-                       one))
+    if (ConvertChecked(
+            bytes, length,
+            [&](IByteSource& in, Image& out, std::string* error)
+            { return converter.ConvertPreset(in, presetNumber, out, error, bank, program); },
+            one))
     {
         const auto presets = CheckImage(one);
         FUZZ_CHECK(presets.size() == 1 && presets[0] == std::make_pair(bank, program));

@@ -1,16 +1,16 @@
 #include "app/DocumentTarget.h"
 
-#include "bank/CommandIds.h"
-#include "ui/UiText.h"
-#include "ui/sheets/Dialogs.h"
 #include "app/FileFilter.h"
 #include "app/UserPrompts.h"
+#include "bank/CommandIds.h"
 #include "bank/DocumentCommands.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
+#include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
+#include "ui/sheets/Dialogs.h"
 
 #include <QFile>
 

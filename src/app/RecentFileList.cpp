@@ -1,7 +1,7 @@
 #include "app/RecentFileList.h"
 
-#include "ui/Profile.h"
 #include "platform/StringTable.h"
+#include "ui/Profile.h"
 
 #include <QDir>
 #include <QFileInfo>

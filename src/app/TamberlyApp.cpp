@@ -1,9 +1,9 @@
 #include "app/TamberlyApp.h"
 
-#include "bank/CommandIds.h"
 #include "app/DocumentTarget.h"
 #include "app/IdleProcessor.h"
 #include "app/UserPrompts.h"
+#include "bank/CommandIds.h"
 #include "bank/TamberlyDoc.h"
 #include "engine/SoundEngineLoader.h"
 #include "platform/StringTable.h"
@@ -54,7 +54,6 @@ void AfterFirstPaint(QWidget* widget, std::function<void()> done)
     widget->installEventFilter(new CFirstPaint(widget, std::move(done)));
 }
 
-
 std::string FilePath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
@@ -96,8 +95,8 @@ void CTamberlyApp::SetMidiDeviceFactory(MidiDeviceFactory factory)
 }
 
 std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard,
-                                                             std::shared_ptr<CLazySoundEngine>* engineOut,
-                                                             SoundAnnouncer announce)
+                                                              std::shared_ptr<CLazySoundEngine>* engineOut,
+                                                              SoundAnnouncer announce)
 {
     // With the emulated card the keyboard plays its sound engine in-process
     // (unless the profile names another output port); a real card's MIDI
@@ -109,7 +108,8 @@ std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard,
     {
         engine = std::make_shared<CLazySoundEngine>(
             CardEngineOptions(),
-            [announce = std::move(announce)](const std::shared_ptr<ISoundEngine>& loaded, const std::string& error)
+            [announce = std::move(announce)](const std::shared_ptr<ISoundEngine>& loaded,
+                                             const std::string& error)
             {
                 if (loaded)
                     loaded->StartFollowing();
@@ -143,9 +143,9 @@ int CTamberlyApp::Main(int argc, char** argv)
         case CCommandLineInfo::Action::Version:
             // Qt as this process runs it; FluidSynth as the sound plug-in was built
             // with (loading it only to ask would cost more than the answer).
-            Print(stdout, QString::fromStdString(FormatString(IDS_VERSION, TAMBERLY_VERSION) +
-                                                 FormatString(IDS_VERSION_LIBRARIES, qVersion(),
-                                                              TAMBERLY_FLUIDSYNTH_VERSION)));
+            Print(stdout, QString::fromStdString(
+                              FormatString(IDS_VERSION, TAMBERLY_VERSION) +
+                              FormatString(IDS_VERSION_LIBRARIES, qVersion(), TAMBERLY_FLUIDSYNTH_VERSION)));
             return 0;
         case CCommandLineInfo::Action::Error:
             Print(stderr, commandLine.errorText);
@@ -184,7 +184,8 @@ int CTamberlyApp::Main(int argc, char** argv)
             app.OnIdle();
             if (!app.GetMainFrame()->grab().save(file, "PNG"))
             {
-                Print(stderr, QString::fromStdString(FormatString(IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
+                Print(stderr, QString::fromStdString(
+                                  FormatString(IDS_SCREENSHOT_FAILED, file.toLocal8Bit().constData())));
                 status = 1;
             }
             app.GetMainFrame()->close();

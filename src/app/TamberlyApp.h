@@ -58,9 +58,9 @@ public:
     // announce, when given, receives the engine's status line (or why it
     // did not load) on the loading thread.
     using SoundAnnouncer = std::function<void(const std::string& status)>;
-    static std::unique_ptr<IMidiDevices> CreateMidiDevices(bool emulatedCard,
-                                                           std::shared_ptr<CLazySoundEngine>* engine = nullptr,
-                                                           SoundAnnouncer announce = {});
+    static std::unique_ptr<IMidiDevices>
+    CreateMidiDevices(bool emulatedCard, std::shared_ptr<CLazySoundEngine>* engine = nullptr,
+                      SoundAnnouncer announce = {});
 
     CTamberlyDoc* GetDocument() const { return document.get(); }
     CMainFrame* GetMainFrame() const { return frame.get(); }

@@ -14,8 +14,8 @@
 
 #define AWEMAN_EXPORT __attribute__((visibility("default")))
 
-extern "C" AWEMAN_EXPORT std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1,
-                                                 std::uintptr_t param2)
+extern "C" AWEMAN_EXPORT std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code,
+                                                 std::uintptr_t param1, std::uintptr_t param2)
 {
     return CEmulatedCard::Instance().Call(handle, code, param1, param2);
 }

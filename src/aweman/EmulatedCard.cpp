@@ -40,8 +40,7 @@ constexpr auto kCardMemory = CAtomicFile::Durability::Volatile;
 
 // Records are copied in and fields copied out byte-wise: the caller's
 // pointers carry no alignment promise.
-template <typename Record>
-bool ReadRecord(std::uintptr_t pointer, Record& record)
+template <typename Record> bool ReadRecord(std::uintptr_t pointer, Record& record)
 {
     if (pointer == 0)
         return false;
@@ -49,8 +48,7 @@ bool ReadRecord(std::uintptr_t pointer, Record& record)
     return true;
 }
 
-template <typename Field>
-void WriteField(std::uintptr_t pointer, std::size_t offset, const Field& value)
+template <typename Field> void WriteField(std::uintptr_t pointer, std::size_t offset, const Field& value)
 {
     std::memcpy(reinterpret_cast<void*>(pointer + offset), &value, sizeof value);
 }
@@ -141,7 +139,9 @@ enum class StateRead
 
 StateRead ReadState(const std::string& path, CCardModel& model)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? StateRead::Missing : StateRead::Damaged;
     std::string text;
@@ -238,18 +238,30 @@ CardResult CEmulatedCard::Dispatch(std::uint32_t code, std::uintptr_t param1, st
 {
     switch (code)
     {
-    case kAweGetMemory: return GetMemory(param1, param2);
-    case kAweGetEffects: return GetEffects(param1);
-    case kAweSetEffects: return SetEffects(param1);
-    case kAweGetSynthBank: return GetSynthBank(param1);
-    case kAweSelectSynthBank: return SelectSynthBank(param1);
-    case kAweLoadBank: return LoadBank(param1, param2);
-    case kAweGetBankName: return GetBankName(param1, param2);
-    case kAweClearBank: return ClearBank(param1);
-    case kAweLoadPreset: return LoadPreset(param1, param2);
-    case kAweGetPresetName: return GetPresetName(param1, param2);
-    case kAweClearPreset: return ClearPreset(param1, param2);
-    default: return CardResult::UnknownCommand;
+    case kAweGetMemory:
+        return GetMemory(param1, param2);
+    case kAweGetEffects:
+        return GetEffects(param1);
+    case kAweSetEffects:
+        return SetEffects(param1);
+    case kAweGetSynthBank:
+        return GetSynthBank(param1);
+    case kAweSelectSynthBank:
+        return SelectSynthBank(param1);
+    case kAweLoadBank:
+        return LoadBank(param1, param2);
+    case kAweGetBankName:
+        return GetBankName(param1, param2);
+    case kAweClearBank:
+        return ClearBank(param1);
+    case kAweLoadPreset:
+        return LoadPreset(param1, param2);
+    case kAweGetPresetName:
+        return GetPresetName(param1, param2);
+    case kAweClearPreset:
+        return ClearPreset(param1, param2);
+    default:
+        return CardResult::UnknownCommand;
     }
 }
 
@@ -333,7 +345,8 @@ CardResult CEmulatedCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t file
     }
 
     CCardModel next = model;
-    if (const auto result = next.LoadBankFile(bank, std::move(bankFile), totalWords); result != CardResult::Ok)
+    if (const auto result = next.LoadBankFile(bank, std::move(bankFile), totalWords);
+        result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
 }
@@ -377,7 +390,8 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     CSoundFontReader reader;
     if (!reader.Open(*path))
         return CardResult::BadFile;
-    const int index = file.sourcePreset <= 0xFFFF ? reader.FindPreset(static_cast<int>(file.sourcePreset)) : -1;
+    const int index =
+        file.sourcePreset <= 0xFFFF ? reader.FindPreset(static_cast<int>(file.sourcePreset)) : -1;
     if (index < 0)
         return CardResult::NoSuchPreset;
 
@@ -402,8 +416,10 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     preset.file = Absolute(*path);
     preset.source = file.sourcePreset;
     preset.name = PresetName(reader.GetPresetHeader(index));
-    preset.words = WordsOfBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(0, reader.GetPresetSampleBytes(index))));
-    if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords); result != CardResult::Ok)
+    preset.words = WordsOfBytes(
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, reader.GetPresetSampleBytes(index))));
+    if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords);
+        result != CardResult::Ok)
         return result;
     // Only a load the card takes is copied into its memory, converted from
     // the bank as it was read above (the file is not opened again).
@@ -441,7 +457,8 @@ CardResult CEmulatedCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset
         preset > static_cast<std::uintptr_t>(CCardModel::kLastSlot))
         return CardResult::OutOfRange;
     CCardModel next = model;
-    if (const auto result = next.ClearSlot(static_cast<int>(bank), static_cast<int>(preset)); result != CardResult::Ok)
+    if (const auto result = next.ClearSlot(static_cast<int>(bank), static_cast<int>(preset));
+        result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
 }
@@ -526,8 +543,8 @@ bool CEmulatedCard::Attach()
     std::uint64_t current = 0;
     if (::pread(lockFd, &current, sizeof current, 0) != static_cast<ssize_t>(sizeof current))
         current = 0;
-    const bool reload =
-        !cached || home != cachedHome || current == 0 || current != token || FileStamp::Of(StatePath()) != stateStamp;
+    const bool reload = !cached || home != cachedHome || current == 0 || current != token ||
+                        FileStamp::Of(StatePath()) != stateStamp;
     if (reload)
     {
         cached = false;
@@ -556,7 +573,9 @@ bool CEmulatedCard::Attach()
     {
         std::string& path = synthFiles[static_cast<std::size_t>(mode)];
         path = home + '/' + CSynthBank::FileName(mode);
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) != 0)
             CSynthBank::WriteFile(mode, path); // a failure only leaves that mode without its file
     }
@@ -602,10 +621,12 @@ void CEmulatedCard::SyncRegistry()
     {
         // Written again under the store's own lock from what is there by
         // then; when that fails, the next open tries again.
-        store.Update([&](CRegistryStore::Tree& current) {
-            CCardDriver::Sync(current, model, synthFiles);
-            tree = current;
-        });
+        store.Update(
+            [&](CRegistryStore::Tree& current)
+            {
+                CCardDriver::Sync(current, model, synthFiles);
+                tree = current;
+            });
     }
     totalWords = std::uint64_t{CCardDriver::MemoryKB(tree)} * kWordsPerKB;
     registryStamp = FileStamp::Of(RegistryPath());
@@ -625,8 +646,10 @@ CardResult CEmulatedCard::Commit(CCardModel next)
     }
     const bool driverValuesChanged =
         next.synthMode != model.synthMode ||
-        !std::equal(next.bankFiles.begin(), next.bankFiles.end(), model.bankFiles.begin(), model.bankFiles.end(),
-                    [](const auto& a, const auto& b) { return a.first == b.first && a.second.file == b.second.file; });
+        !std::equal(next.bankFiles.begin(), next.bankFiles.end(), model.bankFiles.begin(),
+                    model.bankFiles.end(),
+                    [](const auto& a, const auto& b)
+                    { return a.first == b.first && a.second.file == b.second.file; });
     ForgetMemory(model, next);
     model = std::move(next);
     stateStamp = FileStamp::Of(StatePath());

@@ -4,7 +4,8 @@
 #include "bank/TamberlyDoc.h"
 #include "synth/AweSession.h"
 
-std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int commandId, bool keyboardVisible)
+std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int commandId,
+                                                    bool keyboardVisible)
 {
     CommandState state;
     switch (commandId)
@@ -22,8 +23,8 @@ std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int 
         state.enabled = document.GetCurrentBank() > 0;
         break;
     case ID_CLEAR_CURRENT_BANK:
-        state.enabled =
-            document.GetCurrentBank() > 0 && !document.GetCard().GetBankName(document.GetCurrentBank()).empty();
+        state.enabled = document.GetCurrentBank() > 0 &&
+                        !document.GetCard().GetBankName(document.GetCurrentBank()).empty();
         break;
     case ID_VIEW_KEYBOARD:
         state.checked = keyboardVisible;

@@ -8,15 +8,15 @@ class CPatchItemList;
 // Hint bits; a pane redraws what its bits ask for.
 enum DocumentHint : unsigned
 {
-    HintEverything = 0x00,  // new, opened or emptied document
-    HintFolder = 0x01,      // current folder
-    HintFile = 0x02,        // current file
-    HintBankTabs = 0x04,    // names and content of all banks
-    HintBankList = 0x08,    // the current bank's slots
-    HintPatchTabs = 0x10,   // the banks of the patches concerned (all banks without patches)
-    HintPatchRows = 0x20,   // the slots of the patches concerned
-    HintFolderTree = 0x40,  // the folder tree is to be read again
-    HintPatchNames = 0x80,  // the names of the patches concerned; nothing moved
+    HintEverything = 0x00, // new, opened or emptied document
+    HintFolder = 0x01,     // current folder
+    HintFile = 0x02,       // current file
+    HintBankTabs = 0x04,   // names and content of all banks
+    HintBankList = 0x08,   // the current bank's slots
+    HintPatchTabs = 0x10,  // the banks of the patches concerned (all banks without patches)
+    HintPatchRows = 0x20,  // the slots of the patches concerned
+    HintFolderTree = 0x40, // the folder tree is to be read again
+    HintPatchNames = 0x80, // the names of the patches concerned; nothing moved
     HintBankContent = HintBankTabs | HintBankList,  // a bank file loaded, banks cleared, an import
     HintBankCleared = HintBankList | HintPatchTabs, // current bank cleared, synth mode of bank 0 changed
     HintPatches = HintPatchTabs | HintPatchRows,    // patches added, removed, replaced or modified

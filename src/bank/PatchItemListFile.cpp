@@ -17,9 +17,8 @@ namespace
 {
 std::int32_t ClampToInt32(std::int64_t value)
 {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
 }
 
 void AddSoundFontPresets(CPatchItemList& list, const std::string& path)

@@ -30,7 +30,7 @@ int FieldNumber(std::string_view value, std::size_t start, std::size_t length)
 }
 
 constexpr std::size_t kNumberField = 3;
-constexpr std::size_t kBankMark = 3;       // ':' when a bank follows
+constexpr std::size_t kBankMark = 3; // ':' when a bank follows
 constexpr std::size_t kBankField = 4;
 constexpr std::size_t kUserBankPath = 6;
 constexpr std::size_t kTextWithoutBank = 6;

@@ -55,9 +55,7 @@ std::string FileErrorMessage(const CFileException& error, const std::string& pat
 }
 } // namespace
 
-CTamberlyDoc::CTamberlyDoc() : CTamberlyDoc(nullptr)
-{
-}
+CTamberlyDoc::CTamberlyDoc() : CTamberlyDoc(nullptr) {}
 
 CTamberlyDoc::CTamberlyDoc(std::unique_ptr<CAweSession> session) : card(std::move(session))
 {
@@ -387,6 +385,7 @@ std::string CTamberlyDoc::CheckConsistency() const
     if (!IsBankNumber(currentBank))
         return "current bank " + std::to_string(currentBank) + " is no bank";
     if (currentPatch < -1 || currentPatch >= GetSlotCount(currentBank))
-        return "current patch " + std::to_string(currentPatch) + " is outside bank " + std::to_string(currentBank);
+        return "current patch " + std::to_string(currentPatch) + " is outside bank " +
+               std::to_string(currentBank);
     return {};
 }

@@ -202,7 +202,7 @@ public:
         int bankFilesLoaded = 0; // of which the card took
         int instruments = 0;     // patches added or put in place of others
         int instrumentsLoaded = 0;
-        int skipped = 0;         // entries that could not be read
+        int skipped = 0; // entries that could not be read
     };
     // Sets the effects, loads the bank files into their user banks and puts
     // one patch per instrument into the document (in place of a document

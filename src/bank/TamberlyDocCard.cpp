@@ -53,10 +53,13 @@ void CTamberlyDoc::ReloadBankPatches(int bank)
     // (which clears the slot first) would leave the first marked loaded on a
     // slot that no longer holds it. Counted per slot, so a large document
     // opens in one pass.
-    const auto slotOf = [](const CPatchItem* item) {
+    const auto slotOf = [](const CPatchItem* item)
+    {
         const int b = item->GetTargetBank();
         const int p = item->GetTargetPatch();
-        return b >= 0 && b < CardLimits::kSlotsPerBank && p >= 0 && p < CardLimits::kSlotsPerBank ? b * CardLimits::kSlotsPerBank + p : -1;
+        return b >= 0 && b < CardLimits::kSlotsPerBank && p >= 0 && p < CardLimits::kSlotsPerBank
+                   ? b * CardLimits::kSlotsPerBank + p
+                   : -1;
     };
     std::vector<int> loadedOn(CardLimits::kSlotsPerBank * CardLimits::kSlotsPerBank, 0);
     for (const CPatchItem* item : patches)
@@ -236,7 +239,8 @@ bool CTamberlyDoc::AddPatches(IDocumentObserver* sender, CPatchItemList& list)
     return true;
 }
 
-bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList& oldList, CPatchItemList& newList)
+bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList& oldList,
+                                CPatchItemList& newList)
 {
     const int count = std::min(oldList.GetSize(), newList.GetSize());
     if (count == 0)

@@ -11,7 +11,9 @@ FileStamp FileStamp::Of(const struct stat& st)
 
 FileStamp FileStamp::Of(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return {};
     return Of(st);

@@ -96,7 +96,8 @@ public:
             unsigned value = 0;
             if (at + 2 >= token.size())
                 return std::nullopt;
-            const auto [end, error] = std::from_chars(token.data() + at + 1, token.data() + at + 3, value, 16);
+            const auto [end, error] =
+                std::from_chars(token.data() + at + 1, token.data() + at + 3, value, 16);
             if (error != std::errc() || end != token.data() + at + 3 || value == 0)
                 return std::nullopt;
             text += static_cast<char>(value);
@@ -240,7 +241,8 @@ std::optional<std::string> CCardModel::BankName(int bank) const
 bool CCardModel::IsMemoryName(std::string_view text)
 {
     return !text.empty() && text.size() <= 32 &&
-           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+           std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
 }
 
 std::string CCardModel::MemoryFileName(std::string_view memory)

@@ -28,14 +28,14 @@
 enum class CardResult : std::int32_t
 {
     Ok = 0,
-    BadHandle = 1,     // unknown or closed handle, or no handle to write to
-    BadRecord = 2,     // a null pointer, a buffer without room, a path that disagrees with its length
-    OutOfRange = 3,    // bank, slot, synth mode or effect type outside its range
-    BadFile = 4,       // the file cannot be read or is no SoundFont bank
-    NoSuchPreset = 5,  // the file has no preset with that number
-    NoMemory = 6,      // not enough free sound memory
-    Empty = 7,         // nothing there to name
-    Unavailable = 8,   // the card's home folder, lock or state file cannot be used
+    BadHandle = 1,    // unknown or closed handle, or no handle to write to
+    BadRecord = 2,    // a null pointer, a buffer without room, a path that disagrees with its length
+    OutOfRange = 3,   // bank, slot, synth mode or effect type outside its range
+    BadFile = 4,      // the file cannot be read or is no SoundFont bank
+    NoSuchPreset = 5, // the file has no preset with that number
+    NoMemory = 6,     // not enough free sound memory
+    Empty = 7,        // nothing there to name
+    Unavailable = 8,  // the card's home folder, lock or state file cannot be used
     UnknownCommand = 9,
 };
 
@@ -52,11 +52,11 @@ public:
     // A whole SoundFont bank file in a user bank.
     struct BankFile
     {
-        std::string file;                    // absolute path
-        std::string name;                    // INAM, or the file's title
-        std::uint64_t words = 0;             // its sample data
-        std::map<int, std::string> presets;  // slot (preset number) -> preset name
-        std::set<int> emptied;               // slots of presets emptied one by one
+        std::string file;                   // absolute path
+        std::string name;                   // INAM, or the file's title
+        std::uint64_t words = 0;            // its sample data
+        std::map<int, std::string> presets; // slot (preset number) -> preset name
+        std::set<int> emptied;              // slots of presets emptied one by one
         bool operator==(const BankFile&) const = default;
     };
 

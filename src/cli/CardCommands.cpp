@@ -40,7 +40,8 @@ std::string Number3(int n)
 class CArguments
 {
 public:
-    CArguments(const std::vector<std::string>& arguments, CliContext& cliContext, const CliSubcommand& command)
+    CArguments(const std::vector<std::string>& arguments, CliContext& cliContext,
+               const CliSubcommand& command)
         : args(arguments), context(cliContext), name("card " + command.name), usage(command.usage)
     {
     }
@@ -48,16 +49,18 @@ public:
     {
         if (args.size() == expected)
             return true;
-        status = CliBadInput(context, name, "expected " + std::to_string(expected) + " argument(s) (usage: " +
-                                                name + (usage.empty() ? "" : " ") + usage + ")");
+        status = CliBadInput(context, name,
+                             "expected " + std::to_string(expected) + " argument(s) (usage: " + name +
+                                 (usage.empty() ? "" : " ") + usage + ")");
         return false;
     }
     std::optional<int> Number(std::size_t index, const char* what, int low, int high)
     {
         auto value = ParseNumber(args[index], low, high);
         if (!value)
-            status = CliBadInput(context, name, std::string(what) + " must be a number from " + std::to_string(low) +
-                                                    " to " + std::to_string(high) + ", not \"" + args[index] + "\"");
+            status = CliBadInput(context, name,
+                                 std::string(what) + " must be a number from " + std::to_string(low) +
+                                     " to " + std::to_string(high) + ", not \"" + args[index] + "\"");
         return value;
     }
     // The file as an absolute path: the card keeps the name for later.
@@ -131,7 +134,8 @@ std::optional<CardAction> PrepareStatus(const std::vector<std::string>&, CArgume
 {
     if (!check.Count(0))
         return std::nullopt;
-    return [](CAweSession& card, CArguments&, CliContext& context) {
+    return [](CAweSession& card, CArguments&, CliContext& context)
+    {
         PrintStatus(card, context.out);
         return kExitOk;
     };
@@ -149,9 +153,8 @@ std::optional<CardAction> PrepareMode(const std::vector<std::string>& args, CArg
         return std::nullopt;
     }
     const int mode = it->second;
-    return [mode](CAweSession& card, CArguments& c, CliContext&) {
-        return card.SelectSynthBank(mode) ? kExitOk : c.Failed("the card refused the synth mode");
-    };
+    return [mode](CAweSession& card, CArguments& c, CliContext&)
+    { return card.SelectSynthBank(mode) ? kExitOk : c.Failed("the card refused the synth mode"); };
 }
 
 std::optional<CardAction> PrepareLoadBank(const std::vector<std::string>&, CArguments& check)
@@ -162,9 +165,8 @@ std::optional<CardAction> PrepareLoadBank(const std::vector<std::string>&, CArgu
     const auto file = bank ? check.File(1) : std::nullopt;
     if (!file)
         return std::nullopt;
-    return [bank = *bank, file = *file](CAweSession& card, CArguments& c, CliContext&) {
-        return card.LoadBank(bank, file) ? kExitOk : c.Failed("the card refused " + file);
-    };
+    return [bank = *bank, file = *file](CAweSession& card, CArguments& c, CliContext&)
+    { return card.LoadBank(bank, file) ? kExitOk : c.Failed("the card refused " + file); };
 }
 
 std::optional<CardAction> PrepareClear(const std::vector<std::string>&, CArguments& check)
@@ -174,18 +176,16 @@ std::optional<CardAction> PrepareClear(const std::vector<std::string>&, CArgumen
     const auto bank = check.Number(0, "BANK", 1, CardLimits::kLastBank);
     if (!bank)
         return std::nullopt;
-    return [bank = *bank](CAweSession& card, CArguments& c, CliContext&) {
-        return card.ClearBank(bank) ? kExitOk : c.Failed("the card did not clear the bank");
-    };
+    return [bank = *bank](CAweSession& card, CArguments& c, CliContext&)
+    { return card.ClearBank(bank) ? kExitOk : c.Failed("the card did not clear the bank"); };
 }
 
 std::optional<CardAction> PrepareClearAll(const std::vector<std::string>&, CArguments& check)
 {
     if (!check.Count(0))
         return std::nullopt;
-    return [](CAweSession& card, CArguments& c, CliContext&) {
-        return card.ClearAllBanks() ? kExitOk : c.Failed("the card did not clear every bank");
-    };
+    return [](CAweSession& card, CArguments& c, CliContext&)
+    { return card.ClearAllBanks() ? kExitOk : c.Failed("the card did not clear every bank"); };
 }
 
 std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>&, CArguments& check)
@@ -199,7 +199,8 @@ std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>&, CAr
     if (!preset)
         return std::nullopt;
     return [bank = *bank, slot = *slot, file = *file, preset = *preset](CAweSession& card, CArguments& c,
-                                                                           CliContext& context) {
+                                                                        CliContext& context)
+    {
         int usedKB = 0;
         if (!card.LoadPreset(bank, slot, file, preset, &usedKB))
             return c.Failed("the card refused preset " + std::to_string(preset) + " of " + file);
@@ -216,9 +217,8 @@ std::optional<CardAction> PrepareRevert(const std::vector<std::string>&, CArgume
     const auto slot = bank ? check.Number(1, "SLOT", 0, CardLimits::kLastSlot) : std::nullopt;
     if (!slot)
         return std::nullopt;
-    return [bank = *bank, slot = *slot](CAweSession& card, CArguments& c, CliContext&) {
-        return card.RevertPreset(bank, slot) ? kExitOk : c.Failed("the card did not revert the slot");
-    };
+    return [bank = *bank, slot = *slot](CAweSession& card, CArguments& c, CliContext&)
+    { return card.RevertPreset(bank, slot) ? kExitOk : c.Failed("the card did not revert the slot"); };
 }
 
 std::optional<CardAction> PrepareFx(const std::vector<std::string>&, CArguments& check)
@@ -229,7 +229,8 @@ std::optional<CardAction> PrepareFx(const std::vector<std::string>&, CArguments&
     const auto chorus = reverb ? check.Number(1, "CHORUS", 0, CardLimits::kLastEffect) : std::nullopt;
     if (!chorus)
         return std::nullopt;
-    return [reverb = *reverb, chorus = *chorus](CAweSession& card, CArguments& c, CliContext&) {
+    return [reverb = *reverb, chorus = *chorus](CAweSession& card, CArguments& c, CliContext&)
+    {
         if (!card.SetReverb(reverb))
             return c.Failed("the card refused the reverb type");
         return card.SetChorus(chorus) ? kExitOk : c.Failed("the card refused the chorus type");
@@ -247,7 +248,8 @@ const std::vector<CardSubcommand>& Subcommands()
 {
     static const std::vector<CardSubcommand> table = {
         {{"status", "",
-          "Print the synth mode, the reverb and chorus types, the free and total sound memory, and every user "
+          "Print the synth mode, the reverb and chorus types, the free and total sound memory, and every "
+          "user "
           "bank that holds a bank file or presets loaded on their own."},
          PrepareStatus},
         {{"mode", "gm|gs|mt", "Switch the synth bank to General MIDI, Roland GS or MT-32."}, PrepareMode},
@@ -263,7 +265,8 @@ const std::vector<CardSubcommand>& Subcommands()
          PrepareRevert},
         {{"fx", "REVERB CHORUS", "Set the reverb and chorus types (0 to 7 each)."}, PrepareFx},
         {{"render", kCardRenderUsage,
-          "Render what the card plays for the given notes (key numbers 0 to 127, held for S seconds, default 2, "
+          "Render what the card plays for the given notes (key numbers 0 to 127, held for S seconds, default "
+          "2, "
           "at most 600; velocity 1 to 127, default 100) into a 16-bit stereo wave file."},
          nullptr},
         {{"play", kCardPlayUsage,

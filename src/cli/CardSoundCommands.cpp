@@ -11,7 +11,8 @@
 #include <optional>
 #include <thread>
 
-const char* const kCardRenderUsage = "OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
+const char* const kCardRenderUsage =
+    "OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
 const char* const kCardPlayUsage = "--bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
 
 namespace
@@ -52,12 +53,13 @@ struct SoundArguments
     std::vector<std::string> rest;
 };
 
-std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliContext& context, const std::string& name,
-                                    int& status)
+std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliContext& context,
+                                    const std::string& name, int& status)
 {
     SoundArguments parsed;
     bool bank = false, program = false, notes = false;
-    const auto bad = [&](const std::string& why) {
+    const auto bad = [&](const std::string& why)
+    {
         status = CliBadInput(context, name, why + " (usage: " + name + ' ' + Usage(name) + ")");
         return std::nullopt;
     };
@@ -111,7 +113,8 @@ std::optional<SoundArguments> Parse(const std::vector<std::string>& args, CliCon
                 const std::size_t comma = std::min(value.find(',', from), value.size());
                 const auto note = WholeNumber(value.substr(from, comma - from), 0, 127);
                 if (!note)
-                    return bad("--notes must be key numbers from 0 to 127 separated by commas, not \"" + value + "\"");
+                    return bad("--notes must be key numbers from 0 to 127 separated by commas, not \"" +
+                               value + "\"");
                 parsed.plan.notes.push_back(*note);
                 from = comma + 1;
             }
@@ -139,7 +142,8 @@ bool CheckSound(ISoundEngine& engine, const NotePlan& plan, CliContext& context,
     return false;
 }
 // The sound engine plug-in, loaded only by the commands that sound.
-std::unique_ptr<ISoundEngine> StartEngine(const CardEngineOptions& options, CliContext& context, const std::string& name)
+std::unique_ptr<ISoundEngine> StartEngine(const CardEngineOptions& options, CliContext& context,
+                                          const std::string& name)
 {
     std::string error;
     auto engine = LoadSoundEngine(options, error);
@@ -157,7 +161,8 @@ int RunCardRender(const std::vector<std::string>& args, CliContext& context)
     if (!parsed)
         return status;
     if (parsed->rest.size() != 1)
-        return CliBadInput(context, name, "expected one output file (usage: " + name + ' ' + kCardRenderUsage + ")");
+        return CliBadInput(context, name,
+                           "expected one output file (usage: " + name + ' ' + kCardRenderUsage + ")");
     const std::string& output = parsed->rest[0];
 
     CardEngineOptions options;
@@ -180,7 +185,8 @@ int RunCardRender(const std::vector<std::string>& args, CliContext& context)
         return kExitFailure;
     }
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(sound.left.size()) / ISoundEngine::kSampleRate);
+    std::snprintf(seconds, sizeof seconds, "%.2f",
+                  static_cast<double>(sound.left.size()) / ISoundEngine::kSampleRate);
     context.out << output << ": " << seconds << " s, 16-bit stereo, " << ISoundEngine::kSampleRate << " Hz\n";
     return kExitOk;
 }
@@ -211,7 +217,8 @@ int RunCardPlay(const std::vector<std::string>& args, CliContext& context)
         return kExitFailure;
     context.out << engine.StatusText() << '\n';
     const NotePlan& plan = parsed->plan;
-    engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ControlChange), static_cast<int>(MidiController::BankSelect), plan.bank));
+    engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ControlChange),
+                                             static_cast<int>(MidiController::BankSelect), plan.bank));
     engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ProgramChange), plan.program, 0));
     for (const int note : plan.notes)
         engine.SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::NoteOn), note, plan.velocity));

@@ -16,7 +16,7 @@ struct CliContext
 
 // Exit statuses of tamberly-cli.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1; // the operation ran and failed
+constexpr int kExitFailure = 1;  // the operation ran and failed
 constexpr int kExitBadInput = 2; // bad arguments or files that cannot be used
 
 // A subcommand of a command group ("card render"): what "GROUP NAME --help"
@@ -30,9 +30,9 @@ struct CliSubcommand
 
 struct CliCommand
 {
-    std::string name;     // first word on the command line
-    std::string usage;    // arguments, for --help; a group's is made from its subcommands
-    std::string summary;  // one line, for --help
+    std::string name;    // first word on the command line
+    std::string usage;   // arguments, for --help; a group's is made from its subcommands
+    std::string summary; // one line, for --help
     std::function<int(const std::vector<std::string>& args, CliContext& context)> run;
     std::string description = {};                // what "NAME --help" says it does (not for groups)
     std::vector<CliSubcommand> subcommands = {}; // a group's, in the manual page's order

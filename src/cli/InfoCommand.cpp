@@ -55,11 +55,12 @@ int RunInfo(const std::vector<std::string>& args, CliContext& context)
     return out ? kExitOk : kExitFailure;
 }
 
-const bool registered = RegisterCliCommand({"info", "FILE.sbk",
-                                            "print the INFO texts and the presets (number, bank, name, "
-                                            "samples, bytes) of a SoundFont bank",
-                                            RunInfo,
-                                            "Print the INFO texts of a SoundFont 1 bank (name, engineer, creation "
-                                            "date, copyright, comment, product) and a table of its presets: index, "
-                                            "preset number, bank, name, samples and sample bytes."});
+const bool registered =
+    RegisterCliCommand({"info", "FILE.sbk",
+                        "print the INFO texts and the presets (number, bank, name, "
+                        "samples, bytes) of a SoundFont bank",
+                        RunInfo,
+                        "Print the INFO texts of a SoundFont 1 bank (name, engineer, creation "
+                        "date, copyright, comment, product) and a table of its presets: index, "
+                        "preset number, bank, name, samples and sample bytes."});
 } // namespace

@@ -31,16 +31,20 @@ const std::vector<CliSubcommand>& Subcommands()
 {
     static const std::vector<CliSubcommand> subcommands = {
         {"show", "FILE.tmb",
-         "Print a virtual bank document: current bank, synth mode, effects, the bank files of the user banks, "
+         "Print a virtual bank document: current bank, synth mode, effects, the bank files of the user "
+         "banks, "
          "every patch (name, source file, preset, bank:slot) and the information text."},
         {"load", "FILE.tmb",
-         "Set the card up from a document exactly as opening it in the program does, print each patch with the "
+         "Set the card up from a document exactly as opening it in the program does, print each patch with "
+         "the "
          "memory it took, and leave the card so. The file is checked before the card is touched."},
         {"import-shb", "FILE.shb OUT.tmb",
-         "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb files "
+         "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb "
+         "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
         {"presets", "FILE",
-         "List what a .sbk, .wav or .tmb file offers as patches (name, number, samples, size), as the program's "
+         "List what a .sbk, .wav or .tmb file offers as patches (name, number, samples, size), as the "
+         "program's "
          "preset list shows it."},
     };
     return subcommands;
@@ -69,7 +73,8 @@ std::string Place(const CPatchItem& item)
 std::string ModeName(int mode)
 {
     static const StringId names[] = {IDS_MODE_GM_VALUE, IDS_MODE_GS_VALUE, IDS_MODE_MT_VALUE};
-    return mode >= 0 && mode <= 2 ? std::to_string(mode) + ' ' + LoadString(names[mode]) : std::to_string(mode);
+    return mode >= 0 && mode <= 2 ? std::to_string(mode) + ' ' + LoadString(names[mode])
+                                  : std::to_string(mode);
 }
 
 // Why a document file cannot be used, as one line.
@@ -107,7 +112,8 @@ std::unique_ptr<StoredDocument> ReadDocument(const std::string& path, CliContext
     {
         CFileSource source;
         OpenForReading(source, path);
-        document->empty = !CDocumentFile::Load(source, document->header, document->patches, document->infoText);
+        document->empty =
+            !CDocumentFile::Load(source, document->header, document->patches, document->infoText);
     }
     catch (const CException& e)
     {
@@ -201,8 +207,9 @@ int ImportShb(const std::string& shbPath, const std::string& outPath, CliContext
         return CliBadInput(context, shbPath,
                            std::filesystem::exists(shbPath) ? "cannot read" : "cannot open (no such file)");
     if (!file.HasEntries())
-        return CliBadInput(context, shbPath, "not a Soundshelf Manager bank file (no [Awe], [UserBanks] or "
-                                             "[Instrument-List] entries)");
+        return CliBadInput(context, shbPath,
+                           "not a Soundshelf Manager bank file (no [Awe], [UserBanks] or "
+                           "[Instrument-List] entries)");
     int status = kExitOk;
     const auto document = MakeDocument(context, status);
     if (!document)
@@ -261,13 +268,14 @@ int Presets(const std::string& path, CliContext& context)
 
     // As the preset pane first shows them: by number, file order among equals.
     std::vector<const CPatchItem*> rows(list.begin(), list.end());
-    std::stable_sort(rows.begin(), rows.end(), [](const CPatchItem* a, const CPatchItem* b)
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const CPatchItem* a, const CPatchItem* b)
                      { return a->GetSourcePatch() < b->GetSourcePatch(); });
     std::ostream& out = context.out;
     out << "Name\tNumber\tSamples\tSize\n";
     for (const CPatchItem* item : rows)
-        out << Escape(item->GetName()) << '\t' << item->GetSourcePatch() << '\t' << item->GetSampleCount() << '\t'
-            << item->GetSampleBytes() << '\n';
+        out << Escape(item->GetName()) << '\t' << item->GetSourcePatch() << '\t' << item->GetSampleCount()
+            << '\t' << item->GetSampleBytes() << '\n';
     out.flush();
     return out ? kExitOk : kExitFailure;
 }
@@ -302,8 +310,9 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
     return bad("unknown subcommand");
 }
 
-const bool registered = RegisterCliCommand({"tmb", "",
-                                            "virtual bank documents: dump one, set the card up from one, "
-                                            "import a Soundshelf Manager bank file, list a source file's presets",
-                                            RunTmb, "", Subcommands()});
+const bool registered =
+    RegisterCliCommand({"tmb", "",
+                        "virtual bank documents: dump one, set the card up from one, "
+                        "import a Soundshelf Manager bank file, list a source file's presets",
+                        RunTmb, "", Subcommands()});
 } // namespace

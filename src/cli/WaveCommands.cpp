@@ -91,13 +91,14 @@ int RunWav2Sbk(const std::vector<std::string>& args, CliContext& context)
 }
 
 const bool registered =
-    RegisterCliCommand({"wav-options", "FILE.wav",
-                        "list the conversion options of a wave file: option, label, "
-                        "samples, bytes (tab-separated)",
-                        RunWavOptions,
-                        "List the ways a PCM wave file can become a one-preset SoundFont: option number, label, "
-                        "samples and bytes."}) &&
-    RegisterCliCommand({"wav2sbk", "FILE.wav OPTION OUT.sbk",
-                        "write the one-preset SoundFont bank of an offered option", RunWav2Sbk,
-                        "Write the one-preset SoundFont bank of an option that wav-options offers (0 to 11)."});
+    RegisterCliCommand(
+        {"wav-options", "FILE.wav",
+         "list the conversion options of a wave file: option, label, "
+         "samples, bytes (tab-separated)",
+         RunWavOptions,
+         "List the ways a PCM wave file can become a one-preset SoundFont: option number, label, "
+         "samples and bytes."}) &&
+    RegisterCliCommand(
+        {"wav2sbk", "FILE.wav OPTION OUT.sbk", "write the one-preset SoundFont bank of an offered option",
+         RunWav2Sbk, "Write the one-preset SoundFont bank of an option that wav-options offers (0 to 11)."});
 } // namespace

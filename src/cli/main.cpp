@@ -62,7 +62,8 @@ int main(int argc, char** argv)
     {
         // FluidSynth as the sound plug-in was built with: loading it to ask
         // would cost more than the answer. The command line uses no Qt.
-        std::cout << "tamberly-cli " << TAMBERLY_VERSION << "\nFluidSynth " << TAMBERLY_FLUIDSYNTH_VERSION << '\n';
+        std::cout << "tamberly-cli " << TAMBERLY_VERSION << "\nFluidSynth " << TAMBERLY_FLUIDSYNTH_VERSION
+                  << '\n';
         return kExitOk;
     }
     for (const auto& command : CliCommands())

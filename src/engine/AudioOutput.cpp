@@ -15,11 +15,13 @@ bool DriverBuilt(fluid_settings_t* settings, const std::string& name)
         const std::string* name;
         bool found;
     } search{&name, false};
-    fluid_settings_foreach_option(settings, "audio.driver", &search, [](void* data, const char*, const char* option) {
-        auto* s = static_cast<Search*>(data);
-        if (option && *s->name == option)
-            s->found = true;
-    });
+    fluid_settings_foreach_option(settings, "audio.driver", &search,
+                                  [](void* data, const char*, const char* option)
+                                  {
+                                      auto* s = static_cast<Search*>(data);
+                                      if (option && *s->name == option)
+                                          s->found = true;
+                                  });
     return search.found;
 }
 } // namespace
@@ -36,12 +38,14 @@ void CAudioOutput::Configure(fluid_settings_t* settings)
     fluid_settings_setint(settings, "audio.periods", kPeriods);
 }
 
-bool CAudioOutput::Open(fluid_settings_t* settings, fluid_synth_t* synth, const std::vector<std::string>& drivers)
+bool CAudioOutput::Open(fluid_settings_t* settings, fluid_synth_t* synth,
+                        const std::vector<std::string>& drivers)
 {
     snd_lib_error_set_handler(QuietAlsa);
     for (const std::string& name : drivers)
     {
-        if (!DriverBuilt(settings, name) || fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK)
+        if (!DriverBuilt(settings, name) ||
+            fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK)
             continue;
         driver = new_fluid_audio_driver(settings, synth);
         if (driver)

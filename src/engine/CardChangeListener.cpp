@@ -16,7 +16,8 @@ std::vector<std::string> LoadedLibraries()
 {
     std::vector<std::string> names;
     dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* data) {
+        [](dl_phdr_info* info, std::size_t, void* data)
+        {
             if (info->dlpi_name && *info->dlpi_name)
                 static_cast<std::vector<std::string>*>(data)->push_back(info->dlpi_name);
             return 0;

@@ -7,13 +7,13 @@ namespace
 // "Room 1" .. "Panning Delay": rooms and halls grow in size and lose damping;
 // the plate is small but bright and dense; the delays ring long and dark.
 constexpr ReverbSettings kReverbs[CCardEffects::kTypeCount] = {
-    {0.20, 0.50, 0.6, 0.50}, // Room 1
-    {0.35, 0.40, 0.8, 0.55}, // Room 2
-    {0.50, 0.30, 1.0, 0.60}, // Room 3
-    {0.70, 0.25, 1.0, 0.65}, // Hall 1
-    {0.85, 0.20, 1.0, 0.70}, // Hall 2
-    {0.60, 0.05, 1.0, 0.70}, // Plate
-    {0.90, 0.70, 0.3, 0.45}, // Delay
+    {0.20, 0.50, 0.6, 0.50},  // Room 1
+    {0.35, 0.40, 0.8, 0.55},  // Room 2
+    {0.50, 0.30, 1.0, 0.60},  // Room 3
+    {0.70, 0.25, 1.0, 0.65},  // Hall 1
+    {0.85, 0.20, 1.0, 0.70},  // Hall 2
+    {0.60, 0.05, 1.0, 0.70},  // Plate
+    {0.90, 0.70, 0.3, 0.45},  // Delay
     {0.90, 0.70, 50.0, 0.45}, // Panning Delay
 };
 

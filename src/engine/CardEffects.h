@@ -16,10 +16,10 @@ struct ReverbSettings
 
 struct ChorusSettings
 {
-    int voices = 0;      // delay lines, 0..99
-    double level = 0;    // 0..10
-    double speed = 0;    // Hz, 0.1..5
-    double depthMs = 0;  // 0..256
+    int voices = 0;        // delay lines, 0..99
+    double level = 0;      // 0..10
+    double speed = 0;      // Hz, 0.1..5
+    double depthMs = 0;    // 0..256
     bool triangle = false; // else sine
 };
 

@@ -90,8 +90,7 @@ struct CCardEngine::Impl
     std::unique_ptr<CCardChangeListener> listener;
 
     explicit Impl(CardEngineOptions engineOptions)
-        : options(std::move(engineOptions)),
-          fluid(std::clamp(options.voices, kCardVoices, kMaxVoices)),
+        : options(std::move(engineOptions)), fluid(std::clamp(options.voices, kCardVoices, kMaxVoices)),
           fonts(fluid.synth, options.cardHome.empty() ? CardHomePath() : options.cardHome),
           watcher(fonts.Home())
     {
@@ -104,16 +103,14 @@ struct CCardEngine::Impl
         renderer.emplace(fluid.synth, *router);
         if (audio.IsOpen() && options.sequencerPort)
         {
-            auto midiPort = std::make_unique<CCardMidiPort>([this](ShortMessage message) { router->Handle(message); });
+            auto midiPort =
+                std::make_unique<CCardMidiPort>([this](ShortMessage message) { router->Handle(message); });
             if (midiPort->IsOpen())
                 port = std::move(midiPort);
         }
     }
 
-    ~Impl()
-    {
-        port.reset();
-    }
+    ~Impl() { port.reset(); }
 };
 
 CCardEngine::CCardEngine(CardEngineOptions options) : impl(std::make_unique<Impl>(std::move(options)))
@@ -150,25 +147,29 @@ void CCardEngine::StartFollowing(std::chrono::milliseconds interval)
     }
     // A change made by the card in this process wakes the follower at once;
     // the interval is for the changes of other processes.
-    impl->listener = std::make_unique<CCardChangeListener>([this] {
+    impl->listener = std::make_unique<CCardChangeListener>(
+        [this]
         {
-            const std::lock_guard guard(impl->followMutex);
-            impl->cardChanged = true;
-        }
-        impl->followWake.notify_all();
-    });
-    impl->follower = std::thread([this, interval] {
-        std::unique_lock lock(impl->followMutex);
-        while (!impl->stopFollowing)
+            {
+                const std::lock_guard guard(impl->followMutex);
+                impl->cardChanged = true;
+            }
+            impl->followWake.notify_all();
+        });
+    impl->follower = std::thread(
+        [this, interval]
         {
-            impl->cardChanged = false;
-            lock.unlock();
-            Refresh();
-            lock.lock();
-            impl->followWake.wait_for(lock, interval,
-                                      [this] { return impl->stopFollowing || impl->cardChanged; });
-        }
-    });
+            std::unique_lock lock(impl->followMutex);
+            while (!impl->stopFollowing)
+            {
+                impl->cardChanged = false;
+                lock.unlock();
+                Refresh();
+                lock.lock();
+                impl->followWake.wait_for(lock, interval,
+                                          [this] { return impl->stopFollowing || impl->cardChanged; });
+            }
+        });
 }
 
 bool CCardEngine::HearsCardChanges() const

@@ -17,9 +17,9 @@
 // the drivers named that starts), with short periods for a latency of about
 // 17 ms; without any device the engine still works, silently, and
 // StatusText() says so (it follows the card, banks, programs and
-// controllers, but drops notes: nothing would ever render them). An offline engine never opens a device and renders
-// on request. Where the machine has an ALSA sequencer, a device engine also
-// opens the sequencer port "Tamberly Card" that feeds it.
+// controllers, but drops notes: nothing would ever render them). An offline engine never opens a device and
+// renders on request. Where the machine has an ALSA sequencer, a device engine also opens the sequencer port
+// "Tamberly Card" that feeds it.
 //
 // The facade over the parts, each in a file of its own with its lock rules:
 // CFluidLog (FluidSynth's messages), CAudioOutput (driver choice),

@@ -18,12 +18,15 @@ namespace
 {
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 } // namespace
 
-CCardFonts::CCardFonts(fluid_synth_t* fluidSynth, std::string cardHome) : synth(fluidSynth), home(std::move(cardHome))
+CCardFonts::CCardFonts(fluid_synth_t* fluidSynth, std::string cardHome)
+    : synth(fluidSynth), home(std::move(cardHome))
 {
 }
 
@@ -51,19 +54,22 @@ int CCardFonts::LoadImage(std::vector<std::uint8_t> image)
     return id == FLUID_FAILED ? -1 : id;
 }
 
-CCardFonts::LoadedFont CCardFonts::LoadBankFile(int bank, const CCardModel::BankFile& bankFile, std::string key)
+CCardFonts::LoadedFont CCardFonts::LoadBankFile(int bank, const CCardModel::BankFile& bankFile,
+                                                std::string key)
 {
     LoadedFont font;
     font.key = std::move(key);
-    const auto fail = [&](const std::string& why) {
+    const auto fail = [&](const std::string& why)
+    {
         font.problem = FormatString(IDS_CARD_SOUND_BANK_PROBLEM, bank, bankFile.name.c_str(), why.c_str());
         return font;
     };
     CSoundFontReader reader;
     if (!reader.Open(bankFile.file))
         return fail(bankFile.file + ": " +
-                    (reader.GetOpenProblem() == CSoundFontReader::OpenProblem::CannotOpen ? "cannot be read"
-                                                                                           : reader.GetOpenProblemText()));
+                    (reader.GetOpenProblem() == CSoundFontReader::OpenProblem::CannotOpen
+                         ? "cannot be read"
+                         : reader.GetOpenProblemText()));
     // The card gives a slot the first record of its number, whatever that
     // record's bank; the converted font keeps the records' banks.
     for (const auto& [slot, name] : bankFile.presets)
@@ -79,12 +85,15 @@ CCardFonts::LoadedFont CCardFonts::LoadBankFile(int bank, const CCardModel::Bank
     return font;
 }
 
-CCardFonts::LoadedFont CCardFonts::LoadPreset(int bank, int slot, const CCardModel::Preset& preset, std::string key)
+CCardFonts::LoadedFont CCardFonts::LoadPreset(int bank, int slot, const CCardModel::Preset& preset,
+                                              std::string key)
 {
     LoadedFont font;
     font.key = std::move(key);
-    const auto fail = [&](const std::string& why) {
-        font.problem = FormatString(IDS_CARD_SOUND_PRESET_PROBLEM, bank, slot, preset.name.c_str(), why.c_str());
+    const auto fail = [&](const std::string& why)
+    {
+        font.problem =
+            FormatString(IDS_CARD_SOUND_PRESET_PROBLEM, bank, slot, preset.name.c_str(), why.c_str());
         return font;
     };
     if (preset.memory.empty())
@@ -135,7 +144,8 @@ std::set<int> CCardFonts::Update(CCardModel next)
     for (const auto& [slot, preset] : next.presets)
     {
         std::string key = preset.memory;
-        if (const auto old = oldPresets.find(slot); old != oldPresets.end() && old->second.key == key && !key.empty())
+        if (const auto old = oldPresets.find(slot);
+            old != oldPresets.end() && old->second.key == key && !key.empty())
             nextPresets[slot] = old->second;
         else
             nextPresets[slot] = LoadPreset(slot.first, slot.second, preset, std::move(key));
@@ -178,8 +188,10 @@ FontTarget CCardFonts::TargetForLocked(int bank, int program, bool drumChannel) 
             return {gmFont, choice.bank, choice.program};
         break;
     case SoundChoice::Source::BankFile:
-        if (const auto font = bankFonts.find(choice.cardBank); font != bankFonts.end() && font->second.id >= 0)
-            if (const auto found = font->second.bankOf.find(choice.program); found != font->second.bankOf.end())
+        if (const auto font = bankFonts.find(choice.cardBank);
+            font != bankFonts.end() && font->second.id >= 0)
+            if (const auto found = font->second.bankOf.find(choice.program);
+                found != font->second.bankOf.end())
                 return {font->second.id, found->second, choice.program};
         break;
     case SoundChoice::Source::Preset:
@@ -187,7 +199,8 @@ FontTarget CCardFonts::TargetForLocked(int bank, int program, bool drumChannel) 
             font != presetFonts.end() && font->second.id >= 0)
             return {font->second.id, font->second.bank, font->second.program};
         break;
-    case SoundChoice::Source::None: break;
+    case SoundChoice::Source::None:
+        break;
     }
     return {};
 }
@@ -246,8 +259,8 @@ std::string CCardFonts::DefaultGeneralMidiFont()
     if (const char* chosen = std::getenv("TAMBERLY_GM_SOUNDFONT"); chosen && *chosen)
         return chosen;
     static const char* const installed[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2",
-                                             "/usr/share/sounds/sf2/default-GM.sf2",
-                                             "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
+                                            "/usr/share/sounds/sf2/default-GM.sf2",
+                                            "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
     for (const char* path : installed)
         if (IsRegularFile(path))
             return path;

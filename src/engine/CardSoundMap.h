@@ -49,7 +49,8 @@ public:
     {
         if (drumChannel)
         {
-            const bool gsKit = model.synthMode == 1 && program >= 0 && program <= 127 && kitAvailable(program);
+            const bool gsKit =
+                model.synthMode == 1 && program >= 0 && program <= 127 && kitAvailable(program);
             return {SoundChoice::Source::GeneralMidi, 0, 0, kDrumBank, gsKit ? program : kStandardKit};
         }
         return Choose(model, bank, program);

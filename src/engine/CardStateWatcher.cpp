@@ -31,7 +31,9 @@ CCardStateWatcher::CCardStateWatcher(std::string cardHome) : home(std::move(card
 std::optional<CCardModel> CCardStateWatcher::ReadIfChanged()
 {
     const std::string path = StatePath();
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
     {
         // No state yet: a fresh card, once.
@@ -49,7 +51,9 @@ std::optional<CCardModel> CCardStateWatcher::ReadIfChanged()
     // The stamp recorded is the one of the file actually read (it may have
     // been replaced again since the stat above; then the next call reads it).
     const CFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat opened {};
+    struct stat opened
+    {
+    };
     std::string text;
     bool readable = file.Get() >= 0 && ::fstat(file.Get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
                     opened.st_size <= CardFiles::kMaxStateBytes;

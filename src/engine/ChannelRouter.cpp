@@ -63,7 +63,8 @@ void CChannelRouter::ApplyEffects()
         fluid_synth_set_chorus_group_level(synth, -1, chorus.level);
         fluid_synth_set_chorus_group_speed(synth, -1, chorus.speed);
         fluid_synth_set_chorus_group_depth(synth, -1, chorus.depthMs);
-        fluid_synth_set_chorus_group_type(synth, -1, chorus.triangle ? FLUID_CHORUS_MOD_TRIANGLE : FLUID_CHORUS_MOD_SINE);
+        fluid_synth_set_chorus_group_type(
+            synth, -1, chorus.triangle ? FLUID_CHORUS_MOD_TRIANGLE : FLUID_CHORUS_MOD_SINE);
         appliedChorus = chorusType;
     }
 }
@@ -113,9 +114,15 @@ void CChannelRouter::Handle(ShortMessage message)
         return;
     switch (kind)
     {
-    case MidiStatus::NoteOff: fluid_synth_noteoff(synth, channel, data1); break;
-    case MidiStatus::NoteOn: fluid_synth_noteon(synth, channel, data1, data2); break;
-    case MidiStatus::KeyPressure: fluid_synth_key_pressure(synth, channel, data1, data2); break;
+    case MidiStatus::NoteOff:
+        fluid_synth_noteoff(synth, channel, data1);
+        break;
+    case MidiStatus::NoteOn:
+        fluid_synth_noteon(synth, channel, data1, data2);
+        break;
+    case MidiStatus::KeyPressure:
+        fluid_synth_key_pressure(synth, channel, data1, data2);
+        break;
     case MidiStatus::ControlChange:
         if (data1 == static_cast<int>(MidiController::BankSelect))
         {
@@ -134,8 +141,13 @@ void CChannelRouter::Handle(ShortMessage message)
         Select(channel, false);
         break;
     }
-    case MidiStatus::ChannelPressure: fluid_synth_channel_pressure(synth, channel, data1); break;
-    case MidiStatus::PitchBend: fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7)); break;
-    default: break;
+    case MidiStatus::ChannelPressure:
+        fluid_synth_channel_pressure(synth, channel, data1);
+        break;
+    case MidiStatus::PitchBend:
+        fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+        break;
+    default:
+        break;
     }
 }

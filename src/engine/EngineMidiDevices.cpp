@@ -5,12 +5,14 @@
 
 #include <utility>
 
-CEngineMidiDevices::CEngineMidiDevices(std::shared_ptr<ISoundEngine> soundEngine, std::unique_ptr<IMidiDevices> inputDevices)
+CEngineMidiDevices::CEngineMidiDevices(std::shared_ptr<ISoundEngine> soundEngine,
+                                       std::unique_ptr<IMidiDevices> inputDevices)
     : engine(std::move(soundEngine)), input(std::move(inputDevices))
 {
 }
 
-CEngineMidiDevices::CEngineMidiDevices(SoundEngineSource engineSource, std::unique_ptr<IMidiDevices> inputDevices)
+CEngineMidiDevices::CEngineMidiDevices(SoundEngineSource engineSource,
+                                       std::unique_ptr<IMidiDevices> inputDevices)
     : source(std::move(engineSource)), input(std::move(inputDevices))
 {
 }
@@ -46,7 +48,7 @@ void CEngineMidiDevices::CloseOutput()
     // An engine never asked for has played nothing: it is not loaded for this.
     if (engine)
         engine->SendShortMessage(MakeShortMessage(StatusByte(MidiStatus::ControlChange),
-                                                    static_cast<int>(MidiController::AllSoundsOff), 0));
+                                                  static_cast<int>(MidiController::AllSoundsOff), 0));
     outputOpen = false;
 }
 

@@ -23,7 +23,8 @@ class CEngineMidiDevices final : public IMidiDevices
 {
 public:
     // The engine is shared: the keyboard window may outlive whoever made it.
-    explicit CEngineMidiDevices(std::shared_ptr<ISoundEngine> engine, std::unique_ptr<IMidiDevices> input = nullptr);
+    explicit CEngineMidiDevices(std::shared_ptr<ISoundEngine> engine,
+                                std::unique_ptr<IMidiDevices> input = nullptr);
     // The engine as source gives it, asked for when the first message is
     // sent; a source that gives null drops the messages.
     explicit CEngineMidiDevices(SoundEngineSource source, std::unique_ptr<IMidiDevices> input = nullptr);

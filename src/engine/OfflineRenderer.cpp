@@ -40,7 +40,8 @@ bool COfflineRenderer::Render(float* left, float* right, std::size_t frames)
     for (std::size_t done = 0; done < frames;)
     {
         const std::size_t now = std::min(kRenderBlock, frames - done);
-        if (fluid_synth_write_float(synth, static_cast<int>(now), left + done, 0, 1, right + done, 0, 1) != FLUID_OK)
+        if (fluid_synth_write_float(synth, static_cast<int>(now), left + done, 0, 1, right + done, 0, 1) !=
+            FLUID_OK)
             return false;
         done += now;
     }
@@ -65,7 +66,8 @@ bool COfflineRenderer::IsPlayable(const NotePlan& plan)
     return CCardModel::IsBank(plan.bank) && CCardModel::IsSlot(plan.program) && plan.velocity >= 1 &&
            plan.velocity <= 127 && plan.seconds >= 0 && plan.seconds <= 3600 && plan.maxRelease >= 0 &&
            plan.maxRelease <= 3600 &&
-           std::none_of(plan.notes.begin(), plan.notes.end(), [](int note) { return note < 0 || note > 127; });
+           std::none_of(plan.notes.begin(), plan.notes.end(),
+                        [](int note) { return note < 0 || note > 127; });
 }
 
 bool COfflineRenderer::RenderNotes(const NotePlan& plan, StereoSound& out)

@@ -42,8 +42,8 @@ struct NotePlan
     int program = 0;
     std::vector<int> notes;
     int velocity = 100;
-    double seconds = 2.0;     // how long the notes are held
-    double maxRelease = 3.0;  // rendering after the release stops at silence or after this long
+    double seconds = 2.0;    // how long the notes are held
+    double maxRelease = 3.0; // rendering after the release stops at silence or after this long
 };
 
 struct StereoSound

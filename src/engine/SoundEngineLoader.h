@@ -39,7 +39,8 @@ std::unique_ptr<ISoundEngine> LoadSoundEngine(const CardEngineOptions& options, 
 class CLazySoundEngine
 {
 public:
-    using LoadedHandler = std::function<void(const std::shared_ptr<ISoundEngine>& engine, const std::string& error)>;
+    using LoadedHandler =
+        std::function<void(const std::shared_ptr<ISoundEngine>& engine, const std::string& error)>;
 
     // loaded is called once when the load ends (engine null on failure), on
     // the thread that loads: StartLoading's or the first Get's. It must not

@@ -70,7 +70,9 @@ void SweepStaleTemporaries(const std::string& folder, const std::string& target)
         if (!IsTemporaryOf(name, target))
             continue;
         const std::string path = folder + "/" + name;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleSeconds)
             ::unlink(path.c_str());
     }
@@ -79,7 +81,9 @@ void SweepStaleTemporaries(const std::string& folder, const std::string& target)
 
 mode_t NewFileMode(const std::string& target)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(target.c_str(), &st) == 0)
         return st.st_mode & 07777;
     const mode_t mask = ::umask(0);
@@ -126,7 +130,9 @@ bool CAtomicFile::Commit()
     const bool synced = durability == Durability::Synced;
     // Only a file written before can have had a writer that was killed: a
     // new name (as every sound memory copy of the card has) needs no sweep.
-    struct stat st {};
+    struct stat st
+    {
+    };
     const bool replacing = ::lstat(target.c_str(), &st) == 0;
     if (!sink.Close(synced) || std::rename(temp.c_str(), target.c_str()) != 0)
     {
@@ -167,7 +173,8 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     return source.Read(out.data(), out.size()) == out.size();
 }
 
-bool WriteWholeFileAtomic(const std::string& path, const std::string& data, CAtomicFile::Durability durability)
+bool WriteWholeFileAtomic(const std::string& path, const std::string& data,
+                          CAtomicFile::Durability durability)
 {
     CAtomicFile file(path, durability);
     return file.Open() && file.Sink().Write(data.data(), data.size()) && file.Commit();

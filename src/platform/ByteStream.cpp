@@ -20,7 +20,9 @@ bool CFileSource::Open(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     {
         // Directories, devices and pipes open on Linux but are no files to read.
@@ -130,7 +132,8 @@ CMemorySource::CMemorySource(const void* bytes, std::size_t length)
 {
 }
 
-CMemorySource::CMemorySource(const std::vector<std::uint8_t>& bytes) : CMemorySource(bytes.data(), bytes.size())
+CMemorySource::CMemorySource(const std::vector<std::uint8_t>& bytes)
+    : CMemorySource(bytes.data(), bytes.size())
 {
 }
 

@@ -24,9 +24,8 @@ char Lower(char c)
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Lower(x) == Lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 // The name parts of a key path; empty parts (doubled or outer backslashes) are dropped.
@@ -51,8 +50,7 @@ bool ValidKeyName(std::string_view name)
     return !name.empty() && name.find_first_of("\r\n") == std::string_view::npos;
 }
 
-template <typename Pairs>
-auto FindValue(Pairs& values, std::string_view name)
+template <typename Pairs> auto FindValue(Pairs& values, std::string_view name)
 {
     return std::find_if(values.begin(), values.end(), [&](const auto& v) { return SameName(v.first, name); });
 }
@@ -64,11 +62,20 @@ void Quote(std::string_view text, std::string& out)
     {
         switch (c)
         {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     out += '"';
@@ -98,11 +105,20 @@ std::optional<std::string> Unquote(std::string_view& line)
             return std::nullopt;
         switch (line[i])
         {
-        case '\\': text += '\\'; break;
-        case '"': text += '"'; break;
-        case 'n': text += '\n'; break;
-        case 'r': text += '\r'; break;
-        default: return std::nullopt;
+        case '\\':
+            text += '\\';
+            break;
+        case '"':
+            text += '"';
+            break;
+        case 'n':
+            text += '\n';
+            break;
+        case 'r':
+            text += '\r';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return std::nullopt;
@@ -139,7 +155,9 @@ Load LoadText(const std::string& path, std::string& text)
 {
     if (ReadWholeFile(path, text))
         return Load::Ok;
-    struct stat st {};
+    struct stat st
+    {
+    };
     return (::stat(path.c_str(), &st) != 0 && errno == ENOENT) ? Load::Missing : Load::Failed;
 }
 
@@ -390,13 +408,9 @@ CRegistryStore::Tree CRegistryStore::Tree::Parse(std::string_view text)
 
 // ---- Store ----
 
-CRegistryStore::CRegistryStore() : CRegistryStore(CardHomePath())
-{
-}
+CRegistryStore::CRegistryStore() : CRegistryStore(CardHomePath()) {}
 
-CRegistryStore::CRegistryStore(std::string folderPath) : folder(std::move(folderPath))
-{
-}
+CRegistryStore::CRegistryStore(std::string folderPath) : folder(std::move(folderPath)) {}
 
 std::string CRegistryStore::FilePath() const
 {

@@ -116,10 +116,12 @@ std::array<GeneratorRule, kGenCount> MakeRules()
 {
     using enum SoundFontGenerator;
     std::array<GeneratorRule, kGenCount> rules{};
-    const auto rule = [&rules](SoundFontGenerator op) -> GeneratorRule& { return rules[GeneratorNumber(op)]; };
+    const auto rule = [&rules](SoundFontGenerator op) -> GeneratorRule&
+    { return rules[GeneratorNumber(op)]; };
     const GeneratorRule offset{Unit::Keep, -32768, 32767, 0};
-    for (const SoundFontGenerator op : {StartOffset, EndOffset, StartLoopOffset, EndLoopOffset, StartCoarseOffset,
-                                 EndCoarseOffset, StartLoopCoarseOffset, EndLoopCoarseOffset})
+    for (const SoundFontGenerator op :
+         {StartOffset, EndOffset, StartLoopOffset, EndLoopOffset, StartCoarseOffset, EndCoarseOffset,
+          StartLoopCoarseOffset, EndLoopCoarseOffset})
         rule(op) = offset;
     for (const SoundFontGenerator op : {ModLfoToPitch, VibLfoToPitch, ModEnvToPitch})
         rule(op) = {Unit::ToPitch, -12000, 12000, 0};
@@ -130,9 +132,11 @@ std::array<GeneratorRule, kGenCount> MakeRules()
     rule(ModLfoToVolume) = {Unit::Tremolo, -960, 960, 0};
     rule(ChorusSend) = rule(ReverbSend) = {Unit::Send, 0, 1000, 0};
     rule(Pan) = {Unit::Pan, -500, 500, 0};
-    for (const SoundFontGenerator op : {ModLfoDelay, VibLfoDelay, ModEnvDelay, ModEnvHold, VolEnvDelay, VolEnvHold})
+    for (const SoundFontGenerator op :
+         {ModLfoDelay, VibLfoDelay, ModEnvDelay, ModEnvHold, VolEnvDelay, VolEnvHold})
         rule(op) = {Unit::Time, kMinTime, 5000, kMinTime};
-    for (const SoundFontGenerator op : {ModEnvAttack, ModEnvDecay, ModEnvRelease, VolEnvAttack, VolEnvDecay, VolEnvRelease})
+    for (const SoundFontGenerator op :
+         {ModEnvAttack, ModEnvDecay, ModEnvRelease, VolEnvAttack, VolEnvDecay, VolEnvRelease})
         rule(op) = {Unit::Time, kMinTime, 8000, kMinTime};
     rule(ModLfoFrequency) = {Unit::LfoFrequency, -16000, 4500, 0, -725};
     rule(VibLfoFrequency) = {Unit::LfoFrequency, -16000, 4500, 0, -15600};
@@ -356,13 +360,13 @@ private:
     void WriteInfo(CRiffWriter& riff) const;
     void WriteSampleData(CRiffWriter& riff) const;
     void WritePresetData(CRiffWriter& riff) const;
-    Bytes PresetHeaders() const;    // phdr
-    Bytes PresetZones() const;      // pbag
-    Bytes PresetGenerators() const; // pgen
-    Bytes Instruments() const;      // inst
-    Bytes InstrumentZones() const;  // ibag
+    Bytes PresetHeaders() const;        // phdr
+    Bytes PresetZones() const;          // pbag
+    Bytes PresetGenerators() const;     // pgen
+    Bytes Instruments() const;          // inst
+    Bytes InstrumentZones() const;      // ibag
     Bytes InstrumentGenerators() const; // igen
-    Bytes SampleHeaders() const;    // shdr
+    Bytes SampleHeaders() const;        // shdr
 
     std::unique_ptr<CSoundFontReader> ownReader;
     CSoundFontReader& reader;
@@ -384,7 +388,8 @@ private:
     std::size_t resolvedZones = 0;
 };
 
-CConversion::CConversion(IByteSource& in) : ownReader(std::make_unique<CSoundFontReader>()), reader(*ownReader)
+CConversion::CConversion(IByteSource& in)
+    : ownReader(std::make_unique<CSoundFontReader>()), reader(*ownReader)
 {
     if (!reader.Open(std::make_unique<CBorrowedSource>(in)))
         throw ConvertError(reader.GetOpenProblemText());
@@ -1038,7 +1043,8 @@ bool CSoundFont2Converter::ConvertBank(IByteSource& in, std::vector<std::uint8_t
     return Run(in, out, error, AddWholeBank);
 }
 
-bool CSoundFont2Converter::ConvertBank(CSoundFontReader& opened, std::vector<std::uint8_t>& out, std::string* error)
+bool CSoundFont2Converter::ConvertBank(CSoundFontReader& opened, std::vector<std::uint8_t>& out,
+                                       std::string* error)
 {
     return Run(opened, out, error, AddWholeBank);
 }
@@ -1046,11 +1052,13 @@ bool CSoundFont2Converter::ConvertBank(CSoundFontReader& opened, std::vector<std
 bool CSoundFont2Converter::ConvertPreset(IByteSource& in, int presetNumber, std::vector<std::uint8_t>& out,
                                          std::string* error, int bank, int program)
 {
-    return Run(in, out, error, [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
+    return Run(in, out, error,
+               [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
 }
 
-bool CSoundFont2Converter::ConvertPreset(CSoundFontReader& opened, int presetNumber, std::vector<std::uint8_t>& out,
-                                         std::string* error, int bank, int program)
+bool CSoundFont2Converter::ConvertPreset(CSoundFontReader& opened, int presetNumber,
+                                         std::vector<std::uint8_t>& out, std::string* error, int bank,
+                                         int program)
 {
     return Run(opened, out, error,
                [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });

@@ -349,7 +349,8 @@ int CSoundFontReader::GetPresetInstruments(int preset, IndexList& out) const
         return 0;
     const Range range = ZoneGenerators(phdr, kPresetHeaderSize, kPresetBagOffset,
                                        static_cast<std::size_t>(preset), pbag, pgen);
-    return Collect(range, pgen, GeneratorNumber(SoundFontGenerator::Instrument), RecordCount(inst, kInstrumentHeaderSize), out);
+    return Collect(range, pgen, GeneratorNumber(SoundFontGenerator::Instrument),
+                   RecordCount(inst, kInstrumentHeaderSize), out);
 }
 
 int CSoundFontReader::GetInstrumentSamples(int instrument, IndexList& out) const
@@ -359,7 +360,8 @@ int CSoundFontReader::GetInstrumentSamples(int instrument, IndexList& out) const
         return 0;
     const Range range = ZoneGenerators(inst, kInstrumentHeaderSize, kInstrumentBagOffset,
                                        static_cast<std::size_t>(instrument), ibag, igen);
-    return Collect(range, igen, GeneratorNumber(SoundFontGenerator::SampleId), RecordCount(shdr, kSampleHeaderSize), out);
+    return Collect(range, igen, GeneratorNumber(SoundFontGenerator::SampleId),
+                   RecordCount(shdr, kSampleHeaderSize), out);
 }
 
 int CSoundFontReader::GetSampleCount(int preset, int instrumentPos) const

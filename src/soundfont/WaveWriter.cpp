@@ -23,8 +23,8 @@ std::int16_t CWaveWriter::ToPoint(float sample)
     return static_cast<std::int16_t>(std::lround(scaled));
 }
 
-bool CWaveWriter::WriteStereo16(IByteSink& sink, const std::vector<float>& left, const std::vector<float>& right,
-                                std::uint32_t rate)
+bool CWaveWriter::WriteStereo16(IByteSink& sink, const std::vector<float>& left,
+                                const std::vector<float>& right, std::uint32_t rate)
 {
     if (left.size() != right.size() || rate == 0 ||
         static_cast<std::uint64_t>(left.size()) * kChannels * kBytesPerPoint > kMaxDataBytes)

@@ -13,8 +13,8 @@ class CWaveWriter
 public:
     // The whole file to sink; false when a write failed, the channels differ
     // in length or the data would not fit a wave file.
-    static bool WriteStereo16(IByteSink& sink, const std::vector<float>& left, const std::vector<float>& right,
-                              std::uint32_t rate);
+    static bool WriteStereo16(IByteSink& sink, const std::vector<float>& left,
+                              const std::vector<float>& right, std::uint32_t rate);
     // The same to path, atomically: on false no file is left at path and an
     // existing one is untouched.
     static bool WriteStereo16(const std::string& path, const std::vector<float>& left,

@@ -51,8 +51,7 @@ FileReference MakeReference(const std::string& path, int sourcePreset)
 
 // The text the library put in a buffer, never read past its end (the library
 // may leave it without a NUL), with trailing white space removed.
-template <std::size_t N>
-std::string TrimmedName(const std::array<char, N>& buffer)
+template <std::size_t N> std::string TrimmedName(const std::array<char, N>& buffer)
 {
     std::size_t length = 0;
     while (length < N && buffer[length] != '\0')
@@ -289,7 +288,8 @@ bool CAweSession::ClearPreset(int bank, int preset)
     if (!ValidPlace(bank, preset))
         return false;
     if (bank > 0)
-        return SendCommand(kAweClearPreset, static_cast<std::uintptr_t>(bank), static_cast<std::uintptr_t>(preset));
+        return SendCommand(kAweClearPreset, static_cast<std::uintptr_t>(bank),
+                           static_cast<std::uintptr_t>(preset));
     // A synth bank slot cannot be empty: it gets its preset from the mode's file back.
     const std::string bankFile = GetBankFile(0);
     const PresetAddress address = MakeAddress(0, preset);

@@ -19,9 +19,24 @@ constexpr int kLastSynthMode = kSynthModes - 1;
 constexpr int kEffectTypes = 8;
 constexpr int kLastEffect = kEffectTypes - 1;
 
-constexpr bool IsBank(int bank) { return bank >= kSynthBank && bank <= kLastBank; }
-constexpr bool IsUserBank(int bank) { return bank >= kFirstUserBank && bank <= kLastBank; }
-constexpr bool IsSlot(int slot) { return slot >= 0 && slot <= kLastSlot; }
-constexpr bool IsSynthMode(int mode) { return mode >= 0 && mode <= kLastSynthMode; }
-constexpr bool IsEffect(int type) { return type >= 0 && type <= kLastEffect; }
+constexpr bool IsBank(int bank)
+{
+    return bank >= kSynthBank && bank <= kLastBank;
+}
+constexpr bool IsUserBank(int bank)
+{
+    return bank >= kFirstUserBank && bank <= kLastBank;
+}
+constexpr bool IsSlot(int slot)
+{
+    return slot >= 0 && slot <= kLastSlot;
+}
+constexpr bool IsSynthMode(int mode)
+{
+    return mode >= 0 && mode <= kLastSynthMode;
+}
+constexpr bool IsEffect(int type)
+{
+    return type >= 0 && type <= kLastEffect;
+}
 } // namespace CardLimits

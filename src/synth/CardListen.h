@@ -14,4 +14,5 @@
 #include <cstdint>
 
 constexpr const char* kCardListenEntryName = "TamberlyCardListen";
-using CardListenProc = std::uint64_t (*)(void (*changed)(void* context), void* context, std::uint64_t removeToken);
+using CardListenProc = std::uint64_t (*)(void (*changed)(void* context), void* context,
+                                         std::uint64_t removeToken);

@@ -11,9 +11,18 @@ using ShortMessage = std::uint32_t;
 
 // Only the low 8 bits of each argument are kept.
 ShortMessage MakeShortMessage(int status, int data1, int data2);
-inline int MessageStatus(ShortMessage message) { return static_cast<int>(message & 0xFF); }
-inline int MessageData1(ShortMessage message) { return static_cast<int>((message >> 8) & 0xFF); }
-inline int MessageData2(ShortMessage message) { return static_cast<int>((message >> 16) & 0xFF); }
+inline int MessageStatus(ShortMessage message)
+{
+    return static_cast<int>(message & 0xFF);
+}
+inline int MessageData1(ShortMessage message)
+{
+    return static_cast<int>((message >> 8) & 0xFF);
+}
+inline int MessageData2(ShortMessage message)
+{
+    return static_cast<int>((message >> 16) & 0xFF);
+}
 
 // Note off, note on, key pressure, controller, program, channel pressure, pitch bend.
 bool IsChannelMessage(ShortMessage message);

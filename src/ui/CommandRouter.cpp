@@ -2,9 +2,7 @@
 
 #include <QAction>
 
-CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent)
-{
-}
+CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent) {}
 
 void CCommandRouter::SetChain(Chain value)
 {

@@ -118,7 +118,8 @@ void LoadColumnWidths(unsigned sectionId, unsigned nameId, QHeaderView* header, 
 {
     for (int column = 0; column < count && column < header->count(); ++column)
     {
-        const int width = GetProfileNumber(sectionId, ColumnName(nameId, column), header->sectionSize(column));
+        const int width =
+            GetProfileNumber(sectionId, ColumnName(nameId, column), header->sectionSize(column));
         if (width >= 0)
             header->resizeSection(column, width);
     }

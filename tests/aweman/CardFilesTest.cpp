@@ -26,7 +26,9 @@ TEST(CardFiles, AStampShowsAReplacedFileEvenWithTheSameSizeAndTime)
 
     // Replaced by a rename, as the card writes it, with the old change time put back:
     // only the identity differs, and that is enough.
-    struct stat old {};
+    struct stat old
+    {
+    };
     ASSERT_EQ(::stat(path.c_str(), &old), 0);
     const std::string next = dir.Write("next", Bytes{'c', 'd'});
     const struct timespec times[2] = {old.st_atim, old.st_mtim};

@@ -48,13 +48,16 @@ public:
     CDirectManager(const CDirectManager&) = delete;
     CDirectManager& operator=(const CDirectManager&) = delete;
 
-    std::int32_t operator()(std::uint32_t handle, std::uint32_t code, std::uintptr_t p1 = 0, std::uintptr_t p2 = 0)
+    std::int32_t operator()(std::uint32_t handle, std::uint32_t code, std::uintptr_t p1 = 0,
+                            std::uintptr_t p2 = 0)
     {
         return entry(handle, code, p1, p2);
     }
-    std::int32_t operator()(std::uint32_t handle, std::uint32_t code, const void* p1, const void* p2 = nullptr)
+    std::int32_t operator()(std::uint32_t handle, std::uint32_t code, const void* p1,
+                            const void* p2 = nullptr)
     {
-        return entry(handle, code, reinterpret_cast<std::uintptr_t>(p1), reinterpret_cast<std::uintptr_t>(p2));
+        return entry(handle, code, reinterpret_cast<std::uintptr_t>(p1),
+                     reinterpret_cast<std::uintptr_t>(p2));
     }
     // An open handle, 0 when the card refused.
     std::uint32_t Open()
@@ -78,7 +81,8 @@ protected:
 
     // A bank file in the files folder: one sample, instrument and preset for
     // each of presets, the sample data of sampleBytes.
-    std::string WriteBank(const std::string& name, const std::vector<BankPreset>& presets, std::uint32_t sampleBytes,
+    std::string WriteBank(const std::string& name, const std::vector<BankPreset>& presets,
+                          std::uint32_t sampleBytes,
                           const std::optional<std::string>& title = std::nullopt) const
     {
         SoundFontBuilder bank;
@@ -90,7 +94,8 @@ protected:
         {
             const int sample = bank.AddSample(start, start + preset.points);
             start += preset.points;
-            bank.AddPreset(preset.name, preset.number, preset.bank, {bank.AddInstrument(preset.name, {sample})});
+            bank.AddPreset(preset.name, preset.number, preset.bank,
+                           {bank.AddInstrument(preset.name, {sample})});
         }
         return files.Write(name, bank.Build());
     }
@@ -109,8 +114,8 @@ protected:
     {
         const std::string settings = Session()->GetSettingsKey();
         ASSERT_FALSE(settings.empty());
-        ASSERT_TRUE(CRegistryStore(home.Path()).Update(
-            [&](CRegistryStore::Tree& tree) { tree.SetValue(settings, name, value); }));
+        ASSERT_TRUE(CRegistryStore(home.Path())
+                        .Update([&](CRegistryStore::Tree& tree) { tree.SetValue(settings, name, value); }));
     }
 
     // What a refused command must leave as it was: the state file (down to
@@ -126,7 +131,9 @@ protected:
     Snapshot Take() const
     {
         Snapshot snapshot{ReadHomeFile("card.state"), ReadHomeFile("registry.reg")};
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(home.File("card.state").c_str(), &st) == 0)
         {
             snapshot.inode = st.st_ino;

@@ -21,7 +21,8 @@ CCardModel ModelWithEverything()
     bankFile.emptied = {127};
     EXPECT_EQ(model.LoadBankFile(9, bankFile, 1u << 30), CardResult::Ok);
     model.bankFiles[9].emptied = {127};
-    EXPECT_EQ(model.LoadPreset(0, 3, {"/a b.sbk", 65535, "Tab\there", 7, "0123456789abcdefz"}, 1u << 30), CardResult::Ok);
+    EXPECT_EQ(model.LoadPreset(0, 3, {"/a b.sbk", 65535, "Tab\there", 7, "0123456789abcdefz"}, 1u << 30),
+              CardResult::Ok);
     EXPECT_EQ(model.LoadPreset(127, 127, {"/c.sbk", 0, "", 0, ""}, 1u << 30), CardResult::Ok);
     return model;
 }
@@ -33,7 +34,8 @@ bool InChild(const std::function<bool()>& work)
     if (child == 0)
         ::_exit(work() ? 0 : 1);
     int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 } // namespace
 
@@ -129,7 +131,8 @@ TEST_F(CardTest, ADamagedStateFileIsAFreshCard)
         good.substr(0, good.size() / 2),
         std::string(5000, '\xff'),
         "",
-        "tamberly card state 1\nsynth 1\neffects 0 2\nbank 5 32768 =" + strings + " =Strings\nbank 5 1 =/x =Y\nend\n",
+        "tamberly card state 1\nsynth 1\neffects 0 2\nbank 5 32768 =" + strings +
+            " =Strings\nbank 5 1 =/x =Y\nend\n",
     };
     for (const std::string& text : damaged)
     {
@@ -177,19 +180,21 @@ TEST_F(CardTest, TheStateIsWrittenOnlyWhenSomethingChanged)
 
 TEST_F(CardTest, ASecondProcessSeesTheCardAsTheFirstLeftIt)
 {
-    const std::string strings = WriteBank("strings.sbk", {{"Violin", 0, 0, 1024}, {"Cello", 5, 0, 8192}}, 64 * 1024,
-                                          "Strings");
+    const std::string strings =
+        WriteBank("strings.sbk", {{"Violin", 0, 0, 1024}, {"Cello", 5, 0, 8192}}, 64 * 1024, "Strings");
     const auto card = Session();
     ASSERT_TRUE(card->LoadBank(2, strings));
     ASSERT_EQ(card->GetPresetName(0, 0), "Acoustic Grand Piano"); // the parent's card has read the state
 
-    EXPECT_TRUE(InChild([&] {
-        const auto other = Session();
-        int used = 0;
-        return other->GetBankName(2) == "Strings" && other->GetMemoryKB(true) == 28672 - 64 &&
-               other->LoadPreset(3, 1, strings, 5, &used) && used == 16 && other->SelectSynthBank(2) &&
-               other->SetChorus(7) && other->ClearBank(2);
-    }));
+    EXPECT_TRUE(InChild(
+        [&]
+        {
+            const auto other = Session();
+            int used = 0;
+            return other->GetBankName(2) == "Strings" && other->GetMemoryKB(true) == 28672 - 64 &&
+                   other->LoadPreset(3, 1, strings, 5, &used) && used == 16 && other->SelectSynthBank(2) &&
+                   other->SetChorus(7) && other->ClearBank(2);
+        }));
 
     EXPECT_EQ(card->GetBankName(2), "");
     EXPECT_EQ(card->GetPresetName(3, 1), "Cello");
@@ -202,7 +207,8 @@ TEST_F(CardTest, ASecondProcessSeesTheCardAsTheFirstLeftIt)
 
 TEST_F(CardTest, TwoProcessesLoadingAtOnceLoseNothing)
 {
-    const std::string strings = WriteBank("strings.sbk", {{"Violin", 0, 0, 16}, {"Cello", 5, 0, 16}}, 1024, "Strings");
+    const std::string strings =
+        WriteBank("strings.sbk", {{"Violin", 0, 0, 16}, {"Cello", 5, 0, 16}}, 1024, "Strings");
     Session(); // installs the card before the children race for it
     constexpr int kPerChild = 40;
     std::vector<pid_t> children;

@@ -66,12 +66,16 @@ TEST_F(CardTest, AFreshCardWorksAndInstallsItsDriverEntries)
 TEST_F(CardTest, DriverEntriesFollowAnExistingDriverKeyAndIgnoreOtherCase)
 {
     const std::string drivers = kMidiDriversKey;
-    ASSERT_TRUE(CRegistryStore(home.Path()).Update([&](CRegistryStore::Tree& tree) {
-        tree.SetValue(drivers + "\\SBAWE32.DRV<9>", kSoftwareKeyValue, "Software\\Wrong");
-        tree.SetValue(drivers + "\\sbawe32.drv.old", kSoftwareKeyValue, "Software\\Vendor\\Card");
-        tree.SetValue("Software\\Vendor\\Card\\Settings\\UserBank", "B009", "/stale.sbk");
-        tree.SetValue("Software\\Vendor\\Card\\Settings", "MemoryKB", "8192");
-    }));
+    ASSERT_TRUE(CRegistryStore(home.Path())
+                    .Update(
+                        [&](CRegistryStore::Tree& tree)
+                        {
+                            tree.SetValue(drivers + "\\SBAWE32.DRV<9>", kSoftwareKeyValue, "Software\\Wrong");
+                            tree.SetValue(drivers + "\\sbawe32.drv.old", kSoftwareKeyValue,
+                                          "Software\\Vendor\\Card");
+                            tree.SetValue("Software\\Vendor\\Card\\Settings\\UserBank", "B009", "/stale.sbk");
+                            tree.SetValue("Software\\Vendor\\Card\\Settings", "MemoryKB", "8192");
+                        }));
     const auto card = Session();
     EXPECT_EQ(card->GetSettingsKey(), "Software\\Vendor\\Card\\Settings");
     EXPECT_EQ(card->GetMemoryKB(false), 8192);
@@ -373,7 +377,8 @@ TEST_F(CardTest, NotEnoughSoundMemoryLoadsNothing)
 
 TEST_F(CardTest, NamesAreCutToTheBufferAndEndWithinIt)
 {
-    const std::string strings = WriteBank("strings.sbk", StringPresets(), 64 * 1024, "A Rather Long Bank Name");
+    const std::string strings =
+        WriteBank("strings.sbk", StringPresets(), 64 * 1024, "A Rather Long Bank Name");
     ASSERT_TRUE(Session()->LoadBank(3, strings));
     CDirectManager manager;
     const std::uint32_t handle = manager.Open();
@@ -434,12 +439,14 @@ TEST_F(CardTest, HandlesAreNonzeroAndEachClosesOnce)
 
 TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
 {
-    const auto state = [this] {
+    const auto state = [this]
+    {
         const auto parsed = CCardModel::Parse(ReadHomeFile("card.state"));
         EXPECT_TRUE(parsed);
         return parsed.value_or(CCardModel());
     };
-    const auto memoryFiles = [this] {
+    const auto memoryFiles = [this]
+    {
         std::set<std::string> names;
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(home.File("memory"), error))

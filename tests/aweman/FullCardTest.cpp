@@ -23,8 +23,7 @@ std::string UserBankValue(int bank)
 class CardCalls
 {
 public:
-    template <typename Command>
-    std::int32_t Call(Command command)
+    template <typename Command> std::int32_t Call(Command command)
     {
         const std::uint32_t handle = manager.Open();
         if (handle == 0)
@@ -39,10 +38,12 @@ public:
         FileReference file;
         file.path = path.c_str();
         file.length = static_cast<std::uint32_t>(path.size());
-        return Call([&](std::uint32_t handle) {
-            return manager(handle, kAweLoadBank, static_cast<std::uintptr_t>(bank),
-                           reinterpret_cast<std::uintptr_t>(&file));
-        });
+        return Call(
+            [&](std::uint32_t handle)
+            {
+                return manager(handle, kAweLoadBank, static_cast<std::uintptr_t>(bank),
+                               reinterpret_cast<std::uintptr_t>(&file));
+            });
     }
 
     // The bank's name, or the card's refusal as "#<result>".
@@ -52,10 +53,12 @@ public:
         NameBuffer name;
         name.size = kNameBufferSize;
         name.buffer = text;
-        const std::int32_t result = Call([&](std::uint32_t handle) {
-            return manager(handle, kAweGetBankName, static_cast<std::uintptr_t>(bank),
-                           reinterpret_cast<std::uintptr_t>(&name));
-        });
+        const std::int32_t result = Call(
+            [&](std::uint32_t handle)
+            {
+                return manager(handle, kAweGetBankName, static_cast<std::uintptr_t>(bank),
+                               reinterpret_cast<std::uintptr_t>(&name));
+            });
         // Appended, not "#" + ...: GCC 12 at -O3 takes that insert for an overlapping copy (-Wrestrict).
         return result == 0 ? std::string(text) : std::string("#").append(std::to_string(result));
     }
@@ -81,7 +84,8 @@ TEST_F(CardTest, CopiesOfALargeBankFillTheCardAndEveryLaterOneIsRefusedWhole)
     Session(); // installs the settings
     SetSetting("MemoryKB", std::to_string(kCardFillingMemoryKB));
     const std::string userBanks = Session()->GetSettingsKey() + "\\" + kUserBankSubkey;
-    const auto userBankEntries = [&] {
+    const auto userBankEntries = [&]
+    {
         const auto values = Registry().Values(userBanks);
         return std::map<std::string, std::string>(values.begin(), values.end());
     };
@@ -102,7 +106,8 @@ TEST_F(CardTest, CopiesOfALargeBankFillTheCardAndEveryLaterOneIsRefusedWhole)
         {
             ASSERT_EQ(result, 0) << "bank " << bank;
             loadedEntries[UserBankValue(bank)] = copy;
-            EXPECT_EQ(card.Memory().second, totalWords - static_cast<std::uint64_t>(bank) * kCardFillingBankWords)
+            EXPECT_EQ(card.Memory().second,
+                      totalWords - static_cast<std::uint64_t>(bank) * kCardFillingBankWords)
                 << "bank " << bank;
             EXPECT_EQ(card.BankName(bank), CardFillingCopyName(bank));
             EXPECT_EQ(userBankEntries(), loadedEntries) << "bank " << bank;
@@ -114,7 +119,8 @@ TEST_F(CardTest, CopiesOfALargeBankFillTheCardAndEveryLaterOneIsRefusedWhole)
         EXPECT_EQ(Take(), before) << "bank " << bank;
         EXPECT_EQ(card.Memory(), memoryBefore) << "bank " << bank;
         EXPECT_EQ(userBankEntries(), entriesBefore) << "bank " << bank;
-        EXPECT_EQ(card.BankName(bank), std::string("#").append(std::to_string(static_cast<int>(CardResult::Empty))))
+        EXPECT_EQ(card.BankName(bank),
+                  std::string("#").append(std::to_string(static_cast<int>(CardResult::Empty))))
             << "bank " << bank;
         if (HasFailure())
             break; // one bank's account is enough

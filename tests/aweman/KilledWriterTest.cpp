@@ -10,9 +10,9 @@
 // synced file is renamed over it). Any other new file in the folder fails.
 
 #include "aweman/CardFixture.h"
-#include "cardstate/CardModel.h"
 #include "bank/DocumentFile.h"
 #include "bank/PatchItemList.h"
+#include "cardstate/CardModel.h"
 
 #include <chrono>
 #include <csignal>
@@ -100,8 +100,8 @@ std::vector<std::string> Strays(const std::string& folder, const std::set<std::s
             continue;
         bool temporary = false;
         for (const std::string& target : known)
-            temporary = temporary || (name.rfind("." + target + ".", 0) == 0 &&
-                                      name.size() == target.size() + 2 + 6);
+            temporary =
+                temporary || (name.rfind("." + target + ".", 0) == 0 && name.size() == target.size() + 2 + 6);
         if (!temporary)
             strays.push_back(name);
     }
@@ -126,8 +126,8 @@ std::string StoredDocument(const std::string& info, int bank)
 
 void Report(const char* what, int kills, int temporaries, int oldContent, int newContent)
 {
-    std::printf("%s: %d rounds, %d kills, %d left a hidden temporary file, %d old, %d new\n", what, kRounds, kills,
-                temporaries, oldContent, newContent);
+    std::printf("%s: %d rounds, %d kills, %d left a hidden temporary file, %d old, %d new\n", what, kRounds,
+                kills, temporaries, oldContent, newContent);
 }
 } // namespace
 
@@ -144,7 +144,8 @@ TEST_F(CardTest, AKilledDocumentSaveLeavesTheOldOrTheNewFileWhole)
         ASSERT_TRUE(WriteWholeFileAtomic(target, oldBytes));
         bool nextNew = true;
         const bool killed = KillDuring(
-            [&] {
+            [&]
+            {
                 // Alternates, so that every kill lands in some save.
                 const bool isNew = nextNew;
                 nextNew = !nextNew;
@@ -153,9 +154,11 @@ TEST_F(CardTest, AKilledDocumentSaveLeavesTheOldOrTheNewFileWhole)
                     return false;
                 CDocumentFile::Header header;
                 header.currentBank = isNew ? 4 : 3;
-                header.bankFiles.push_back({header.currentBank, "/banks/bank" + std::to_string(header.currentBank) + ".sbk"});
+                header.bankFiles.push_back(
+                    {header.currentBank, "/banks/bank" + std::to_string(header.currentBank) + ".sbk"});
                 CPatchItemList none;
-                CDocumentFile::Store(file.Sink(), header, none, std::string(isNew ? 420000 : 400000, isNew ? 'n' : 'o'));
+                CDocumentFile::Store(file.Sink(), header, none,
+                                     std::string(isNew ? 420000 : 400000, isNew ? 'n' : 'o'));
                 return file.Commit();
             },
             DelayOf(round, 6000));
@@ -164,7 +167,8 @@ TEST_F(CardTest, AKilledDocumentSaveLeavesTheOldOrTheNewFileWhole)
 
         std::string onDisk;
         ASSERT_TRUE(ReadWholeFile(target, onDisk)) << "round " << round;
-        ASSERT_TRUE(onDisk == oldBytes || onDisk == newBytes) << "round " << round << ": " << onDisk.size() << " bytes";
+        ASSERT_TRUE(onDisk == oldBytes || onDisk == newBytes)
+            << "round " << round << ": " << onDisk.size() << " bytes";
         (onDisk == oldBytes ? oldSeen : newSeen)++;
         CFileSource source;
         ASSERT_TRUE(source.Open(target));
@@ -189,11 +193,15 @@ TEST_F(CardTest, AKilledDocumentSaveLeavesTheOldOrTheNewFileWhole)
 TEST_F(CardTest, AKilledRegistryUpdateLeavesTheOldOrTheNewFileWhole)
 {
     const std::string key = "Software\\Tamberly\\Killed";
-    const auto set = [&](char fill) {
-        return CRegistryStore(home.Path()).Update([&](CRegistryStore::Tree& tree) {
-            for (int value = 0; value < 200; ++value)
-                tree.SetValue(key, "Value" + std::to_string(value), std::string(500, fill));
-        });
+    const auto set = [&](char fill)
+    {
+        return CRegistryStore(home.Path())
+            .Update(
+                [&](CRegistryStore::Tree& tree)
+                {
+                    for (int value = 0; value < 200; ++value)
+                        tree.SetValue(key, "Value" + std::to_string(value), std::string(500, fill));
+                });
     };
     ASSERT_TRUE(set('n'));
     const std::string newText = ReadHomeFile("registry.reg");
@@ -208,7 +216,8 @@ TEST_F(CardTest, AKilledRegistryUpdateLeavesTheOldOrTheNewFileWhole)
         ASSERT_TRUE(set('o'));
         bool nextNew = true;
         ASSERT_TRUE(KillDuring(
-            [&] {
+            [&]
+            {
                 const bool isNew = nextNew;
                 nextNew = !nextNew;
                 return set(isNew ? 'n' : 'o');
@@ -217,7 +226,8 @@ TEST_F(CardTest, AKilledRegistryUpdateLeavesTheOldOrTheNewFileWhole)
             << "round " << round;
         ++kills;
         const std::string onDisk = ReadHomeFile("registry.reg");
-        ASSERT_TRUE(onDisk == oldText || onDisk == newText) << "round " << round << ": " << onDisk.size() << " bytes";
+        ASSERT_TRUE(onDisk == oldText || onDisk == newText)
+            << "round " << round << ": " << onDisk.size() << " bytes";
         (onDisk == oldText ? oldSeen : newSeen)++;
         EXPECT_EQ(CRegistryStore::Tree::Parse(onDisk).Serialize(), onDisk);
 
@@ -238,7 +248,8 @@ TEST_F(CardTest, AKilledRegistryUpdateLeavesTheOldOrTheNewFileWhole)
 
 TEST_F(CardTest, AKilledCardLeavesAWholeStateAndAUsableCard)
 {
-    const std::string strings = WriteBank("strings.sbk", {{"Violin", 0, 0, 64}, {"Cello", 5, 0, 64}}, 4096, "Strings");
+    const std::string strings =
+        WriteBank("strings.sbk", {{"Violin", 0, 0, 64}, {"Cello", 5, 0, 64}}, 4096, "Strings");
     {
         const auto card = Session();
         ASSERT_TRUE(card->LoadPreset(2, 0, strings, 0, nullptr));
@@ -252,7 +263,8 @@ TEST_F(CardTest, AKilledCardLeavesAWholeStateAndAUsableCard)
         int slot = 0;
         std::unique_ptr<CAweSession> card;
         ASSERT_TRUE(KillDuring(
-            [&] {
+            [&]
+            {
                 if (!card)
                     card = Session();
                 slot = (slot + 1) % 128;
@@ -286,7 +298,8 @@ TEST_F(CardTest, AKilledCardLeavesAWholeStateAndAUsableCard)
         // The next round starts without the child's presets, so that it shows whether its child saved any.
         ASSERT_TRUE(next->ClearBank(1));
     }
-    std::printf("card state: %d rounds, %d kills, %d left a hidden temporary file, %d with the child's presets saved\n",
+    std::printf("card state: %d rounds, %d kills, %d left a hidden temporary file, %d with the child's "
+                "presets saved\n",
                 kRounds, kills, temporaries, changed);
     const auto state = CCardModel::Parse(ReadHomeFile("card.state"));
     ASSERT_TRUE(state);

@@ -26,31 +26,43 @@ TEST_F(CardTest, ProcessesSharingTheCardKeepItsMemoryAccountingExact)
     std::vector<std::string> failed(kProcesses);
     std::vector<std::thread> workers;
     for (int worker = 0; worker < kProcesses; ++worker)
-        workers.emplace_back([&, worker] {
-            const CliOptions options{.env = {{"TAMBERLY_CARD_HOME", home.Path()}, {"TAMBERLY_AWEMAN", ""}}};
-            // Neighbouring workers share banks 1..3, so that their loads and clears collide.
-            // Each runs one whole cycle at least, however late the busy machine starts it.
-            for (int step = 0; step < 4 || std::chrono::steady_clock::now() < end; ++step)
+        workers.emplace_back(
+            [&, worker]
             {
-                const std::string bank = std::to_string(1 + (worker + step) % 3);
-                const std::string slot = std::to_string((worker * 7 + step) % 128);
-                std::vector<std::string> args;
-                switch (step % 4)
+                const CliOptions options{
+                    .env = {{"TAMBERLY_CARD_HOME", home.Path()}, {"TAMBERLY_AWEMAN", ""}}};
+                // Neighbouring workers share banks 1..3, so that their loads and clears collide.
+                // Each runs one whole cycle at least, however late the busy machine starts it.
+                for (int step = 0; step < 4 || std::chrono::steady_clock::now() < end; ++step)
                 {
-                case 0: args = {"card", "load-bank", bank, step % 8 == 0 ? orchestra : strings}; break;
-                case 1: args = {"card", "load-preset", bank, slot, orchestra, "5"}; break;
-                case 2: args = {"card", "load-preset", bank, slot, strings, "7"}; break;
-                default: args = {"card", "clear", bank}; break;
+                    const std::string bank = std::to_string(1 + (worker + step) % 3);
+                    const std::string slot = std::to_string((worker * 7 + step) % 128);
+                    std::vector<std::string> args;
+                    switch (step % 4)
+                    {
+                    case 0:
+                        args = {"card", "load-bank", bank, step % 8 == 0 ? orchestra : strings};
+                        break;
+                    case 1:
+                        args = {"card", "load-preset", bank, slot, orchestra, "5"};
+                        break;
+                    case 2:
+                        args = {"card", "load-preset", bank, slot, strings, "7"};
+                        break;
+                    default:
+                        args = {"card", "clear", bank};
+                        break;
+                    }
+                    const CliRun run = RunCli(args, options);
+                    ++runs;
+                    if (run.status != 0)
+                    {
+                        ++failures;
+                        failed[worker] =
+                            args[1] + " " + bank + ": " + std::to_string(run.status) + " " + run.err;
+                    }
                 }
-                const CliRun run = RunCli(args, options);
-                ++runs;
-                if (run.status != 0)
-                {
-                    ++failures;
-                    failed[worker] = args[1] + " " + bank + ": " + std::to_string(run.status) + " " + run.err;
-                }
-            }
-        });
+            });
     for (auto& worker : workers)
         worker.join();
     std::printf("shared card: %d processes in %d workers for %lld s, %d failed\n", runs.load(), kProcesses,
@@ -78,7 +90,8 @@ TEST_F(CardTest, ProcessesSharingTheCardKeepItsMemoryAccountingExact)
     for (const auto& [where, preset] : state->presets)
     {
         held += preset.words;
-        EXPECT_EQ(card->GetPresetName(where.first, where.second), preset.name) << where.first << ":" << where.second;
+        EXPECT_EQ(card->GetPresetName(where.first, where.second), preset.name)
+            << where.first << ":" << where.second;
         EXPECT_TRUE(preset.name == "Cello" || preset.name == "Bass") << preset.name;
     }
     EXPECT_EQ(held, state->UsedWords());

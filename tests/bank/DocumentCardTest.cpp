@@ -105,7 +105,8 @@ TEST_F(DocumentCardTest, SynthModeSwitchReloadsTheSynthBankPatchesOnce)
     const Lines calls = CardCommands();
     EXPECT_EQ(Lines(calls.begin(), calls.begin() + 2), (Lines{"906 h=77 size=256", "907 h=77 bank=2"}));
     // A synth bank slot is first given its own preset back, then the patch's.
-    EXPECT_EQ(Only(calls, "911 "), (Lines{"911 h=77 bank=0 preset=1 path=/banks/gm.sbk source=1", Load(0, 1, 9)}));
+    EXPECT_EQ(Only(calls, "911 "),
+              (Lines{"911 h=77 bank=0 preset=1 path=/banks/gm.sbk source=1", Load(0, 1, 9)}));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(observer.Hints(), std::vector<unsigned>{HintBankTabs});
 
@@ -289,7 +290,8 @@ TEST_F(DocumentCardTest, PlacedPatchesReplaceWhatHoldsTheirSlot)
     CPatchItem* broken = dropped.GetItem(2);
     ASSERT_TRUE(doc->PlacePatches(&observer, slots, dropped));
 
-    EXPECT_EQ(Contents(), (Names{"Synth@0:1+", "Piano@1:5+", "New Organ@1:6+", "New Kick@2:0+", "Spare@-1:-1-"}));
+    EXPECT_EQ(Contents(),
+              (Names{"Synth@0:1+", "Piano@1:5+", "New Organ@1:6+", "New Kick@2:0+", "Spare@-1:-1-"}));
     // The invalid patch stays the caller's (its list deletes it); so does the surplus one.
     ASSERT_EQ(dropped.GetSize(), 2);
     EXPECT_EQ(dropped.GetItem(0), broken);
@@ -423,11 +425,12 @@ TEST_F(DocumentCardTest, RemovedPatchesAreUnloadedAndOthersIgnoredUnread)
 TEST_F(DocumentCardTest, RenamedPatchesAreAnnouncedAndNothingElseMoves)
 {
     EXPECT_FALSE(doc->RenamePatch(&observer, doc->GetPatch(20, 1), "X")); // a slot description
-    EXPECT_TRUE(doc->RenamePatch(&observer, Patch("Organ"), "Organ")); // its name already
+    EXPECT_TRUE(doc->RenamePatch(&observer, Patch("Organ"), "Organ"));    // its name already
     EXPECT_FALSE(doc->IsModified());
     recorder.Take();
     EXPECT_TRUE(doc->RenamePatch(&observer, Patch("Organ"), "Pipe Organ"));
-    EXPECT_EQ(Contents(), (Names{"Synth@0:1+", "Piano@1:5+", "Pipe Organ@1:6+", "Kick@2:0+", "Spare@-1:-1-"}));
+    EXPECT_EQ(Contents(),
+              (Names{"Synth@0:1+", "Piano@1:5+", "Pipe Organ@1:6+", "Kick@2:0+", "Spare@-1:-1-"}));
     EXPECT_EQ(observer.updates, (std::vector<Update>{{&observer, HintPatchNames, {"Pipe Organ"}}}));
     EXPECT_TRUE(CardCommands().empty()); // the card keeps its copy as it is
     EXPECT_TRUE(doc->IsModified());

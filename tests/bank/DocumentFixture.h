@@ -125,8 +125,8 @@ protected:
     }
 
     // A patch of the caller's, for the patch operations.
-    static CPatchItem* NewPatch(CPatchItemList& list, const std::string& name, const std::string& file, int source,
-                                int bank, int slot)
+    static CPatchItem* NewPatch(CPatchItemList& list, const std::string& name, const std::string& file,
+                                int source, int bank, int slot)
     {
         return AddFilePatch(list, name, file, source, bank, slot);
     }

@@ -1,10 +1,10 @@
 // Document operations checked against the emulated card's state.
 
 #include "DocumentFixture.h"
+#include "bank/PatchItemListGuard.h"
 #include "support/ScopedCardHome.h"
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
-#include "bank/PatchItemListGuard.h"
 
 #include <filesystem>
 
@@ -49,9 +49,11 @@ protected:
         return files.Write(name, bank.Build());
     }
 
-    void Open(const std::vector<StoredPatch>& patches, const std::vector<std::pair<int, std::string>>& bankFiles = {})
+    void Open(const std::vector<StoredPatch>& patches,
+              const std::vector<std::pair<int, std::string>>& bankFiles = {})
     {
-        ASSERT_TRUE(doc->OnOpenDocument(files.Write("doc.tmb", DocumentBytes(-1, 0, 4, 2, bankFiles, patches))))
+        ASSERT_TRUE(
+            doc->OnOpenDocument(files.Write("doc.tmb", DocumentBytes(-1, 0, 4, 2, bankFiles, patches))))
             << doc->GetErrorMessage();
     }
 
@@ -202,7 +204,9 @@ TEST_F(DocumentOnCardTest, TwoPatchesOnOneSlotOfADamagedDocumentLoadTheFirstOnly
 {
     // The second would clear the slot before failing; the third would take it
     // from the first while the first still counted as loaded.
-    Open({{"Piano", pianos, 0, 2, 1}, {"Gone", files.File("gone.sbk"), 0, 2, 1}, {"Strings", pianos, 48, 2, 1}});
+    Open({{"Piano", pianos, 0, 2, 1},
+          {"Gone", files.File("gone.sbk"), 0, 2, 1},
+          {"Strings", pianos, 48, 2, 1}});
     EXPECT_EQ(card->GetPresetName(1, 2), "Piano");
     EXPECT_TRUE(Patch("Piano")->IsLoaded());
     EXPECT_FALSE(Patch("Gone")->IsLoaded());
@@ -218,11 +222,13 @@ TEST_F(DocumentOnCardTest, TwoPatchesOnOneSlotOfADamagedDocumentLoadTheFirstOnly
 
 TEST_F(DocumentOnCardTest, WavePatchesLoadAsOnePresetBanks)
 {
-    const std::string wave = files.Write(
-        "TONE.WAV",
-        WaveBuilder().Channels(2).Rate(22050).Frames(22050, [](std::size_t f, unsigned c) {
-            return static_cast<std::int32_t>((f * (c + 1) * 37) % 20000);
-        }).Build());
+    const std::string wave =
+        files.Write("TONE.WAV", WaveBuilder()
+                                    .Channels(2)
+                                    .Rate(22050)
+                                    .Frames(22050, [](std::size_t f, unsigned c)
+                                            { return static_cast<std::int32_t>((f * (c + 1) * 37) % 20000); })
+                                    .Build());
     Open({{"Tone", wave, 4, 3, 1}, {"Left", wave, 6, 4, 1}, {"Not offered", wave, 0, 5, 1}});
     EXPECT_TRUE(Patch("Tone")->IsLoaded());
     EXPECT_TRUE(Patch("Left")->IsLoaded());

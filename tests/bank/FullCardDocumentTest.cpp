@@ -7,7 +7,6 @@
 #include "support/CardFillingBank.h"
 #include "support/ScopedCardHome.h"
 
-
 namespace
 {
 // A card home of the test's own, in the environment while the test runs.
@@ -27,9 +26,9 @@ TEST_F(FullCardDocumentTest, OpeningMoreBankFilesThanTheCardHoldsLoadsTheFirstOn
     auto card = std::make_unique<CAweSession>(TAMBERLY_AWEMAN_PATH, CRegistryStore(home.Path()));
     const std::string settings = card->GetSettingsKey();
     ASSERT_FALSE(settings.empty());
-    ASSERT_TRUE(CRegistryStore(home.Path()).Update([&](CRegistryStore::Tree& tree) {
-        tree.SetValue(settings, "MemoryKB", std::to_string(kCardFillingMemoryKB));
-    }));
+    ASSERT_TRUE(CRegistryStore(home.Path())
+                    .Update([&](CRegistryStore::Tree& tree)
+                            { tree.SetValue(settings, "MemoryKB", std::to_string(kCardFillingMemoryKB)); }));
     ASSERT_EQ(card->GetMemoryKB(false), static_cast<int>(kCardFillingMemoryKB));
 
     // Every user bank names its copy; one patch sits on a bank whose file
@@ -53,7 +52,9 @@ TEST_F(FullCardDocumentTest, OpeningMoreBankFilesThanTheCardHoldsLoadsTheFirstOn
         EXPECT_EQ(card->GetBankName(bank), fits ? CardFillingCopyName(bank) : "") << bank;
         // The bank view names the card's bank, else the document's patch there.
         // Appended, not " " + name: GCC 12 at -O3 takes that insert for an overlapping copy (-Wrestrict).
-        const std::string suffix = fits ? std::string(" ").append(CardFillingCopyName(bank)) : bank == kFit + 1 ? " TMB" : "";
+        const std::string suffix = fits               ? std::string(" ").append(CardFillingCopyName(bank))
+                                   : bank == kFit + 1 ? " TMB"
+                                                      : "";
         bool inUse = false;
         EXPECT_EQ(doc.GetBankCaption(bank, &inUse), FormatString(IDS_BANK_CAPTION, bank, suffix.c_str()));
         EXPECT_EQ(inUse, !suffix.empty()) << bank;

@@ -90,8 +90,9 @@ TEST_F(PatchItemCardTest, SoundFontPresetLoadsIntoItsSlotAndKeepsTheSizeItTook)
     EXPECT_EQ(item.LoadIntoCard(*card), 1);
     EXPECT_TRUE(item.IsLoaded());
     EXPECT_EQ(item.GetLoadedKB(), 40);
-    EXPECT_EQ(recorder.TakeCommands(), (Lines{"913 h=77 bank=3 preset=9", "308 h=77",
-                                              "911 h=77 bank=3 preset=9 path=/banks/A.SBK source=48", "308 h=77"}));
+    EXPECT_EQ(recorder.TakeCommands(),
+              (Lines{"913 h=77 bank=3 preset=9", "308 h=77",
+                     "911 h=77 bank=3 preset=9 path=/banks/A.SBK source=48", "308 h=77"}));
 
     // A refused load leaves the patch unloaded, also when it was loaded before.
     recorder.Script(kAweLoadPreset, 5);
@@ -120,10 +121,12 @@ TEST_F(PatchItemCardTest, InvalidOrUnknownSourcesNeverReachTheCard)
 
 TEST_F(PatchItemCardTest, WaveGoesThroughATemporaryBankThatIsAlwaysRemoved)
 {
-    const std::string wave = dir.Write(
-        "TONE.WAV", WaveBuilder().Channels(1).Rate(22050).Frames(64, [](std::size_t f, unsigned) {
-                        return static_cast<std::int32_t>(f * 100);
-                    }).Build());
+    const std::string wave = dir.Write("TONE.WAV", WaveBuilder()
+                                                       .Channels(1)
+                                                       .Rate(22050)
+                                                       .Frames(64, [](std::size_t f, unsigned)
+                                                               { return static_cast<std::int32_t>(f * 100); })
+                                                       .Build());
 
     CPatchItem item = Patch(wave, 5, 2, 4); // 22050 Hz, mono
     ScriptFreeKB(100, 99);
@@ -143,9 +146,8 @@ TEST_F(PatchItemCardTest, WaveGoesThroughATemporaryBankThatIsAlwaysRemoved)
 
 TEST_F(PatchItemCardTest, WaveOptionTheFileDoesNotOfferIsRefused)
 {
-    const std::string mono = dir.Write("MONO.WAV", WaveBuilder().Channels(1).Rate(44100).Frames(8, [](auto, auto) {
-                                                       return 0;
-                                                   }).Build());
+    const std::string mono = dir.Write(
+        "MONO.WAV", WaveBuilder().Channels(1).Rate(44100).Frames(8, [](auto, auto) { return 0; }).Build());
     // Mono files offer mode "m" only (options 1, 5, 9); 0 would be stereo.
     for (const int option : {0, 2, 3, 12, 100})
     {

@@ -104,8 +104,8 @@ TEST(PatchListFromFile, DocumentKeepsOnlyPatchesWhoseSourcesResolve)
 {
     TempDir dir;
     const std::string bank = dir.Write("A.SBK", Bank());
-    const std::string wave =
-        dir.Write("W.WAV", WaveBuilder().Channels(1).Rate(44100).Frames(10, [](auto, auto) { return 0; }).Build());
+    const std::string wave = dir.Write(
+        "W.WAV", WaveBuilder().Channels(1).Rate(44100).Frames(10, [](auto, auto) { return 0; }).Build());
     const std::string doc = dir.Write("V.TMB", Document({{"gone", dir.File("GONE.SBK"), 0, 1, 1},
                                                          {"Piano", bank, 0, 5, 2},
                                                          {"no such preset", bank, 9, 6, 2},
@@ -126,8 +126,8 @@ TEST(PatchListFromFile, DocumentKeepsOnlyPatchesWhoseSourcesResolve)
     EXPECT_EQ(list.GetItem(1)->GetName(), "Top");
     EXPECT_EQ(list.GetItem(1)->GetSampleBytes(), 20);
 
-    const std::string orphans =
-        dir.Write("O.TMB", Document({{"a", dir.File("GONE.SBK"), 0, 1, 1}, {"b", "C:\\BANKS\\A.SBK", 0, 2, 1}}));
+    const std::string orphans = dir.Write(
+        "O.TMB", Document({{"a", dir.File("GONE.SBK"), 0, 1, 1}, {"b", "C:\\BANKS\\A.SBK", 0, 2, 1}}));
     EXPECT_EQ(list.ReadFromFile(orphans), 0);
     EXPECT_TRUE(list.IsEmpty());
 }

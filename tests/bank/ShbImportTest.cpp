@@ -9,8 +9,8 @@ std::string Describe(const std::optional<ShbInstrument>& entry)
 {
     if (!entry)
         return "skipped";
-    return std::to_string(entry->targetBank) + ":" + std::to_string(entry->targetPatch) + " [" + entry->sourceFile +
-           "] [" + entry->name + "] " + std::to_string(entry->sourcePatch);
+    return std::to_string(entry->targetBank) + ":" + std::to_string(entry->targetPatch) + " [" +
+           entry->sourceFile + "] [" + entry->name + "] " + std::to_string(entry->sourcePatch);
 }
 
 std::string WriteShb(const TempDir& dir, const std::string& name, const std::string& text)
@@ -50,8 +50,9 @@ TEST(ShbEntries, InstrumentsReadTheirFixedFields)
 
 TEST(ShbEntries, EntriesTooShortOrWithoutTheirSlashAreSkipped)
 {
-    for (const std::string value : {"", "0", "012", "012:003", "012   ", "012:003   ", "012   A.SBK Piano 0024",
-                                    "012   A.SBK/0024", "012   A/024", "012:003   /0024", "012:003/  X Y 0001"})
+    for (const std::string value :
+         {"", "0", "012", "012:003", "012   ", "012:003   ", "012   A.SBK Piano 0024", "012   A.SBK/0024",
+          "012   A/024", "012:003   /0024", "012:003/  X Y 0001"})
         EXPECT_EQ(Describe(CShbFile::ParseInstrument(value)), "skipped") << value;
     // The slash just before the closing five characters still leaves an empty name.
     EXPECT_EQ(Describe(CShbFile::ParseInstrument("012   A/ 0024")), "0:12 [A] [] 24");
@@ -70,12 +71,13 @@ TEST(ShbEntries, ListsEndAtTheFirstMissingEntry)
 {
     TempDir dir;
     CShbFile file;
-    ASSERT_TRUE(file.Load(WriteShb(dir, "a.shb",
-                                   "[awe]\r\nreverb = 4 \r\nChorus=\"2\"\r\n"
-                                   "[UserBanks]\r\nUser2=003   C:\\B.SBK\r\n"
-                                   "[Instrument-List]\r\n; old entries\r\nInstrument1=001   A.SBK/One 0001\r\n"
-                                   "Instrument2=broken\r\nInstrument3=003   A.SBK/Three 0003\r\n"
-                                   "Instrument5=005   A.SBK/Five 0005\r\n")));
+    ASSERT_TRUE(
+        file.Load(WriteShb(dir, "a.shb",
+                           "[awe]\r\nreverb = 4 \r\nChorus=\"2\"\r\n"
+                           "[UserBanks]\r\nUser2=003   C:\\B.SBK\r\n"
+                           "[Instrument-List]\r\n; old entries\r\nInstrument1=001   A.SBK/One 0001\r\n"
+                           "Instrument2=broken\r\nInstrument3=003   A.SBK/Three 0003\r\n"
+                           "Instrument5=005   A.SBK/Five 0005\r\n")));
     EXPECT_EQ(file.reverb, 4);
     EXPECT_EQ(file.chorus, 2);
     EXPECT_TRUE(file.userBanks.empty()) << "User1 is missing, so User2 is never read";
@@ -97,7 +99,8 @@ class ShbImportTest : public DocumentTest
 
 TEST_F(ShbImportTest, ImportSetsTheCardUpAndReplacesPatchesOnTheSameSlot)
 {
-    Open(DocumentBytes(-1, 0, 0, 0, {}, {{"Piano", "/banks/A.SBK", 0, 5, 1}, {"Spare", "/banks/A.SBK", 3, -1, -1}}));
+    Open(DocumentBytes(-1, 0, 0, 0, {},
+                       {{"Piano", "/banks/A.SBK", 0, 5, 1}, {"Spare", "/banks/A.SBK", 3, -1, -1}}));
     const std::string path = WriteShb(dir, "old.shb",
                                       "[Awe]\nReverb=4\nChorus=2\n"
                                       "[UserBanks]\nUser1=002   C:\\BANKS\\DRUMS.SBK\nUser2=300   X.SBK\n"
@@ -115,13 +118,15 @@ TEST_F(ShbImportTest, ImportSetsTheCardUpAndReplacesPatchesOnTheSameSlot)
     EXPECT_EQ(result.instrumentsLoaded, 2);
     EXPECT_EQ(result.skipped, 2);
 
-    EXPECT_EQ(Contents(), (std::vector<std::string>{"Grand@1:5+", "Spare@-1:-1-", "Far@-1:-1-", "Synth@0:7+"}));
+    EXPECT_EQ(Contents(),
+              (std::vector<std::string>{"Grand@1:5+", "Spare@-1:-1-", "Far@-1:-1-", "Synth@0:7+"}));
     const Lines calls = CardCommands();
-    EXPECT_EQ(Only(calls, "905 "), (Lines{"905 h=77 selector=0 reverb=4 chorus=0",
-                                         "905 h=77 selector=0 reverb=4 chorus=2"}));
-    EXPECT_EQ(Only(calls, "908 "), (Lines{"908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK",
-                                         "908 h=77 bank=3 path=/banks/B.SBK"}));
-    EXPECT_EQ(Only(calls, "911 h=77 bank=1"), Lines{"911 h=77 bank=1 preset=5 path=C:\\BANKS\\A.SBK source=1"});
+    EXPECT_EQ(Only(calls, "905 "),
+              (Lines{"905 h=77 selector=0 reverb=4 chorus=0", "905 h=77 selector=0 reverb=4 chorus=2"}));
+    EXPECT_EQ(Only(calls, "908 "),
+              (Lines{"908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK", "908 h=77 bank=3 path=/banks/B.SBK"}));
+    EXPECT_EQ(Only(calls, "911 h=77 bank=1"),
+              Lines{"911 h=77 bank=1 preset=5 path=C:\\BANKS\\A.SBK source=1"});
     EXPECT_EQ(observer.Hints(), std::vector<unsigned>{HintBankContent});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetTemporaryPatchCount(), 1); // the replaced Piano, until the idle pass
@@ -133,8 +138,8 @@ TEST_F(ShbImportTest, FilesWithoutEntriesOnlyResetTheEffects)
     EXPECT_TRUE(result.readable);
     EXPECT_EQ(result.instruments + result.bankFiles + result.skipped, 0);
     const Lines calls = CardCommands();
-    EXPECT_EQ(Only(calls, "905 "), (Lines{"905 h=77 selector=0 reverb=0 chorus=0",
-                                         "905 h=77 selector=0 reverb=0 chorus=0"}));
+    EXPECT_EQ(Only(calls, "905 "),
+              (Lines{"905 h=77 selector=0 reverb=0 chorus=0", "905 h=77 selector=0 reverb=0 chorus=0"}));
     EXPECT_EQ(Only(calls, "908 ").size(), 0u);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(doc->GetPatches().IsEmpty());

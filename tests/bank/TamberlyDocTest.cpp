@@ -14,8 +14,8 @@ const std::string kDrums = "C:\\BANKS\\DRUMS.SBK";
 // user bank 2, Piano (preset 0) on 1:0 and Strings (preset 48) on 1:1.
 Bytes SmallDocument(const std::string& info = "")
 {
-    return DocumentBytes(1, 0, 4, 2, {{2, kDrums}}, {{"Piano", kBankA, 0, 0, 1}, {"Strings", kBankA, 48, 1, 1}},
-                         info);
+    return DocumentBytes(1, 0, 4, 2, {{2, kDrums}},
+                         {{"Piano", kBankA, 0, 0, 1}, {"Strings", kBankA, 48, 1, 1}}, info);
 }
 
 long Count(const CardRecorder::Lines& lines, const std::string& prefix)
@@ -60,22 +60,13 @@ TEST_F(DocumentTest, OpeningSetsTheCardUpAndSavingWritesTheSameBytes)
     const Lines calls = recorder.TakeCommands();
     EXPECT_EQ(Count(calls, "910 "), 127); // the card is emptied first
     const Lines setUp(calls.begin() + 127, calls.end());
-    EXPECT_EQ(setUp, (Lines{"906 h=77 size=256",
-                            "907 h=77 bank=0",
-                            "908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK",
-                            "907 h=77 bank=0",
-                            "904 h=77",
-                            "905 h=77 selector=0 reverb=4 chorus=0",
-                            "904 h=77",
-                            "905 h=77 selector=0 reverb=4 chorus=2",
-                            "913 h=77 bank=1 preset=0",
-                            "308 h=77",
-                            "911 h=77 bank=1 preset=0 path=C:\\BANKS\\A.SBK source=0",
-                            "308 h=77",
-                            "913 h=77 bank=1 preset=1",
-                            "308 h=77",
-                            "911 h=77 bank=1 preset=1 path=C:\\BANKS\\A.SBK source=48",
-                            "308 h=77"}));
+    EXPECT_EQ(setUp,
+              (Lines{"906 h=77 size=256", "907 h=77 bank=0", "908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK",
+                     "907 h=77 bank=0", "904 h=77", "905 h=77 selector=0 reverb=4 chorus=0", "904 h=77",
+                     "905 h=77 selector=0 reverb=4 chorus=2", "913 h=77 bank=1 preset=0", "308 h=77",
+                     "911 h=77 bank=1 preset=0 path=C:\\BANKS\\A.SBK source=0", "308 h=77",
+                     "913 h=77 bank=1 preset=1", "308 h=77",
+                     "911 h=77 bank=1 preset=1 path=C:\\BANKS\\A.SBK source=48", "308 h=77"}));
     EXPECT_EQ(doc->GetCurrentBank(), 1);
     EXPECT_EQ(Contents(), (std::vector<std::string>{"Piano@1:0+", "Strings@1:1+"}));
     EXPECT_FALSE(doc->IsModified());
@@ -230,9 +221,9 @@ TEST_F(DocumentTest, SelectionsAnnounceRealChangesOnly)
     doc->SetCurrentFile(nullptr, "/banks/A.SBK");
     doc->SetCurrentFile(nullptr, "/banks/A.SBK");
     doc->RefreshFolderTree();
-    EXPECT_EQ(observer.updates, (std::vector<Update>{{&observer, HintFolder, {}},
-                                                     {nullptr, HintFile, {}},
-                                                     {nullptr, HintFolderTree, {}}}));
+    EXPECT_EQ(observer.updates,
+              (std::vector<Update>{
+                  {&observer, HintFolder, {}}, {nullptr, HintFile, {}}, {nullptr, HintFolderTree, {}}}));
     EXPECT_EQ(doc->GetCurrentFolder(), "/banks");
     EXPECT_EQ(doc->GetCurrentFile(), "/banks/A.SBK");
 }
@@ -267,8 +258,9 @@ TEST_F(DocumentTest, SlotsShowTheLoadedDocumentPatchOrWhatTheCardHolds)
 {
     // "Refused" fails to load on 1:3; "Taken" loads on the same slot after it.
     recorder.Script(kAweLoadPreset, 1);
-    Open(DocumentBytes(-1, 0, 0, 0, {},
-                       {{"Refused", kBankA, 0, 3, 1}, {"Taken", kBankA, 1, 3, 1}, {"Piano", kBankA, 2, 0, 2}}));
+    Open(DocumentBytes(
+        -1, 0, 0, 0, {},
+        {{"Refused", kBankA, 0, 3, 1}, {"Taken", kBankA, 1, 3, 1}, {"Piano", kBankA, 2, 0, 2}}));
     EXPECT_EQ(Contents(), (std::vector<std::string>{"Refused@1:3-", "Taken@1:3+", "Piano@2:0+"}));
 
     EXPECT_EQ(doc->GetSlotCount(-1), 3);
@@ -280,7 +272,8 @@ TEST_F(DocumentTest, SlotsShowTheLoadedDocumentPatchOrWhatTheCardHolds)
     EXPECT_EQ(doc->GetPatch(0, 2), doc->GetPatches().GetItem(2));
 
     // Slots that do not exist are not asked of the card.
-    for (const auto& [patch, bank] : std::vector<std::pair<int, int>>{{3, -1}, {-1, -1}, {-1, 1}, {128, 1}, {0, 128}})
+    for (const auto& [patch, bank] :
+         std::vector<std::pair<int, int>>{{3, -1}, {-1, -1}, {-1, 1}, {128, 1}, {0, 128}})
         EXPECT_EQ(doc->GetPatch(patch, bank), nullptr) << patch << " " << bank;
     EXPECT_EQ(CardCommands(), Lines{});
 
@@ -330,8 +323,9 @@ TEST_F(DocumentTest, ObserversUnregisteredDuringAnUpdateAreNotCalled)
 
 TEST_F(DocumentTest, FailedSavesLeaveThePreviousFileAsItWas)
 {
-    Open(DocumentBytes(1, 0, 0, 0, {},
-                       std::vector<StoredPatch>(40, StoredPatch{"A patch with a long name", kBankA, 0, -1, -1})));
+    Open(DocumentBytes(
+        1, 0, 0, 0, {},
+        std::vector<StoredPatch>(40, StoredPatch{"A patch with a long name", kBankA, 0, -1, -1})));
     doc->SetModifiedFlag();
     const std::string target = dir.Write("bank.tmb", SmallDocument("the version saved before"));
     {
@@ -346,7 +340,8 @@ TEST_F(DocumentTest, FailedSavesLeaveThePreviousFileAsItWas)
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         files.push_back(entry.path().filename().string());
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"bank.tmb", "doc.tmb", "home"})) << "a temporary file was left";
+    EXPECT_EQ(files, (std::vector<std::string>{"bank.tmb", "doc.tmb", "home"}))
+        << "a temporary file was left";
 
     const std::string nowhere = dir.File("no folder/bank.tmb");
     EXPECT_FALSE(doc->OnSaveDocument(nowhere));

@@ -76,10 +76,12 @@ TEST_F(CardCliTest, StatusShowsModeEffectsMemoryAndUserBanks)
                        "  003 Solo Flute\n"
                        "Bank 007: No File\n");
     const Lines commands = Commands();
-    EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](const auto& l) { return l.rfind("909 ", 0) == 0; }),
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const auto& l) { return l.rfind("909 ", 0) == 0; }),
               127);
     // Every slot of every bank is asked for: a bank without a name may still hold presets.
-    EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](const auto& l) { return l.rfind("912 ", 0) == 0; }),
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const auto& l) { return l.rfind("912 ", 0) == 0; }),
               127 * 128);
 }
 

@@ -22,10 +22,16 @@ protected:
     CardSoundCliTest()
     {
         // A 440 Hz sine made a one-preset bank, as the program loads a wave.
-        const Bytes sine = WaveBuilder().Rate(44100).Frames(44100, [](std::size_t frame, unsigned) {
-            return static_cast<std::int32_t>(
-                std::lround(16000 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(frame) / 44100)));
-        }).Build();
+        const Bytes sine = WaveBuilder()
+                               .Rate(44100)
+                               .Frames(44100,
+                                       [](std::size_t frame, unsigned)
+                                       {
+                                           return static_cast<std::int32_t>(std::lround(
+                                               16000 * std::sin(2 * std::numbers::pi * 440 *
+                                                                static_cast<double>(frame) / 44100)));
+                                       })
+                               .Build();
         CWaveFile wave;
         EXPECT_TRUE(wave.Open(dir.Write("sine.wav", sine)));
         EXPECT_TRUE(wave.WriteSoundFont(dir.File("sine.sbk"), 1));
@@ -36,7 +42,8 @@ protected:
     {
         std::vector<float> left;
         for (std::size_t at = 44; at + 4 <= file.size(); at += 4)
-            left.push_back(static_cast<float>(static_cast<std::int16_t>(ReadLE16(file.data() + at))) / 32768.0f);
+            left.push_back(static_cast<float>(static_cast<std::int16_t>(ReadLE16(file.data() + at))) /
+                           32768.0f);
         return left;
     }
 

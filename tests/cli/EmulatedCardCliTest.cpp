@@ -39,13 +39,16 @@ TEST_F(EmulatedCardCliTest, LoadingAndClearingMoveMemoryAndNames)
     ASSERT_EQ(Cli({"card", "load-bank", "2", orchestra}), 0) << err;
     ASSERT_EQ(Cli({"card", "load-preset", "3", "4", orchestra, "5"}), 0) << err;
     EXPECT_EQ(out, "003:004 loaded, 16 KB\n");
-    EXPECT_EQ(Status(), kFreshHead + "Sound memory: 28592 KB free of 28672 KB\n"
-                                     "Bank 002: Orchestra\n"
-                                     "  file: " + orchestra + "\n"
-                                     "  000 Violin\n"
-                                     "  005 Cello\n"
-                                     "Bank 003: (no bank file)\n"
-                                     "  004 Cello\n");
+    EXPECT_EQ(Status(), kFreshHead +
+                            "Sound memory: 28592 KB free of 28672 KB\n"
+                            "Bank 002: Orchestra\n"
+                            "  file: " +
+                            orchestra +
+                            "\n"
+                            "  000 Violin\n"
+                            "  005 Cello\n"
+                            "Bank 003: (no bank file)\n"
+                            "  004 Cello\n");
 
     // Refused: the file has no preset 9. The slot was cleared before the load.
     EXPECT_EQ(Cli({"card", "load-preset", "3", "4", orchestra, "9"}), 1);

@@ -5,9 +5,9 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/RegistryStore.h"
-#include "synth/AweManager.h"
 #include "support/CliRunner.h"
 #include "support/RiffBuilder.h"
+#include "synth/AweManager.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +27,21 @@ protected:
     // user bank files (bank number to path).
     explicit RecordingCardCli(const std::vector<std::pair<int, std::string>>& userBanks = {})
     {
-        CRegistryStore(dir.File("home")).Update([&](CRegistryStore::Tree& tree) {
-            tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
-            tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
-            tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
-            for (const auto& [bank, path] : userBanks)
-            {
-                char name[8];
-                std::snprintf(name, sizeof name, "B%03d", bank);
-                tree.SetValue("Software\\Card\\Settings\\UserBank", name, path);
-            }
-        });
+        CRegistryStore(dir.File("home"))
+            .Update(
+                [&](CRegistryStore::Tree& tree)
+                {
+                    tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY",
+                                  "Software\\Card");
+                    tree.SetValue("Software\\Card\\Settings", "Synthesizer", "0");
+                    tree.SetValue("Software\\Card\\Settings", "GM", "/banks/gm.sbk");
+                    for (const auto& [bank, path] : userBanks)
+                    {
+                        char name[8];
+                        std::snprintf(name, sizeof name, "B%03d", bank);
+                        tree.SetValue("Software\\Card\\Settings\\UserBank", name, path);
+                    }
+                });
     }
 
     // A line of the recorder's script: "script|default CODE RESULT VALUE1 VALUE2 NAME".

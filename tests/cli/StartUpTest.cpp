@@ -18,11 +18,12 @@ protected:
     // plug-in that marks when it is loaded.
     int CliWatched(const std::vector<std::string>& args)
     {
-        const CliRun run = RunCli(args, {.env = {{"TAMBERLY_CARD_HOME", dir.File("card home")},
-                                                 {"TAMBERLY_AWEMAN", ""},
-                                                 {"TAMBERLY_SOUND_MODULE", TAMBERLY_BIN_DIR "/libtest-sound-tripwire.so"},
-                                                 {"TAMBERLY_TRIPWIRE_FILE", Marker()}},
-                                         .workDir = WorkFolder()});
+        const CliRun run =
+            RunCli(args, {.env = {{"TAMBERLY_CARD_HOME", dir.File("card home")},
+                                  {"TAMBERLY_AWEMAN", ""},
+                                  {"TAMBERLY_SOUND_MODULE", TAMBERLY_BIN_DIR "/libtest-sound-tripwire.so"},
+                                  {"TAMBERLY_TRIPWIRE_FILE", Marker()}},
+                          .workDir = WorkFolder()});
         out = run.out;
         err = run.err;
         return run.status;
@@ -69,7 +70,9 @@ TEST_F(StartUpTest, OnlyTheSoundCommandsLoadTheSoundEngine)
     EXPECT_TRUE(std::filesystem::is_empty(WorkFolder())) << "nothing is written into the current folder";
 
     // A sound command loads it, and a plug-in without an engine is refused in one line.
-    EXPECT_EQ(CliWatched({"card", "render", dir.File("out.wav"), "--bank", "0", "--program", "0", "--notes", "60"}), 1);
+    EXPECT_EQ(
+        CliWatched({"card", "render", dir.File("out.wav"), "--bank", "0", "--program", "0", "--notes", "60"}),
+        1);
     EXPECT_TRUE(SoundLoaded());
     EXPECT_NE(err.find("TamberlyCreateSoundEngine"), std::string::npos) << err;
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.wav")));

@@ -76,8 +76,9 @@ TEST_F(TmbCliTest, BadDocumentsGetOneLineAndStatusTwoAndLeaveTheCardAlone)
     Bytes cut = SmallDocument();
     cut.resize(60);
     dir.Write("cut.tmb", cut);
-    dir.Write("case.tmb", ArchiveBuilder().Int32(1).Int32(0).Int32(0).Int32(0).Int32(-1).Count(1).NewClass(
-                                              "CPatchitem").Get());
+    dir.Write(
+        "case.tmb",
+        ArchiveBuilder().Int32(1).Int32(0).Int32(0).Int32(0).Int32(-1).Count(1).NewClass("CPatchitem").Get());
     struct Case
     {
         Lines arguments;
@@ -88,10 +89,8 @@ TEST_F(TmbCliTest, BadDocumentsGetOneLineAndStatusTwoAndLeaveTheCardAlone)
           Case{{"tmb", "show", "cut.tmb"}, "cut.tmb: not a virtual bank document (Unexpected file format.)"},
           Case{{"tmb", "load", "case.tmb"},
                "case.tmb: not a virtual bank document (Unexpected file format.)"},
-          Case{{"tmb", "load", "home"}, "home: cannot open (is a directory)"},
-          Case{{"tmb"}, "usage"},
-          Case{{"tmb", "show"}, "usage"},
-          Case{{"tmb", "show", "a", "b"}, "usage"},
+          Case{{"tmb", "load", "home"}, "home: cannot open (is a directory)"}, Case{{"tmb"}, "usage"},
+          Case{{"tmb", "show"}, "usage"}, Case{{"tmb", "show", "a", "b"}, "usage"},
           Case{{"tmb", "dump", "x.tmb"}, "unknown subcommand"},
           Case{{"tmb", "import-shb", "x.shb"}, "usage"}})
     {
@@ -142,7 +141,9 @@ TEST_F(TmbCliTest, ImportShbMakesAndSavesANewDocument)
                          "Instrument2=040   C:\\BANKS\\A.SBK/Organ 0016\r\nInstrument3=bad\r\n");
     const CliRun run = Cli({"tmb", "import-shb", "old.shb", "new.tmb"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t1\nSaved:\tnew.tmb\n");
+    EXPECT_EQ(
+        run.out,
+        "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t1\nSaved:\tnew.tmb\n");
     EXPECT_EQ(Commands("908 "), Lines{"908 h=77 bank=2 path=C:\\BANKS\\DRUMS.SBK"});
 
     const CliRun shown = Cli({"tmb", "show", "new.tmb"});
@@ -185,9 +186,12 @@ TEST_F(TmbCliTest, PresetsListWhatASourceFileOffers)
     dir.Write("A.SBK", bank.Build());
     const CliRun sbk = Cli({"tmb", "presets", "A.SBK"});
     EXPECT_EQ(sbk.status, 0) << sbk.err;
-    EXPECT_EQ(sbk.out, "Name\tNumber\tSamples\tSize\nPiano\t0\t1\t200\nDrum Patch 1\t0\t1\t200\nStrings\t48\t1\t200\n");
+    EXPECT_EQ(
+        sbk.out,
+        "Name\tNumber\tSamples\tSize\nPiano\t0\t1\t200\nDrum Patch 1\t0\t1\t200\nStrings\t48\t1\t200\n");
 
-    dir.Write("TONE.WAV", WaveBuilder().Channels(1).Rate(11025).Frames(10, [](auto, auto) { return 0; }).Build());
+    dir.Write("TONE.WAV",
+              WaveBuilder().Channels(1).Rate(11025).Frames(10, [](auto, auto) { return 0; }).Build());
     EXPECT_EQ(Cli({"tmb", "presets", "TONE.WAV"}).out,
               "Name\tNumber\tSamples\tSize\nTONE 11.0KHz m\t9\t1\t20\n");
 
@@ -236,11 +240,13 @@ TEST_F(TmbOnCardCliTest, ImportedBankSavedAndLoadedAgainGivesTheSameCard)
                  "Instrument2=000:002   ORCH.SBK/Violin 0000\r\n");
     dir.Write("old.shb", shb);
     ASSERT_EQ(Cli({"tmb", "import-shb", "old.shb", "new.tmb"}), 0) << err;
-    EXPECT_EQ(out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t0\nSaved:\tnew.tmb\n");
+    EXPECT_EQ(
+        out, "Instruments:\t2 (2 loaded)\nBank files:\t1 (1 loaded)\nSkipped entries:\t0\nSaved:\tnew.tmb\n");
     ASSERT_EQ(Cli({"card", "status"}), 0) << err;
     const std::string imported = out;
     EXPECT_NE(imported.find("Reverb:       6\nChorus:       1\n"), std::string::npos) << imported;
-    EXPECT_NE(imported.find("Bank 002: (no bank file)\n  000 Violin\n  010 Cello\n"), std::string::npos) << imported;
+    EXPECT_NE(imported.find("Bank 002: (no bank file)\n  000 Violin\n  010 Cello\n"), std::string::npos)
+        << imported;
     EXPECT_NE(imported.find("Bank 004: Orchestra\n"), std::string::npos) << imported;
 
     ASSERT_EQ(Cli({"tmb", "show", "new.tmb"}), 0) << err;

@@ -56,9 +56,11 @@ std::vector<std::string> SplitList(const std::string& value)
 std::pair<unsigned, unsigned> PngSize(const std::string& path)
 {
     const std::string bytes = ReadWholeFile(path);
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
         return {0, 0};
-    const auto be32 = [&bytes](std::size_t at) {
+    const auto be32 = [&bytes](std::size_t at)
+    {
         unsigned value = 0;
         for (std::size_t i = 0; i < 4; ++i)
             value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
@@ -105,7 +107,8 @@ TEST(DesktopEntryTest, OpensItsFileTypesWithTheProgramUnderItsIcon)
     EXPECT_EQ(icon.find('/'), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_regular_file(kDesktopDir + "/" + icon + ".svg"));
     for (const char* size : {"48x48", "128x128"})
-        EXPECT_TRUE(std::filesystem::is_regular_file(kDesktopDir + "/icons/" + size + "/" + icon + ".png")) << size;
+        EXPECT_TRUE(std::filesystem::is_regular_file(kDesktopDir + "/icons/" + size + "/" + icon + ".png"))
+            << size;
 
     const auto categories = SplitList(keys["Categories"]);
     for (const char* category : {"Audio", "Midi", "Music"})

@@ -78,7 +78,11 @@ std::string Text(const std::vector<Element>& elements, const std::string& path)
     const auto texts = Texts(elements, path);
     // Appended, not "(" + ...: GCC 12 at -O3 takes that insert for an overlapping copy (-Wrestrict).
     return texts.size() == 1 ? texts[0]
-                             : std::string("(").append(std::to_string(texts.size())).append(" elements ").append(path).append(")");
+                             : std::string("(")
+                                   .append(std::to_string(texts.size()))
+                                   .append(" elements ")
+                                   .append(path)
+                                   .append(")");
 }
 
 // The width and height a PNG file's header gives; nothing when it is no PNG.

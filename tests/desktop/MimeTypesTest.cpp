@@ -146,8 +146,8 @@ TEST_F(MimeTypesTest, OtherRiffFilesAreNoSoundFont1Banks)
     EXPECT_NE(TypeByContent(files.Write("cut.bin", cut)), kSoundFont1Type);
 
     // A wave file stays a wave file.
-    const std::string wave =
-        files.Write("sound.bin", WaveBuilder().Channels(1).Rate(22050).Bits(16).Values({0, 100, -100, 0}).Build());
+    const std::string wave = files.Write(
+        "sound.bin", WaveBuilder().Channels(1).Rate(22050).Bits(16).Values({0, 100, -100, 0}).Build());
     EXPECT_EQ(TypeByContent(wave), "audio/x-wav");
 }
 } // namespace

@@ -11,7 +11,7 @@ namespace
 std::pair<double, double> Range(const char* name)
 {
     const std::unique_ptr<fluid_settings_t, decltype(&delete_fluid_settings)> settings(new_fluid_settings(),
-                                                                                      delete_fluid_settings);
+                                                                                       delete_fluid_settings);
     double low = 0, high = 0;
     EXPECT_EQ(fluid_settings_getnum_range(settings.get(), name, &low, &high), FLUID_OK) << name;
     return {low, high};
@@ -20,7 +20,7 @@ std::pair<double, double> Range(const char* name)
 std::pair<int, int> IntRange(const char* name)
 {
     const std::unique_ptr<fluid_settings_t, decltype(&delete_fluid_settings)> settings(new_fluid_settings(),
-                                                                                      delete_fluid_settings);
+                                                                                       delete_fluid_settings);
     int low = 0, high = 0;
     EXPECT_EQ(fluid_settings_getint_range(settings.get(), name, &low, &high), FLUID_OK) << name;
     return {low, high};
@@ -58,7 +58,8 @@ TEST(CardEffects, RoomsAndHallsGrowInOrderAndUnknownTypesAreTheCardsDefaults)
     // "Room 1" < "Room 2" < "Room 3" < "Hall 1" < "Hall 2".
     for (int type = 1; type <= 4; ++type)
         EXPECT_GT(CCardEffects::Reverb(type).roomSize, CCardEffects::Reverb(type - 1).roomSize) << type;
-    EXPECT_GT(CCardEffects::Reverb(7).width, CCardEffects::Reverb(6).width) << "the panning delay spreads wider";
+    EXPECT_GT(CCardEffects::Reverb(7).width, CCardEffects::Reverb(6).width)
+        << "the panning delay spreads wider";
     // The choruses deepen from 1 to 4; the flanger's line is the shortest.
     for (int type = 1; type <= 3; ++type)
         EXPECT_GT(CCardEffects::Chorus(type).depthMs, CCardEffects::Chorus(type - 1).depthMs) << type;

@@ -15,7 +15,8 @@ std::string Describe(std::uint32_t rate, int option)
 {
     static const char* const modes[] = {"st", "m", "l", "r"};
     return std::to_string(rate) + " Hz recording, option " + std::to_string(option) + " (" +
-           std::to_string(CWaveFile::OptionRate(option)) + " Hz " + modes[CWaveFile::OptionMode(option)] + ")";
+           std::to_string(CWaveFile::OptionRate(option)) + " Hz " + modes[CWaveFile::OptionMode(option)] +
+           ")";
 }
 
 bool HasGeneralMidiSet()
@@ -47,11 +48,13 @@ TEST_F(EngineTest, A440HzSineSoundsAt440HzOnKey60AndAnOctaveUpOnKey72WithEveryOp
             loaded.push_back({rate, option, slot++});
         }
     }
-    ASSERT_EQ(loaded.size(), 12u + 8u + 4u) << "every rate at or below the recording's, four channel modes each";
+    ASSERT_EQ(loaded.size(), 12u + 8u + 4u)
+        << "every rate at or below the recording's, four channel modes each";
 
     CCardEngine::ClearFluidMessages();
     const auto engine = Engine();
-    EXPECT_EQ(CCardEngine::FluidMessages(), std::vector<std::string>()) << "the converted presets load cleanly";
+    EXPECT_EQ(CCardEngine::FluidMessages(), std::vector<std::string>())
+        << "the converted presets load cleanly";
     EXPECT_EQ(engine->Problems(), std::vector<std::string>());
     for (const Loaded& item : loaded)
     {
@@ -62,9 +65,11 @@ TEST_F(EngineTest, A440HzSineSoundsAt440HzOnKey60AndAnOctaveUpOnKey72WithEveryOp
         const auto& lowSignal = right ? low.right : low.left;
         const auto& highSignal = right ? high.right : high.left;
         // Within 0.1 Hz: less than half a cent (a cent at 440 Hz is 0.25 Hz).
-        EXPECT_NEAR(MeasureFrequency(lowSignal, At(0.1), At(0.9)), 440.0, 0.1) << Describe(item.rate, item.option);
+        EXPECT_NEAR(MeasureFrequency(lowSignal, At(0.1), At(0.9)), 440.0, 0.1)
+            << Describe(item.rate, item.option);
         // Measured before the sample's loop comes round at twice the speed.
-        EXPECT_NEAR(MeasureFrequency(highSignal, At(0.1), At(0.45)), 880.0, 0.2) << Describe(item.rate, item.option);
+        EXPECT_NEAR(MeasureFrequency(highSignal, At(0.1), At(0.45)), 880.0, 0.2)
+            << Describe(item.rate, item.option);
         EXPECT_GT(Rms(lowSignal, At(0.1), At(0.9)), 0.01) << Describe(item.rate, item.option);
     }
 }
@@ -80,7 +85,8 @@ TEST_F(EngineTest, StereoOptionPansTheChannelsApartAndMonoOptionsSitInTheMiddle)
     ASSERT_TRUE(LoadWave(kWaveBank, 3, leftOnly, 1));  // 44.1 kHz m
 
     const auto engine = Engine();
-    const auto levels = [&](int slot) {
+    const auto levels = [&](int slot)
+    {
         const StereoSound sound = Play(*engine, kWaveBank, slot, 60, 0.5);
         return std::pair{Rms(sound.left, At(0.1), At(0.5)), Rms(sound.right, At(0.1), At(0.5))};
     };
@@ -124,8 +130,8 @@ TEST_F(EngineTest, APresetOnASynthBankSlotCoversTheGeneralMidiSoundUntilTheModeI
     const auto engine = Engine();
     EXPECT_NEAR(MeasureFrequency(Play(*engine, 0, 0, 60).left, At(0.1), At(0.9)), 440.0, 0.5);
     // Key 67 of the sine is a fifth up; the piano would be its own sound.
-    EXPECT_NEAR(MeasureFrequency(Play(*engine, 0, 0, 67).left, At(0.1), At(0.6)), 440.0 * std::pow(2.0, 7.0 / 12),
-                1.0);
+    EXPECT_NEAR(MeasureFrequency(Play(*engine, 0, 0, 67).left, At(0.1), At(0.6)),
+                440.0 * std::pow(2.0, 7.0 / 12), 1.0);
 
     ASSERT_TRUE(session->SelectSynthBank(0));
     ASSERT_TRUE(engine->Refresh());
@@ -204,12 +210,14 @@ TEST_F(EngineTest, ALargerReverbLeavesMoreSoundAfterTheNoteThanRoom1)
     ASSERT_TRUE(LoadWave(kWaveBank, 0, Sine(44100, 1), 1));
     const auto engine = Engine();
     // The energy after the note-off, from reverb alone once the note's own release is over.
-    const auto tail = [&](int reverb) {
+    const auto tail = [&](int reverb)
+    {
         EXPECT_TRUE(session->SetReverb(reverb));
         EXPECT_TRUE(engine->Refresh());
         const StereoSound sound = Play(*engine, kWaveBank, 0, 60, 0.5, 3.0);
         const std::size_t from = At(0.5 + 0.4);
-        return Rms(sound.left, from, sound.left.size()) * std::sqrt(static_cast<double>(sound.left.size() - from));
+        return Rms(sound.left, from, sound.left.size()) *
+               std::sqrt(static_cast<double>(sound.left.size() - from));
     };
     const double room1 = tail(0);
     EXPECT_GT(room1, 0.0);
@@ -229,8 +237,8 @@ TEST_F(EngineTest, TheEngineFollowsAChangeMadeByAnotherProcess)
     CWaveFile wave;
     ASSERT_TRUE(wave.Open(wavePath) && wave.WriteSoundFont(bankPath, 9)); // 11.025 kHz m
     wave.Close();
-    const std::string command = std::string(TAMBERLY_BIN_DIR) + "/tamberly-cli card load-preset 9 3 '" + bankPath +
-                                "' 0 >/dev/null";
+    const std::string command =
+        std::string(TAMBERLY_BIN_DIR) + "/tamberly-cli card load-preset 9 3 '" + bankPath + "' 0 >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     ::unlink(bankPath.c_str());
 

@@ -16,8 +16,7 @@
 namespace
 {
 // What a piece of code writes on the standard error stream, file descriptor 2.
-template <typename Work>
-std::string StandardErrorOf(const TempDir& dir, Work&& work)
+template <typename Work> std::string StandardErrorOf(const TempDir& dir, Work&& work)
 {
     std::fflush(stderr);
     const int saved = ::dup(2);
@@ -36,7 +35,8 @@ std::string StandardErrorOf(const TempDir& dir, Work&& work)
 
 bool Contains(const std::vector<std::string>& lines, const std::string& part)
 {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.find(part) != std::string::npos; });
 }
 } // namespace
 
@@ -50,7 +50,8 @@ TEST_F(EngineTest, WithoutAnAudioDeviceTheEngineWorksSilentlyAndQuietly)
     if (engine->HasAudio())
     {
         EXPECT_FALSE(engine->AudioDriver().empty());
-        EXPECT_EQ(engine->StatusText().rfind("Card sound: " + engine->AudioDriver() + ", 32 voices, 17 ms", 0), 0u)
+        EXPECT_EQ(
+            engine->StatusText().rfind("Card sound: " + engine->AudioDriver() + ", 32 voices, 17 ms", 0), 0u)
             << engine->StatusText();
         EXPECT_LE(engine->LatencyMs(), 20.0);
     }
@@ -127,11 +128,13 @@ TEST_F(EngineTest, WhatCannotSoundIsReportedAndStaysSilentWhileTheRestPlays)
     ASSERT_TRUE(session->LoadBank(7, files.File("spoilt.sbk")));
 
     // The memory copy of slot 5:1 is lost; one bank file is deleted, the other spoilt.
-    const auto state = CCardModel::Parse([&] {
-        std::string text;
-        ReadWholeFile(home.File("card.state"), text);
-        return text;
-    }());
+    const auto state = CCardModel::Parse(
+        [&]
+        {
+            std::string text;
+            ReadWholeFile(home.File("card.state"), text);
+            return text;
+        }());
     ASSERT_TRUE(state);
     ASSERT_EQ(::unlink(home.File(CCardModel::MemoryFileName(state->presets.at({5, 1}).memory)).c_str()), 0);
     ASSERT_EQ(::unlink(files.File("gone.sbk").c_str()), 0);
@@ -147,8 +150,10 @@ TEST_F(EngineTest, WhatCannotSoundIsReportedAndStaysSilentWhileTheRestPlays)
                                                 LoadString(IDS_CARD_SOUND_NO_COPY).c_str())))
         << ::testing::PrintToString(problems);
     // Bank files are named as the card names them (the wave writer's bank name).
-    EXPECT_TRUE(Contains(problems, "Bank 6 (Tamberly V 1.50): " + files.File("gone.sbk") + ": cannot be read"));
-    EXPECT_TRUE(Contains(problems, "Bank 7 (Tamberly V 1.50): " + files.File("spoilt.sbk") + ": not a SoundFont bank"));
+    EXPECT_TRUE(
+        Contains(problems, "Bank 6 (Tamberly V 1.50): " + files.File("gone.sbk") + ": cannot be read"));
+    EXPECT_TRUE(Contains(problems,
+                         "Bank 7 (Tamberly V 1.50): " + files.File("spoilt.sbk") + ": not a SoundFont bank"));
     EXPECT_NE(engine.StatusText().find(FormatString(IDS_CARD_SOUND_PROBLEMS, 3)), std::string::npos)
         << engine.StatusText();
 
@@ -259,7 +264,8 @@ TEST_F(EngineTest, TheCardInThisProcessTellsTheFollowingEngineOfChangesAtOnce)
     const auto engine = Engine();
     engine->StartFollowing(std::chrono::hours(1));
     ASSERT_TRUE(engine->HearsCardChanges()) << "the card's library is loaded here through the session";
-    const auto waitFor = [&](auto&& condition) {
+    const auto waitFor = [&](auto&& condition)
+    {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!condition() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));

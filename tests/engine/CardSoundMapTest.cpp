@@ -47,7 +47,8 @@ TEST(CardSoundMap, TheSynthBankIsGeneralMidiUnlessASlotIsCoveredAndMt32ModeMapsI
     for (const int mode : {0, 1})
     {
         model.synthMode = mode;
-        EXPECT_EQ(CCardSoundMap::Choose(model, 0, 40), (SoundChoice{Source::GeneralMidi, 0, 0, 0, 40})) << mode;
+        EXPECT_EQ(CCardSoundMap::Choose(model, 0, 40), (SoundChoice{Source::GeneralMidi, 0, 0, 0, 40}))
+            << mode;
         EXPECT_EQ(CCardSoundMap::Choose(model, 0, 9), (SoundChoice{Source::Preset, 0, 9, 0, 0})) << mode;
     }
     model.synthMode = 2;
@@ -80,7 +81,8 @@ TEST(CardSoundMap, Mt32ProgramsLandInTheirGeneralMidiFamilies)
     };
     for (const Family& family : families)
         for (int program = family.firstMt32; program <= family.lastMt32; ++program)
-            EXPECT_EQ(CCardSoundMap::Mt32ToGeneralMidi(program) / 8, family.gmFamily) << "MT-32 program " << program;
+            EXPECT_EQ(CCardSoundMap::Mt32ToGeneralMidi(program) / 8, family.gmFamily)
+                << "MT-32 program " << program;
     for (int program = 0; program < 128; ++program)
     {
         const int gm = CCardSoundMap::Mt32ToGeneralMidi(program);
@@ -94,7 +96,8 @@ TEST(CardSoundMap, TheDrumChannelPlaysGeneralMidiKitsChosenByProgramOnlyInGsMode
 {
     CCardModel model = CardWithBanks();
     const auto kits = [](int kit) { return kit == 0 || kit == 8 || kit == 25; };
-    const SoundChoice standard{Source::GeneralMidi, 0, 0, CCardSoundMap::kDrumBank, CCardSoundMap::kStandardKit};
+    const SoundChoice standard{Source::GeneralMidi, 0, 0, CCardSoundMap::kDrumBank,
+                               CCardSoundMap::kStandardKit};
     model.synthMode = 1;
     EXPECT_EQ(CCardSoundMap::Choose(model, 3, 25, true, kits),
               (SoundChoice{Source::GeneralMidi, 0, 0, CCardSoundMap::kDrumBank, 25}))

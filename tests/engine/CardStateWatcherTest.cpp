@@ -42,7 +42,8 @@ TEST(CardStateWatcher, DamagedOrUnreadableStateIsAFreshCard)
     CCardModel card;
     card.chorus = 7;
     const std::string good = card.Serialize();
-    for (const std::string& damaged : {good.substr(0, good.size() - 1), std::string("\xff\xfe garbage"), std::string()})
+    for (const std::string& damaged :
+         {good.substr(0, good.size() - 1), std::string("\xff\xfe garbage"), std::string()})
     {
         ASSERT_TRUE(WriteWholeFileAtomic(watcher.StatePath(), damaged));
         const auto read = watcher.ReadIfChanged();

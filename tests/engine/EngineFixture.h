@@ -51,10 +51,12 @@ protected:
             .Rate(rate)
             .Bits(16)
             .Frames(rate,
-                    [=](std::size_t frame, unsigned channel) {
+                    [=](std::size_t frame, unsigned channel)
+                    {
                         const double peak = channel == 0 ? left : right;
                         return static_cast<std::int32_t>(std::lround(
-                            32767 * peak * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(frame) / rate)));
+                            32767 * peak *
+                            std::sin(2 * std::numbers::pi * 440 * static_cast<double>(frame) / rate)));
                     })
             .Build();
     }

@@ -30,14 +30,15 @@ public:
         fluid_sfont_iteration_start(font);
         while (fluid_preset_t* preset = fluid_sfont_iteration_next(font))
             names.push_back(std::to_string(fluid_preset_get_banknum(preset)) + ':' +
-                            std::to_string(fluid_preset_get_num(preset)) + ' ' + fluid_preset_get_name(preset));
+                            std::to_string(fluid_preset_get_num(preset)) + ' ' +
+                            fluid_preset_get_name(preset));
         return names;
     }
     fluid_synth_t* Get() { return synth.get(); }
 
 private:
     std::unique_ptr<fluid_settings_t, decltype(&delete_fluid_settings)> settings{new_fluid_settings(),
-                                                                                delete_fluid_settings};
+                                                                                 delete_fluid_settings};
     std::unique_ptr<fluid_synth_t, decltype(&delete_fluid_synth)> synth{nullptr, delete_fluid_synth};
 };
 
@@ -87,10 +88,11 @@ TEST(MemoryFontLoader, DamagedImagesFailAndFilesOnDiskStillLoad)
     LoaderSynth synth;
     const std::vector<std::uint8_t> whole = ConvertedBank();
     // Cut short anywhere (inside the header, the samples, the preset data), the image is refused.
-    for (const std::size_t length : {std::size_t{0}, std::size_t{7}, std::size_t{12}, whole.size() / 2, whole.size() - 1})
+    for (const std::size_t length :
+         {std::size_t{0}, std::size_t{7}, std::size_t{12}, whole.size() / 2, whole.size() - 1})
     {
-        const std::string name =
-            CMemoryFontLoader::Publish(std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+        const std::string name = CMemoryFontLoader::Publish(
+            std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
         EXPECT_EQ(synth.Load(name), FLUID_FAILED) << length;
         CMemoryFontLoader::Withdraw(name);
     }

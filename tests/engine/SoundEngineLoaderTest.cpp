@@ -2,8 +2,8 @@
 // error, a good one gives a working engine, and a lazy engine loads once
 // however it is asked for.
 
-#include "engine/EngineMidiDevices.h"
 #include "engine/SoundEngineLoader.h"
+#include "engine/EngineMidiDevices.h"
 #include "support/RiffBuilder.h"
 #include "support/ScopedCardHome.h"
 
@@ -41,7 +41,8 @@ TEST(SoundEngineLoader, MissingOrWrongPluginsAreRefusedWithTheirReason)
     EXPECT_EQ(error, "");
     EXPECT_FALSE(engine->HasAudio());
     std::vector<float> left(64), right(64);
-    EXPECT_TRUE(engine->Render(left.data(), right.data(), left.size())) << "an offline engine renders on request";
+    EXPECT_TRUE(engine->Render(left.data(), right.data(), left.size()))
+        << "an offline engine renders on request";
 
     const ScopedEnvironment named("TAMBERLY_SOUND_MODULE", "/elsewhere/sound.so");
     EXPECT_EQ(DefaultSoundModulePath(), "/elsewhere/sound.so");
@@ -101,7 +102,12 @@ TEST(SoundEngineLoader, TheKeyboardAsksForTheEngineAtItsFirstNoteOnly)
     std::shared_ptr<ISoundEngine> engine;
     {
         CLazySoundEngine lazy(Offline(home.Path()), {}, kPlugin);
-        CEngineMidiDevices devices([&] { ++asked; return lazy.Get(); });
+        CEngineMidiDevices devices(
+            [&]
+            {
+                ++asked;
+                return lazy.Get();
+            });
         ASSERT_TRUE(devices.OpenOutput()) << "opening does not wait for the engine";
         devices.CloseOutput();
         EXPECT_EQ(asked, 0) << "closing an output that never sounded loads nothing";
@@ -114,7 +120,12 @@ TEST(SoundEngineLoader, TheKeyboardAsksForTheEngineAtItsFirstNoteOnly)
 
     // A source that gives no engine is asked once; the keyboard plays on silently.
     int failed = 0;
-    CEngineMidiDevices silent([&] { ++failed; return std::shared_ptr<ISoundEngine>(); });
+    CEngineMidiDevices silent(
+        [&]
+        {
+            ++failed;
+            return std::shared_ptr<ISoundEngine>();
+        });
     ASSERT_TRUE(silent.OpenOutput());
     for (int note = 60; note < 64; ++note)
         silent.SendShortMessage(MakeShortMessage(0x90, note, 100));

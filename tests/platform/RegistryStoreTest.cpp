@@ -1,6 +1,6 @@
+#include "platform/RegistryStore.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
-#include "platform/RegistryStore.h"
 #include "support/RiffBuilder.h"
 #include "support/ScopedCardHome.h"
 
@@ -34,13 +34,15 @@ TEST(RegistryStore, RoundTripKeepsSpellingOrderAndEscapes)
     TempDir dir;
     CRegistryStore store(dir.Path());
     const std::string tricky = "C:\\Sound \"Fonts\"\\gm.sbk\nsecond line";
-    ASSERT_TRUE(store.Update([&](Tree& tree) {
-        EXPECT_TRUE(tree.SetValue("Software\\Creative\\Settings", "Synthesizer", "1"));
-        EXPECT_TRUE(tree.SetValue("software\\CREATIVE\\settings", "GM", tricky));
-        EXPECT_TRUE(tree.CreateKey("Software\\Zeta"));
-        EXPECT_TRUE(tree.CreateKey("Software\\Alpha"));
-        EXPECT_TRUE(tree.SetValue("Software", "", "default"));
-    }));
+    ASSERT_TRUE(store.Update(
+        [&](Tree& tree)
+        {
+            EXPECT_TRUE(tree.SetValue("Software\\Creative\\Settings", "Synthesizer", "1"));
+            EXPECT_TRUE(tree.SetValue("software\\CREATIVE\\settings", "GM", tricky));
+            EXPECT_TRUE(tree.CreateKey("Software\\Zeta"));
+            EXPECT_TRUE(tree.CreateKey("Software\\Alpha"));
+            EXPECT_TRUE(tree.SetValue("Software", "", "default"));
+        }));
 
     CRegistryStore again(dir.Path());
     const Tree tree = again.Read();
@@ -105,7 +107,8 @@ TEST(RegistryStore, GarbledLinesAreSkippedAndGoodOnesRead)
                                          "\"d\"=\"not ours either\"\n"
                                          "[HKEY_LOCAL_MACHINE\\Open\n"
                                          "\"e\"=\"section never closed\"\n") +
-                             std::string("\0\xff\xfe[\x01]\"\\", 8) + "\n[HKEY_LOCAL_MACHINE\\Tail]\n\"t\"=\"";
+                             std::string("\0\xff\xfe[\x01]\"\\", 8) +
+                             "\n[HKEY_LOCAL_MACHINE\\Tail]\n\"t\"=\"";
 
     const Tree tree = Tree::Parse(text);
     EXPECT_EQ(tree.Values("Good"),
@@ -127,10 +130,12 @@ TEST(RegistryStore, QueriesAreCutTo255Bytes)
     TempDir dir;
     CRegistryStore store(dir.Path());
     const std::string longValue(300, 'x');
-    ASSERT_TRUE(store.Update([&](Tree& tree) {
-        tree.SetValue("K", "long", longValue);
-        tree.SetValue("K", "exact", std::string(255, 'y'));
-    }));
+    ASSERT_TRUE(store.Update(
+        [&](Tree& tree)
+        {
+            tree.SetValue("K", "long", longValue);
+            tree.SetValue("K", "exact", std::string(255, 'y'));
+        }));
     EXPECT_EQ(store.QueryString("K", "long"), std::string(255, 'x'));
     EXPECT_EQ(store.QueryString("K", "exact"), std::string(255, 'y'));
     EXPECT_EQ(store.Read().GetValue("K", "long"), longValue);
@@ -160,10 +165,12 @@ TEST(RegistryStore, FailedChangeLeavesTheFileAndLockAlone)
     CRegistryStore store(dir.Path());
     ASSERT_TRUE(store.Update([](Tree& tree) { tree.SetValue("K", "v", "before"); }));
     const std::string before = ReadText(store.FilePath());
-    EXPECT_THROW(store.Update([](Tree& tree) {
-        tree.SetValue("K", "v", "after");
-        throw std::runtime_error("changed my mind");
-    }),
+    EXPECT_THROW(store.Update(
+                     [](Tree& tree)
+                     {
+                         tree.SetValue("K", "v", "after");
+                         throw std::runtime_error("changed my mind");
+                     }),
                  std::runtime_error);
     EXPECT_EQ(ReadText(store.FilePath()), before);
     // The lock was released: the next update goes through.
@@ -193,16 +200,19 @@ TEST(RegistryStore, TwoProcessesUpdatingNeverLoseAChange)
 {
     TempDir dir;
     constexpr int kRounds = 40;
-    auto increment = [&](const char* name) {
+    auto increment = [&](const char* name)
+    {
         CRegistryStore store(dir.Path());
         for (int i = 0; i < kRounds; ++i)
         {
-            const bool ok = store.Update([&](Tree& tree) {
-                const int count = std::atoi(tree.GetValue("Counter", "total").value_or("0").c_str());
-                tree.SetValue("Counter", "total", std::to_string(count + 1));
-                const int mine = std::atoi(tree.GetValue("Counter", name).value_or("0").c_str());
-                tree.SetValue("Counter", name, std::to_string(mine + 1));
-            });
+            const bool ok = store.Update(
+                [&](Tree& tree)
+                {
+                    const int count = std::atoi(tree.GetValue("Counter", "total").value_or("0").c_str());
+                    tree.SetValue("Counter", "total", std::to_string(count + 1));
+                    const int mine = std::atoi(tree.GetValue("Counter", name).value_or("0").c_str());
+                    tree.SetValue("Counter", name, std::to_string(mine + 1));
+                });
             if (!ok)
                 return false;
         }

@@ -1,5 +1,5 @@
-#include "platform/AtomicFile.h"
 #include "platform/RiffFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/StringTable.h"
 #include "support/RiffBuilder.h"
 
@@ -197,17 +197,18 @@ TEST(AtomicFile, ACommitRemovesOnlyStaleTemporariesOfItsOwnTarget)
     // What killed writers leave beside doc.bin, and what merely looks alike.
     TempDir dir;
     const std::string path = dir.Write("doc.bin", {1});
-    const auto age = [&](const std::string& name, int hours) {
+    const auto age = [&](const std::string& name, int hours)
+    {
         const std::string file = dir.Write(name, {9});
         const timespec old[2] = {{::time(nullptr) - hours * 3600, 0}, {::time(nullptr) - hours * 3600, 0}};
         EXPECT_EQ(::utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
     };
-    age(".doc.bin.a1B2c3", 2);  // stale: goes
-    age(".doc.bin.Zz9000", 0);  // a save going on now: stays
-    age(".doc.bin.abc", 2);     // not six characters: stays
-    age(".doc.bin.ab-d_f", 2);  // not letters and digits: stays
+    age(".doc.bin.a1B2c3", 2);   // stale: goes
+    age(".doc.bin.Zz9000", 0);   // a save going on now: stays
+    age(".doc.bin.abc", 2);      // not six characters: stays
+    age(".doc.bin.ab-d_f", 2);   // not letters and digits: stays
     age(".other.bin.a1B2c3", 2); // another file's: stays
-    age("doc.bin.a1B2c3", 2);   // not hidden: stays
+    age("doc.bin.a1B2c3", 2);    // not hidden: stays
     std::filesystem::create_directory(dir.File(".doc.bin.dir000"));
     const timespec old[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(".doc.bin.dir000").c_str(), old, 0), 0); // a folder: stays

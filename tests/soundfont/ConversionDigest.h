@@ -54,7 +54,8 @@ inline ConversionDigest DigestOfConversions(const std::string& folder)
     for (const auto& path : paths)
     {
         std::ifstream file(path, std::ios::binary);
-        const std::vector<std::uint8_t> input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> input((std::istreambuf_iterator<char>(file)),
+                                              std::istreambuf_iterator<char>());
         std::size_t at = 0;
         const auto byte = [&] { return at < input.size() ? input[at++] : std::uint8_t{0}; };
         const int presetNumber = byte();

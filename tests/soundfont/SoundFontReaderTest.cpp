@@ -474,10 +474,12 @@ TEST(SoundFontReader, OpensFilesAndRefusesFoldersPipesAndMissingPaths)
     // opening it must not wait for a writer that never comes.
     const std::string fifo = dir.File("pipe.sbk");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    auto opened = std::async(std::launch::async, [&] {
-        CSoundFontReader other;
-        return other.Open(fifo);
-    });
+    auto opened = std::async(std::launch::async,
+                             [&]
+                             {
+                                 CSoundFontReader other;
+                                 return other.Open(fifo);
+                             });
     if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
     {
         // Release the blocked open so the test can end.

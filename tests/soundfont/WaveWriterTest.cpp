@@ -1,6 +1,6 @@
+#include "soundfont/WaveWriter.h"
 #include "platform/AtomicFile.h"
 #include "soundfont/WaveFile.h"
-#include "soundfont/WaveWriter.h"
 #include "support/RiffBuilder.h"
 
 #include <gtest/gtest.h>
@@ -35,19 +35,22 @@ TEST(WaveWriter, WritesInterleavedSixteenBitStereoThatReadsBackAsAWave)
     EXPECT_EQ(wave.Format().blockAlign, 4);
     EXPECT_EQ(wave.Format().bitsPerSample, 16);
     EXPECT_EQ(wave.DataSize(), left.size() * 4);
-    EXPECT_EQ(sink.Bytes().size(), 44 + left.size() * 4) << "RIFF, fmt and data headers and the points, nothing else";
+    EXPECT_EQ(sink.Bytes().size(), 44 + left.size() * 4)
+        << "RIFF, fmt and data headers and the points, nothing else";
 
     const std::size_t data = sink.Bytes().size() - left.size() * 4;
-    const std::vector<std::int16_t> expected = {0,     8192, 16384, -32767, -16384, 0,     32767,
-                                                0,     32767, 0,    0,      0,      -32767, 0};
+    const std::vector<std::int16_t> expected = {0, 8192,  16384, -32767, -16384, 0,      32767,
+                                                0, 32767, 0,     0,      0,      -32767, 0};
     for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(PointAt(sink.Bytes(), data + 2 * i), expected[i]) << "point " << i << " (clipped, NaN silent)";
+        EXPECT_EQ(PointAt(sink.Bytes(), data + 2 * i), expected[i])
+            << "point " << i << " (clipped, NaN silent)";
 }
 
 TEST(WaveWriter, RefusesWhatItCannotWriteWholeAndLeavesNoFileBehind)
 {
     CMemorySink sink;
-    EXPECT_FALSE(CWaveWriter::WriteStereo16(sink, {0.0f, 0.0f}, {0.0f}, 44100)) << "channels of different lengths";
+    EXPECT_FALSE(CWaveWriter::WriteStereo16(sink, {0.0f, 0.0f}, {0.0f}, 44100))
+        << "channels of different lengths";
     EXPECT_FALSE(CWaveWriter::WriteStereo16(sink, {}, {}, 0)) << "no rate";
     CMemorySink full(100);
     EXPECT_FALSE(CWaveWriter::WriteStereo16(full, std::vector<float>(1000), std::vector<float>(1000), 44100));

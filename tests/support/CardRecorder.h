@@ -70,8 +70,7 @@ public:
 
 private:
     using ScriptFn = void (*)(std::uint32_t, std::int32_t, const char*, std::uint32_t, std::uint32_t);
-    template <typename F>
-    F Symbol(const char* name)
+    template <typename F> F Symbol(const char* name)
     {
         auto f = reinterpret_cast<F>(::dlsym(handle, name));
         if (!f)
@@ -95,7 +94,8 @@ inline void RegisterCardDriver(const std::string& folder,
         [&](CRegistryStore::Tree& tree)
         {
             const std::string settings = "Software\\Card\\Settings";
-            tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Card");
+            tree.SetValue(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>", "SOFTWAREKEY",
+                          "Software\\Card");
             tree.SetValue(settings, "Synthesizer", "0");
             tree.SetValue(settings, "GM", "/banks/gm.sbk");
             tree.SetValue(settings, "GS", "/banks/gs.sbk");

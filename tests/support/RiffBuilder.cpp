@@ -52,7 +52,8 @@ RiffBuilder& RiffBuilder::Begin(std::string_view id, std::string_view type)
     return *this;
 }
 
-RiffBuilder& RiffBuilder::Chunk(std::string_view id, const Bytes& data, std::optional<std::uint32_t> claimedSize)
+RiffBuilder& RiffBuilder::Chunk(std::string_view id, const Bytes& data,
+                                std::optional<std::uint32_t> claimedSize)
 {
     PutId(bytes, id);
     PutLE32(bytes, claimedSize.value_or(static_cast<std::uint32_t>(data.size())));

@@ -17,7 +17,7 @@ void PutLE32(Bytes& out, std::uint32_t value);
 // text zero-padded (or cut) to exactly width bytes.
 void PutFixed(Bytes& out, std::string_view text, std::size_t width);
 void PutText(Bytes& out, std::string_view text); // bytes as they stand, no terminator
-Bytes TextZ(std::string_view text);               // text and one zero byte
+Bytes TextZ(std::string_view text);              // text and one zero byte
 
 class RiffBuilder
 {

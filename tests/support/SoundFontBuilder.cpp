@@ -380,7 +380,8 @@ void SoundFontBuilder::WriteFile(const std::string& path, SampleFill fill) const
     const Emit emit = [&](const std::uint8_t* data, std::size_t size) { file.Write(data, size); };
     Skip skip;
     if (fill == SampleFill::Hole)
-        skip = [&](std::uint64_t bytes) {
+        skip = [&](std::uint64_t bytes)
+        {
             if (bytes == 0)
                 return;
             // Seeking past the end leaves a hole; the last byte is written so

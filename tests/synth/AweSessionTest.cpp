@@ -37,20 +37,24 @@ protected:
     // A driver registered the way the card's driver does it.
     void RegisterDriver(const std::string& synthesizer = "0")
     {
-        ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
-            const std::string drivers = kMidiDriversKey;
-            tree.SetValue(drivers + "\\sbawe32.drv<0000>", "SOFTWAREKEY", "Software\\Creative Tech\\sbawe32");
-            tree.SetValue(kSettings, "Synthesizer", synthesizer);
-            tree.SetValue(kSettings, "GM", "/banks/gm.sbk");
-            tree.SetValue(kSettings, "GS", "/banks/gs.sbk");
-            tree.SetValue(kSettings, "MT", "/banks/mt.sbk");
-            tree.SetValue(kSettings + "\\UserBank", "B005", "/banks/user five.sbk");
-        }));
+        ASSERT_TRUE(CRegistryStore(dir.Path())
+                        .Update(
+                            [&](Tree& tree)
+                            {
+                                const std::string drivers = kMidiDriversKey;
+                                tree.SetValue(drivers + "\\sbawe32.drv<0000>", "SOFTWAREKEY",
+                                              "Software\\Creative Tech\\sbawe32");
+                                tree.SetValue(kSettings, "Synthesizer", synthesizer);
+                                tree.SetValue(kSettings, "GM", "/banks/gm.sbk");
+                                tree.SetValue(kSettings, "GS", "/banks/gs.sbk");
+                                tree.SetValue(kSettings, "MT", "/banks/mt.sbk");
+                                tree.SetValue(kSettings + "\\UserBank", "B005", "/banks/user five.sbk");
+                            }));
     }
     void SetSynthesizer(const std::string& value)
     {
-        ASSERT_TRUE(CRegistryStore(dir.Path()).Update(
-            [&](Tree& tree) { tree.SetValue(kSettings, "Synthesizer", value); }));
+        ASSERT_TRUE(CRegistryStore(dir.Path())
+                        .Update([&](Tree& tree) { tree.SetValue(kSettings, "Synthesizer", value); }));
     }
     std::unique_ptr<CAweSession> MakeSession()
     {
@@ -254,15 +258,14 @@ TEST_F(AweSessionTest, LoadPresetClearsThenMeasuresTheMemoryItTook)
     EXPECT_TRUE(session->LoadPreset(0, 5, "/x/a.sbk", 7, &usedKB));
     EXPECT_EQ(usedKB, 800);
     // A synth bank slot first gets its own preset back from the mode's file.
-    EXPECT_EQ(recorder.Take(), Join({Bracketed("911 h=77 bank=0 preset=5 path=/banks/gs.sbk source=5"),
-                                     Bracketed("308 h=77"),
-                                     Bracketed("911 h=77 bank=0 preset=5 path=/x/a.sbk source=7"),
-                                     Bracketed("308 h=77")}));
+    EXPECT_EQ(recorder.Take(),
+              Join({Bracketed("911 h=77 bank=0 preset=5 path=/banks/gs.sbk source=5"), Bracketed("308 h=77"),
+                    Bracketed("911 h=77 bank=0 preset=5 path=/x/a.sbk source=7"), Bracketed("308 h=77")}));
 
     EXPECT_TRUE(session->LoadPreset(9, 0, "/x/b.sbk", 0, &usedKB));
-    EXPECT_EQ(recorder.Take(), Join({Bracketed("913 h=77 bank=9 preset=0"), Bracketed("308 h=77"),
-                                     Bracketed("911 h=77 bank=9 preset=0 path=/x/b.sbk source=0"),
-                                     Bracketed("308 h=77")}));
+    EXPECT_EQ(recorder.Take(),
+              Join({Bracketed("913 h=77 bank=9 preset=0"), Bracketed("308 h=77"),
+                    Bracketed("911 h=77 bank=9 preset=0 path=/x/b.sbk source=0"), Bracketed("308 h=77")}));
 
     // A failed load reports 0 KB (never a loaded size) and measures nothing more.
     recorder.Script(kAweGetMemory, 0, "", 8192 * 512, 3000 * 512);
@@ -288,8 +291,9 @@ TEST_F(AweSessionTest, RevertPutsBackTheBankFilePresetOrEmptiesTheSlot)
     RegisterDriver();
     auto session = MakeSession();
     EXPECT_TRUE(session->RevertPreset(5, 12));
-    EXPECT_EQ(recorder.Take(), Join({Bracketed("913 h=77 bank=5 preset=12"),
-                                     Bracketed("911 h=77 bank=5 preset=12 path=/banks/user five.sbk source=12")}));
+    EXPECT_EQ(recorder.Take(),
+              Join({Bracketed("913 h=77 bank=5 preset=12"),
+                    Bracketed("911 h=77 bank=5 preset=12 path=/banks/user five.sbk source=12")}));
     EXPECT_TRUE(session->RevertPreset(6, 12));
     EXPECT_EQ(recorder.Take(), Bracketed("913 h=77 bank=6 preset=12"));
     EXPECT_TRUE(session->ClearPreset(0, 40));
@@ -304,8 +308,8 @@ TEST_F(AweSessionTest, BankFileFollowsTheSynthesizerValue)
     EXPECT_EQ(session->GetBankFile(5), "/banks/user five.sbk");
     EXPECT_EQ(session->GetBankFile(6), "");
     const std::pair<const char*, const char*> cases[] = {
-        {"1", "/banks/gs.sbk"}, {"  2", "/banks/mt.sbk"}, {"abc", "/banks/gm.sbk"}, {"3", ""},
-        {"-1", ""},           {"", "/banks/gm.sbk"},    {"99999999999999999999", ""}};
+        {"1", "/banks/gs.sbk"}, {"  2", "/banks/mt.sbk"},    {"abc", "/banks/gm.sbk"}, {"3", ""}, {"-1", ""},
+        {"", "/banks/gm.sbk"},  {"99999999999999999999", ""}};
     for (const auto& [value, file] : cases)
     {
         SetSynthesizer(value);
@@ -317,14 +321,18 @@ TEST_F(AweSessionTest, BankFileFollowsTheSynthesizerValue)
 TEST_F(AweSessionTest, DriverIsTheFirstLowerCaseSbawe32Subkey)
 {
     const std::string drivers = kMidiDriversKey;
-    ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
-        tree.SetValue(drivers + "\\other.drv<0000>", "SOFTWAREKEY", "Software\\Other");
-        tree.SetValue(drivers + "\\SBAWE32.DRV<0001>", "SOFTWAREKEY", "Software\\Capitals");
-        tree.SetValue(drivers + "\\sbawe32.dr", "SOFTWAREKEY", "Software\\Short");
-        tree.SetValue(drivers + "\\sbawe32.drv<0002>", "SOFTWAREKEY", "Software\\First");
-        tree.SetValue(drivers + "\\sbawe32.drv", "SOFTWAREKEY", "Software\\Second");
-        tree.SetValue("Software\\First\\Settings\\UserBank", "B001", "/first.sbk");
-    }));
+    ASSERT_TRUE(CRegistryStore(dir.Path())
+                    .Update(
+                        [&](Tree& tree)
+                        {
+                            tree.SetValue(drivers + "\\other.drv<0000>", "SOFTWAREKEY", "Software\\Other");
+                            tree.SetValue(drivers + "\\SBAWE32.DRV<0001>", "SOFTWAREKEY",
+                                          "Software\\Capitals");
+                            tree.SetValue(drivers + "\\sbawe32.dr", "SOFTWAREKEY", "Software\\Short");
+                            tree.SetValue(drivers + "\\sbawe32.drv<0002>", "SOFTWAREKEY", "Software\\First");
+                            tree.SetValue(drivers + "\\sbawe32.drv", "SOFTWAREKEY", "Software\\Second");
+                            tree.SetValue("Software\\First\\Settings\\UserBank", "B001", "/first.sbk");
+                        }));
     auto session = MakeSession();
     EXPECT_EQ(session->GetSettingsKey(), "Software\\First\\Settings");
     EXPECT_EQ(session->GetBankFile(1), "/first.sbk");
@@ -332,11 +340,16 @@ TEST_F(AweSessionTest, DriverIsTheFirstLowerCaseSbawe32Subkey)
 
 TEST_F(AweSessionTest, NoDriverMeansNoBankFiles)
 {
-    ASSERT_TRUE(CRegistryStore(dir.Path()).Update([&](Tree& tree) {
-        tree.SetValue(std::string(kMidiDriversKey) + "\\SBAWE32.DRV", "SOFTWAREKEY", "Software\\Capitals");
-        tree.CreateKey(std::string(kMidiDriversKey) + "\\sbawe32.drv<0000>"); // no software key
-        tree.SetValue("Settings\\UserBank", "B001", "/stray.sbk");
-    }));
+    ASSERT_TRUE(CRegistryStore(dir.Path())
+                    .Update(
+                        [&](Tree& tree)
+                        {
+                            tree.SetValue(std::string(kMidiDriversKey) + "\\SBAWE32.DRV", "SOFTWAREKEY",
+                                          "Software\\Capitals");
+                            tree.CreateKey(std::string(kMidiDriversKey) +
+                                           "\\sbawe32.drv<0000>"); // no software key
+                            tree.SetValue("Settings\\UserBank", "B001", "/stray.sbk");
+                        }));
     auto session = MakeSession();
     EXPECT_EQ(session->GetSettingsKey(), "");
     EXPECT_EQ(session->GetBankFile(0), "");

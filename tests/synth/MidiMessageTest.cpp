@@ -39,9 +39,10 @@ TEST(MidiMessage, WireLengthFollowsTheStatus)
         int status;
         std::size_t length;
     };
-    for (const Case& c : {Case{0x80, 3}, Case{0x9F, 3}, Case{0xA0, 3}, Case{0xB5, 3}, Case{0xC0, 2}, Case{0xDF, 2},
-                          Case{0xE3, 3}, Case{0xF1, 2}, Case{0xF2, 3}, Case{0xF3, 2}, Case{0xF6, 1}, Case{0xF8, 1},
-                          Case{0xFE, 1}, Case{0xFF, 1}, Case{0xF0, 0}, Case{0xF7, 0}, Case{0x7F, 0}, Case{0x00, 0}})
+    for (const Case& c :
+         {Case{0x80, 3}, Case{0x9F, 3}, Case{0xA0, 3}, Case{0xB5, 3}, Case{0xC0, 2}, Case{0xDF, 2},
+          Case{0xE3, 3}, Case{0xF1, 2}, Case{0xF2, 3}, Case{0xF3, 2}, Case{0xF6, 1}, Case{0xF8, 1},
+          Case{0xFE, 1}, Case{0xFF, 1}, Case{0xF0, 0}, Case{0xF7, 0}, Case{0x7F, 0}, Case{0x00, 0}})
         EXPECT_EQ(ShortMessageLength(c.status), c.length) << std::hex << c.status;
 }
 

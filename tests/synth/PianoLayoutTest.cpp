@@ -58,7 +58,7 @@ TEST(PianoLayout, HitsAtKeyBorders)
     const CPianoLayout piano = OneOctave();
     EXPECT_EQ(piano.HitTest(0, 0), 60);
     EXPECT_EQ(piano.HitTest(6, 0), 60);
-    EXPECT_EQ(piano.HitTest(7, 0), 61);   // black key's left edge is inside
+    EXPECT_EQ(piano.HitTest(7, 0), 61); // black key's left edge is inside
     EXPECT_EQ(piano.HitTest(11, 39), 61);
     EXPECT_EQ(piano.HitTest(12, 0), 62);  // its right edge is not
     EXPECT_EQ(piano.HitTest(7, 40), 60);  // nor its bottom edge
@@ -73,8 +73,8 @@ TEST(PianoLayout, HitsAtKeyBorders)
 
 TEST(PianoLayout, EveryPixelAboveTheLastRowBelongsToExactlyOneKey)
 {
-    for (const auto& [width, height, octaves] : {std::tuple{70, 60, 1}, std::tuple{331, 47, 6},
-                                                 std::tuple{97, 33, 8}, std::tuple{1000, 90, 3}})
+    for (const auto& [width, height, octaves] :
+         {std::tuple{70, 60, 1}, std::tuple{331, 47, 6}, std::tuple{97, 33, 8}, std::tuple{1000, 90, 3}})
     {
         CPianoLayout piano;
         piano.SetOctaveCount(octaves);

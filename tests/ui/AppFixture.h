@@ -6,7 +6,6 @@
 
 #include "FakeMidiDevices.h"
 #include "QtPrinters.h"
-#include "ui/Profile.h"
 #include "app/TamberlyApp.h"
 #include "app/UserPrompts.h"
 #include "bank/PatchItemListGuard.h"
@@ -16,6 +15,7 @@
 #include "synth/AweSession.h"
 #include "ui/ItemRoles.h"
 #include "ui/PatchMimeData.h"
+#include "ui/Profile.h"
 #include "ui/frame/BankViewModel.h"
 #include "ui/frame/MainFrame.h"
 #include "ui/frame/ReportList.h"

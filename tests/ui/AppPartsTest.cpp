@@ -5,10 +5,10 @@
 #include "app/CommandLineInfo.h"
 #include "app/DocTemplate.h"
 #include "app/FileFilter.h"
-#include "ui/Profile.h"
 #include "app/RecentFileList.h"
 #include "platform/StringTable.h"
 #include "support/RiffBuilder.h"
+#include "ui/Profile.h"
 #include "ui/frame/LockKeys.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "bank/CommandIds.h"
-#include "ui/Profile.h"
-#include "platform/StringTable.h"
 #include "ui/CommandRouter.h"
+#include "bank/CommandIds.h"
+#include "platform/StringTable.h"
+#include "ui/Profile.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -16,7 +16,9 @@ namespace
 class FakeTarget : public ICommandTarget
 {
 public:
-    FakeTarget(std::vector<int> handled, bool enabled = true) : handled(std::move(handled)), enabled(enabled) {}
+    FakeTarget(std::vector<int> handled, bool enabled = true) : handled(std::move(handled)), enabled(enabled)
+    {
+    }
 
     bool OnCommand(int id) override
     {

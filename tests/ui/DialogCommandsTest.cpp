@@ -18,17 +18,19 @@ QString TitleOfDialogOpenedBy(CCommandRouter& router, int id)
     QString title;
     QTimer poll;
     int tries = 0;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-        {
-            title = dialog->windowTitle();
-            dialog->reject();
-        }
-        else if (++tries > 300)
-        {
-            poll.stop(); // nothing opened: the command must have returned already
-        }
-    });
+    QObject::connect(&poll, &QTimer::timeout,
+                     [&]
+                     {
+                         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                         {
+                             title = dialog->windowTitle();
+                             dialog->reject();
+                         }
+                         else if (++tries > 300)
+                         {
+                             poll.stop(); // nothing opened: the command must have returned already
+                         }
+                     });
     poll.start(10);
     router.Execute(id);
     poll.stop();

@@ -11,8 +11,8 @@
 
 struct MidiLog
 {
-    std::vector<std::string> calls;   // "OpenOutput", "OpenInput", ...
-    std::vector<ShortMessage> sent;   // messages on the output, as sent
+    std::vector<std::string> calls; // "OpenOutput", "OpenInput", ...
+    std::vector<ShortMessage> sent; // messages on the output, as sent
     bool failOutput = false;
     bool failInput = false;
     IMidiDevices::InputHandler handler; // set while the input is open
@@ -73,7 +73,8 @@ inline std::string Hex(ShortMessage message)
 {
     char text[16];
     std::snprintf(text, sizeof text, "%02X %02X %02X", static_cast<unsigned>(message & 0xFF),
-                  static_cast<unsigned>((message >> 8) & 0xFF), static_cast<unsigned>((message >> 16) & 0xFF));
+                  static_cast<unsigned>((message >> 8) & 0xFF),
+                  static_cast<unsigned>((message >> 16) & 0xFF));
     return text;
 }
 

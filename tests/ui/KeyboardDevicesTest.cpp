@@ -1,6 +1,6 @@
+#include "ui/keyboard/KeyboardDevices.h"
 #include "engine/CardEngine.h"
 #include "engine/EngineMidiDevices.h"
-#include "ui/keyboard/KeyboardDevices.h"
 #include "ui/keyboard/RtMidiDevices.h"
 
 #include <gtest/gtest.h>

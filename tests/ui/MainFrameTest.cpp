@@ -2,8 +2,8 @@
 // pass and the documents' framework side, with the real program.
 
 #include "AppFixture.h"
-#include "bank/CommandIds.h"
 #include "app/IdleProcessor.h"
+#include "bank/CommandIds.h"
 #include "platform/StringTable.h"
 #include "ui/frame/ReportList.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"

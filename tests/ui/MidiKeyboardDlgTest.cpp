@@ -3,8 +3,8 @@
 #include "ui/keyboard/PianoCtrl.h"
 
 #include <QComboBox>
-#include <QMouseEvent>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -35,8 +35,7 @@ Lines Concat(Lines a, const Lines& b)
 class MidiKeyboardDlgTest : public ::testing::Test
 {
 protected:
-    MidiKeyboardDlgTest()
-        : log(std::make_shared<MidiLog>()), dialog(std::make_unique<CFakeMidiDevices>(log))
+    MidiKeyboardDlgTest() : log(std::make_shared<MidiLog>()), dialog(std::make_unique<CFakeMidiDevices>(log))
     {
     }
     // What was sent since the last call, as hex.

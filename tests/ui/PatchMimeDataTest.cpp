@@ -1,7 +1,7 @@
+#include "ui/PatchMimeData.h"
 #include "bank/PatchItem.h"
 #include "bank/PatchItemListGuard.h"
 #include "support/PatchFixtures.h"
-#include "ui/PatchMimeData.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
 
 TEST(PatchMimeData, RoundTripsThroughTheClipboardWithTheMarkerText)
 {

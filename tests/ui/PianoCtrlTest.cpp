@@ -77,10 +77,10 @@ TEST_F(PianoCtrlTest, HeldLettersAreReleasedWhenThePianoIsHidden)
 {
     QSignalSpy keys(&piano, &CPianoCtrl::PianoKey);
     piano.show();
-    QTest::keyPress(&piano, Qt::Key_S);                        // D
-    QTest::keyPress(&piano, Qt::Key_S, Qt::NoModifier, -1);   // a second press without release plays nothing
-    QTest::keyPress(&piano, Qt::Key_C);                        // no letter of the rows, no note
-    QTest::keyPress(&piano, Qt::Key_A, Qt::ControlModifier);  // a shortcut, no note
+    QTest::keyPress(&piano, Qt::Key_S);                      // D
+    QTest::keyPress(&piano, Qt::Key_S, Qt::NoModifier, -1);  // a second press without release plays nothing
+    QTest::keyPress(&piano, Qt::Key_C);                      // no letter of the rows, no note
+    QTest::keyPress(&piano, Qt::Key_A, Qt::ControlModifier); // a shortcut, no note
     ASSERT_EQ(keys.count(), 1);
     EXPECT_EQ(piano.Layout().GetKeyVelocity(62), 127);
     piano.hide();

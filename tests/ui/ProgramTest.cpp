@@ -41,7 +41,8 @@ TEST(Program, VersionHelpAndMistakes)
     TempDir home;
     const Outcome version = RunProgram({QStringLiteral("--version")}, home.Path());
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, QStringLiteral("Tamberly 96 " TAMBERLY_VERSION "\nQt ") + QLatin1String(qVersion()) +
+    EXPECT_EQ(version.out, QStringLiteral("Tamberly 96 " TAMBERLY_VERSION "\nQt ") +
+                               QLatin1String(qVersion()) +
                                QStringLiteral(", FluidSynth " TAMBERLY_FLUIDSYNTH_VERSION "\n"));
 
     const Outcome help = RunProgram({QStringLiteral("--help")}, home.Path());

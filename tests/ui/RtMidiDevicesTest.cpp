@@ -115,9 +115,9 @@ TEST(RtMidiDevices, KeyboardSessionAgainstVirtualSequencerPorts)
     ASSERT_TRUE(WaitFor(received, 15));
     const std::lock_guard<std::mutex> guard(received.lock);
     EXPECT_EQ(Hex(received.messages),
-              (std::vector<std::string>{"B0 01 00", "B0 07 7F", "B0 0A 40", "B0 0B 7F", "B0 40 00", "B0 5B 28",
-                                        "B0 5D 0A", "B0 00 00", "C0 00 00", "B0 00 03", "C0 30 00", "90 3C 7F",
-                                        "90 3C 00", "90 26 64", "F8 00 00"}));
+              (std::vector<std::string>{"B0 01 00", "B0 07 7F", "B0 0A 40", "B0 0B 7F", "B0 40 00",
+                                        "B0 5B 28", "B0 5D 0A", "B0 00 00", "C0 00 00", "B0 00 03",
+                                        "C0 30 00", "90 3C 7F", "90 3C 00", "90 26 64", "F8 00 00"}));
     EXPECT_EQ(dialog.GetPiano()->Layout().GetKeyVelocity(38), 100);
     dialog.CloseMidi();
     EXPECT_EQ(ports->GetOutputPort(), "");

@@ -1,11 +1,11 @@
 #include "ui/frame/BankViewModel.h"
 
-#include "ui/UiText.h"
 #include "bank/PatchItemList.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/ItemRoles.h"
+#include "ui/UiText.h"
 #include "ui/frame/Images.h"
 #include "ui/panes/SortState.h"
 

@@ -1,9 +1,9 @@
 #include "ui/frame/MainFrame.h"
 
 #include "bank/CommandIds.h"
-#include "ui/Profile.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
+#include "ui/Profile.h"
 #include "ui/UiText.h"
 #include "ui/frame/Images.h"
 #include "ui/frame/LockKeys.h"
@@ -38,7 +38,6 @@ namespace
 {
 constexpr int kPopupBankView = 129;
 constexpr int kSeparator = 0;
-
 
 // A command's menu text and keys (menu resource 128, accelerator table 128).
 struct CommandEntry
@@ -489,7 +488,8 @@ void CMainFrame::UpdateLockIndicators()
 {
     SetPaneText(IDS_INDICATOR_CAPS,
                 lockKeys->IsOn(CLockKeys::CapsLock) ? UiText(IDS_INDICATOR_CAPS) : QString());
-    SetPaneText(IDS_INDICATOR_NUM, lockKeys->IsOn(CLockKeys::NumLock) ? UiText(IDS_INDICATOR_NUM) : QString());
+    SetPaneText(IDS_INDICATOR_NUM,
+                lockKeys->IsOn(CLockKeys::NumLock) ? UiText(IDS_INDICATOR_NUM) : QString());
     SetPaneText(IDS_INDICATOR_SCRL,
                 lockKeys->IsOn(CLockKeys::ScrollLock) ? UiText(IDS_INDICATOR_SCRL) : QString());
 }

@@ -1,13 +1,12 @@
 #include "ui/frame/TamberlyView.h"
 
 #include "bank/CommandIds.h"
-#include "ui/sheets/Dialogs.h"
-#include "ui/Profile.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/PatchMimeData.h"
+#include "ui/Profile.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/BankViewModel.h"
 #include "ui/frame/Images.h"
@@ -273,8 +272,8 @@ void CTamberlyView::FillList(int bank)
 void CTamberlyView::ShowReport(bool showReport)
 {
     const bool hadFocus = GetCurrentList()->hasFocus();
-    QAbstractItemView* list = showReport ? static_cast<QAbstractItemView*>(report)
-                                         : static_cast<QAbstractItemView*>(slotList);
+    QAbstractItemView* list =
+        showReport ? static_cast<QAbstractItemView*>(report) : static_cast<QAbstractItemView*>(slotList);
     lists->setCurrentWidget(list);
     setFocusProxy(list);
     if (hadFocus)

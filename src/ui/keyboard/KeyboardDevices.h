@@ -13,4 +13,5 @@
 
 // engine may be empty (no engine for this card): then the sequencer devices.
 // It is asked for the engine only when the keyboard first sounds.
-std::unique_ptr<IMidiDevices> MakeKeyboardDevices(const MidiPortPreference& preference, SoundEngineSource engine);
+std::unique_ptr<IMidiDevices> MakeKeyboardDevices(const MidiPortPreference& preference,
+                                                  SoundEngineSource engine);

@@ -32,8 +32,7 @@ constexpr unsigned kControllerNames[CMidiKeyboardDlg::kControllerCount] = {
 } // namespace
 
 CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QWidget* parent)
-    : QDialog(parent),
-      controllers{{{1, 0}, {7, 127}, {10, 64}, {11, 127}, {64, 0}, {91, 40}, {93, 10}}},
+    : QDialog(parent), controllers{{{1, 0}, {7, 127}, {10, 64}, {11, 127}, {64, 0}, {91, 40}, {93, 10}}},
       devices(std::move(midiDevices))
 {
     setWindowTitle(UiText(IDS_MIDI_KEYBOARD));
@@ -92,9 +91,12 @@ bool CMidiKeyboardDlg::OpenMidi()
     if (!devices || !devices->OpenOutput())
         return false;
     // Input arrives on the device layer's thread; the window handles it on its own.
-    const bool inputOpen = devices->OpenInput([this](ShortMessage message) {
-        QMetaObject::invokeMethod(this, [this, message] { SendShortMessage(message); }, Qt::QueuedConnection);
-    });
+    const bool inputOpen = devices->OpenInput(
+        [this](ShortMessage message)
+        {
+            QMetaObject::invokeMethod(
+                this, [this, message] { SendShortMessage(message); }, Qt::QueuedConnection);
+        });
     if (!inputOpen)
     {
         devices->CloseOutput();
@@ -154,7 +156,8 @@ void CMidiKeyboardDlg::SetPatch(const std::string& name, int newBank, int newPro
     if (newBank == -1 || newProgram == -1)
         newBank = newProgram = 0;
     SetBankProgram(newBank, newProgram);
-    setWindowTitle(QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PATCH, name.c_str(), newBank, newProgram)));
+    setWindowTitle(
+        QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PATCH, name.c_str(), newBank, newProgram)));
 }
 
 void CMidiKeyboardDlg::EnableMidi(bool on)
@@ -191,7 +194,8 @@ void CMidiKeyboardDlg::hideEvent(QHideEvent* event)
 
 void CMidiKeyboardDlg::keyPressEvent(QKeyEvent* event)
 {
-    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+    if (event->modifiers() == Qt::NoModifier &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
     {
         hide();
         return;

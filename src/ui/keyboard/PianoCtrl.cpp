@@ -159,7 +159,8 @@ void CPianoCtrl::paintEvent(QPaintEvent* /*event*/)
             FillSpan(painter, lower.left, lower.bottom - 1, lower.right, lower.bottom, black);
             // The border between the parts only where the lower part is wider.
             FillSpan(painter, lower.left, lower.top, std::max(lower.left, upper.left), lower.top + 1, black);
-            FillSpan(painter, std::min(lower.right, upper.right), lower.top, lower.right, lower.top + 1, black);
+            FillSpan(painter, std::min(lower.right, upper.right), lower.top, lower.right, lower.top + 1,
+                     black);
         }
         if (const char letter = layout.NoteLetter(note))
         {

@@ -22,8 +22,7 @@ void ReportError(RtMidiError::Type type, const std::string& /*text*/, void* flag
         *static_cast<std::atomic<bool>*>(flag) = true;
 }
 
-template <typename Device>
-std::vector<std::string> PortNames(Device& device)
+template <typename Device> std::vector<std::string> PortNames(Device& device)
 {
     std::vector<std::string> names;
     const unsigned count = device.getPortCount();
@@ -33,8 +32,7 @@ std::vector<std::string> PortNames(Device& device)
 }
 
 // A new client on the sequencer, or nothing when there is none.
-template <typename Device, typename... Args>
-std::unique_ptr<Device> Connect(Args... args)
+template <typename Device, typename... Args> std::unique_ptr<Device> Connect(Args... args)
 {
     if (!CRtMidiDevices::SequencerPresent())
         return nullptr;

@@ -91,11 +91,13 @@ void CFileListModel::Sort(int parameter)
 {
     SortRows(
         static_cast<int>(entries.size()),
-        [&](int a, int b) {
+        [&](int a, int b)
+        {
             return CompareFiles(entries[static_cast<std::size_t>(a)], entries[static_cast<std::size_t>(b)],
                                 parameter);
         },
-        [&](const std::vector<int>& order) {
+        [&](const std::vector<int>& order)
+        {
             std::vector<FileEntry> sorted;
             sorted.reserve(entries.size());
             for (int row : order)

@@ -1,11 +1,11 @@
 #include "ui/panes/FileView.h"
 
 #include "bank/CommandIds.h"
-#include "ui/Profile.h"
 #include "bank/FileHelpers.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFontReader.h"
+#include "ui/Profile.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/PaneMenu.h"
@@ -54,7 +54,8 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
     columns->setMinimumSectionSize(10);
     columns->resizeSection(CFileListModel::ColumnName, kNameWidth);
     columns->resizeSection(CFileListModel::ColumnSize, kSizeWidth);
-    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, columns, CFileListModel::ColumnCount);
+    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, columns,
+                              CFileListModel::ColumnCount);
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) { SortList(column, -1); });
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -79,7 +80,8 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
 CFileView::~CFileView()
 {
     document.RemoveObserver(this);
-    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, header(), CFileListModel::ColumnCount);
+    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, header(),
+                              CFileListModel::ColumnCount);
 }
 
 void CFileView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*)
@@ -157,7 +159,8 @@ bool CFileView::OnUpdateCommand(CCmdUI& ui)
     switch (ui.GetId())
     {
     case ID_FILE_LOAD:
-        ui.Enable(document.GetCurrentBank() >= 1 && GetFileType(document.GetCurrentFile()) == FileTypeSoundFont);
+        ui.Enable(document.GetCurrentBank() >= 1 &&
+                  GetFileType(document.GetCurrentFile()) == FileTypeSoundFont);
         return true;
     case ID_FILE_EDIT:
     case ID_EDIT_PROPERTIES:

@@ -1,11 +1,11 @@
 #include "ui/panes/FolderView.h"
 
 #include "bank/CommandIds.h"
-#include "ui/Profile.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
-#include "ui/UiText.h"
 #include "ui/ItemRoles.h"
+#include "ui/Profile.h"
+#include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/PaneMenu.h"
 
@@ -51,8 +51,7 @@ bool IsVisibleFolder(const std::filesystem::directory_entry& entry)
 }
 
 // Calls visit with each visible subfolder's name until it returns false.
-template <typename Visit>
-void ForEachSubfolder(const std::string& folder, Visit visit)
+template <typename Visit> void ForEachSubfolder(const std::string& folder, Visit visit)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -65,10 +64,12 @@ void ForEachSubfolder(const std::string& folder, Visit visit)
 bool HasSubfolder(const std::string& folder)
 {
     bool found = false;
-    ForEachSubfolder(WithSlash(folder), [&](const std::string&) {
-        found = true;
-        return false;
-    });
+    ForEachSubfolder(WithSlash(folder),
+                     [&](const std::string&)
+                     {
+                         found = true;
+                         return false;
+                     });
     return found;
 }
 
@@ -118,12 +119,14 @@ CFolderView::CFolderView(CTamberlyDoc& doc, QWidget* parent) : QTreeWidget(paren
                                                   {ID_EDIT_PROPERTIES, IDS_MENU_FOLDER_PROPERTIES},
                                               });
 
-    folderPicker = [](QWidget* owner, const QString& title, const QString& initial) {
+    folderPicker = [](QWidget* owner, const QString& title, const QString& initial)
+    {
         const QString start =
             initial.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) : initial;
         return QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
     };
-    confirmer = [](QWidget* owner, const QString& question) {
+    confirmer = [](QWidget* owner, const QString& question)
+    {
         return QMessageBox::question(owner, QApplication::applicationDisplayName(), question,
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
@@ -143,7 +146,8 @@ std::string CFolderView::GetItemPath(const QTreeWidgetItem* item)
     return item ? item->data(0, ItemRoles::FolderPathRole).toByteArray().toStdString() : std::string();
 }
 
-QTreeWidgetItem* CFolderView::AddFolderItem(const QString& text, const std::string& path, QTreeWidgetItem* parent)
+QTreeWidgetItem* CFolderView::AddFolderItem(const QString& text, const std::string& path,
+                                            QTreeWidgetItem* parent)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
     item->setIcon(0, folderIcon);
@@ -179,10 +183,12 @@ int CFolderView::ScanFolder(const std::string& path, QTreeWidgetItem* item)
 {
     std::vector<std::string> names;
     const std::string folder = WithSlash(path);
-    ForEachSubfolder(folder, [&](const std::string& name) {
-        names.push_back(name);
-        return true;
-    });
+    ForEachSubfolder(folder,
+                     [&](const std::string& name)
+                     {
+                         names.push_back(name);
+                         return true;
+                     });
     if (item)
     {
         // Inserting in order keeps each insertion at the end of the siblings.

@@ -30,7 +30,8 @@ class CFolderView : public QTreeWidget, public IDocumentObserver, public IComman
 public:
     // Asks for a folder: the chosen folder's full path, empty on Cancel.
     // initial is the folder to start at (empty: the desktop).
-    using FolderPicker = std::function<QString(QWidget* parent, const QString& title, const QString& initial)>;
+    using FolderPicker =
+        std::function<QString(QWidget* parent, const QString& title, const QString& initial)>;
     // Asks a yes/no question; true for Yes.
     using Confirmer = std::function<bool(QWidget* parent, const QString& question)>;
 

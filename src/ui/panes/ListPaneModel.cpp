@@ -22,7 +22,8 @@ void CListPaneModel::SortRows(int count, const std::function<int(int, int)>& com
     for (const QModelIndex& old : before)
     {
         const bool inRange = old.row() >= 0 && old.row() < count;
-        after.append(inRange ? index(newRowOf[static_cast<std::size_t>(old.row())], old.column()) : QModelIndex());
+        after.append(inRange ? index(newRowOf[static_cast<std::size_t>(old.row())], old.column())
+                             : QModelIndex());
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);

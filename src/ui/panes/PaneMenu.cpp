@@ -7,7 +7,8 @@
 #include <QMenu>
 #include <QWidget>
 
-CPaneMenu::CPaneMenu(QWidget* pane, ICommandTarget& commandTarget, std::initializer_list<Item> items, int defaultId)
+CPaneMenu::CPaneMenu(QWidget* pane, ICommandTarget& commandTarget, std::initializer_list<Item> items,
+                     int defaultId)
     : target(commandTarget), menu(new QMenu(pane))
 {
     for (const Item& item : items)

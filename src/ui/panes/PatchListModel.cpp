@@ -6,8 +6,8 @@
 #include "ui/UiText.h"
 #include "ui/panes/SortState.h"
 
-
-CPatchListModel::CPatchListModel(QObject* parent) : CListPaneModel(parent), heading(UiText(IDS_PATCH_VIEW_PATCHES))
+CPatchListModel::CPatchListModel(QObject* parent)
+    : CListPaneModel(parent), heading(UiText(IDS_PATCH_VIEW_PATCHES))
 {
 }
 
@@ -68,11 +68,13 @@ void CPatchListModel::Sort(int parameter)
 {
     SortRows(
         rowCount(),
-        [&](int a, int b) {
-            return ComparePatches(rows[static_cast<std::size_t>(a)].get(), rows[static_cast<std::size_t>(b)].get(),
-                                  parameter);
+        [&](int a, int b)
+        {
+            return ComparePatches(rows[static_cast<std::size_t>(a)].get(),
+                                  rows[static_cast<std::size_t>(b)].get(), parameter);
         },
-        [&](const std::vector<int>& order) {
+        [&](const std::vector<int>& order)
+        {
             std::vector<std::unique_ptr<CPatchItem>> sorted;
             sorted.reserve(rows.size());
             for (int row : order)

@@ -1,7 +1,6 @@
 #include "ui/panes/PatchView.h"
 
 #include "bank/CommandIds.h"
-#include "ui/Profile.h"
 #include "bank/FileHelpers.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
@@ -9,6 +8,7 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/PatchMimeData.h"
+#include "ui/Profile.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/PaneMenu.h"
 #include "ui/panes/PatchListModel.h"
@@ -50,10 +50,12 @@ CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
     {
         // Wide enough for the heading and its sort mark, whatever the font.
         const QString heading = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int fit = columns->fontMetrics().horizontalAdvance(heading) + 2 * columns->fontMetrics().height();
+        const int fit =
+            columns->fontMetrics().horizontalAdvance(heading) + 2 * columns->fontMetrics().height();
         columns->resizeSection(column, std::max(kWidths[column], fit));
     }
-    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, columns, CPatchListModel::ColumnCount);
+    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, columns,
+                              CPatchListModel::ColumnCount);
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) { SortList(column, -1); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { ReplaceCurrentPatch(); });
 
@@ -71,7 +73,8 @@ CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
 CPatchView::~CPatchView()
 {
     document.RemoveObserver(this);
-    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, header(), CPatchListModel::ColumnCount);
+    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, header(),
+                              CPatchListModel::ColumnCount);
 }
 
 void CPatchView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*)

@@ -30,11 +30,7 @@ public:
     static bool AscendingOf(int parameter) { return (parameter >> 16 & 0xFFFF) != 0; }
 
     // -1, 0 or 1: a before, with or after b in ascending order.
-    template <typename T>
-    static int Compare(const T& a, const T& b)
-    {
-        return (a > b) - (a < b);
-    }
+    template <typename T> static int Compare(const T& a, const T& b) { return (a > b) - (a < b); }
     // An ascending comparison's result in the parameter's direction.
     static int Directed(int result, int parameter) { return AscendingOf(parameter) ? result : -result; }
 

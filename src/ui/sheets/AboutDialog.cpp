@@ -1,8 +1,8 @@
 #include "ui/sheets/AboutDialog.h"
 
+#include "ui/UiText.h"
 #include "ui/sheets/Artwork.h"
 #include "ui/sheets/MachineStatus.h"
-#include "ui/UiText.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 #include "ui/sheets/TipDialog.h"
 
 #include "ui/Profile.h"
-#include "ui/sheets/Artwork.h"
 #include "ui/UiText.h"
+#include "ui/sheets/Artwork.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -52,8 +52,7 @@ void SetDefaults(State& state)
     state.defaults[kAweOpen].value1 = 77;
 }
 
-template <typename T>
-bool Dirty(const T& bytes)
+template <typename T> bool Dirty(const T& bytes)
 {
     for (auto b : bytes)
         if (b != 0)
@@ -90,7 +89,8 @@ std::string DescribeAddress(const PresetAddress* address)
 {
     if (!address)
         return " address=<null>";
-    std::string text = " bank=" + std::to_string(address->bank) + " preset=" + std::to_string(address->preset);
+    std::string text =
+        " bank=" + std::to_string(address->bank) + " preset=" + std::to_string(address->preset);
     if (address->reserved != 0 || Dirty(address->reserved2))
         text += " !reserved";
     return text;
@@ -163,15 +163,15 @@ extern "C" void Recorder_Reset()
 }
 
 // Queues the answer to the next call of code.
-extern "C" void Recorder_Script(std::uint32_t code, std::int32_t result, const char* name, std::uint32_t value1,
-                                std::uint32_t value2)
+extern "C" void Recorder_Script(std::uint32_t code, std::int32_t result, const char* name,
+                                std::uint32_t value1, std::uint32_t value2)
 {
     Recorder().queued[code].push_back(Answer{result, name ? name : "", value1, value2});
 }
 
 // The answer to calls of code when nothing is queued.
-extern "C" void Recorder_Default(std::uint32_t code, std::int32_t result, const char* name, std::uint32_t value1,
-                                 std::uint32_t value2)
+extern "C" void Recorder_Default(std::uint32_t code, std::int32_t result, const char* name,
+                                 std::uint32_t value1, std::uint32_t value2)
 {
     Recorder().defaults[code] = Answer{result, name ? name : "", value1, value2};
 }
@@ -219,7 +219,8 @@ extern "C" std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code, std
     case kAweSetEffects:
         if (const auto* effects = reinterpret_cast<const EffectsRecord*>(param1))
         {
-            line += " selector=" + std::to_string(effects->selector) + " reverb=" + std::to_string(effects->reverb) +
+            line += " selector=" + std::to_string(effects->selector) +
+                    " reverb=" + std::to_string(effects->reverb) +
                     " chorus=" + std::to_string(effects->chorus);
             if (Dirty(effects->reserved) || Dirty(effects->reserved2) || Dirty(effects->reserved3))
                 line += " !reserved";

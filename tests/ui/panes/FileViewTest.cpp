@@ -89,7 +89,8 @@ TEST_F(FileViewTest, SizesAreWholeKilobytesAndSortAsNumbers)
     CFileView view(*document);
     document->SetCurrentFolder(nullptr, files.Path());
     EXPECT_EQ(ColumnTexts(*view.GetModel(), 1), (std::vector<std::string>{"0 KB", "1 KB", "10 KB", "9 KB"}));
-    EXPECT_EQ(view.GetModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Size"));
+    EXPECT_EQ(view.GetModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Size"));
 
     Q_EMIT view.header()->sectionClicked(1);
     EXPECT_EQ(ColumnTexts(*view.GetModel(), 1), (std::vector<std::string>{"0 KB", "1 KB", "9 KB", "10 KB"}));
@@ -97,7 +98,8 @@ TEST_F(FileViewTest, SizesAreWholeKilobytesAndSortAsNumbers)
     EXPECT_EQ(ColumnTexts(*view.GetModel(), 1), (std::vector<std::string>{"10 KB", "9 KB", "1 KB", "0 KB"}));
     EXPECT_FALSE(view.GetSortState().IsAscending());
     Q_EMIT view.header()->sectionClicked(0);
-    EXPECT_EQ(ColumnTexts(*view.GetModel(), 0), (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "d.wav"}));
+    EXPECT_EQ(ColumnTexts(*view.GetModel(), 0),
+              (std::vector<std::string>{"a.wav", "b.wav", "c.wav", "d.wav"}));
 
     // The selection stays on its file through a sort.
     Select(view, RowOf(view, "c.wav"));
@@ -225,18 +227,23 @@ TEST_F(FileViewTest, PropertiesShowsTheTextsOfAValidBankOnly)
     std::vector<std::string> fields;
     std::string caption;
     int commentLines = 0;
-    view.SetInfoDialogRunner([&](CSoundFontInfoDialog& dialog) {
-        ++runs;
-        dialog.show();
-        fields = {dialog.GetNameEdit()->text().toStdString(),      dialog.GetProductEdit()->text().toStdString(),
-                  dialog.GetDateEdit()->text().toStdString(),      dialog.GetEngineerEdit()->text().toStdString(),
-                  dialog.GetCopyrightEdit()->text().toStdString(), dialog.GetCommentEdit()->toPlainText().toStdString()};
-        commentLines = dialog.GetCommentEdit()->document()->blockCount();
-        caption = dialog.windowTitle().toStdString();
-        EXPECT_TRUE(dialog.GetNameEdit()->isReadOnly());
-        EXPECT_TRUE(dialog.GetCommentEdit()->isReadOnly());
-        dialog.close();
-    });
+    view.SetInfoDialogRunner(
+        [&](CSoundFontInfoDialog& dialog)
+        {
+            ++runs;
+            dialog.show();
+            fields = {dialog.GetNameEdit()->text().toStdString(),
+                      dialog.GetProductEdit()->text().toStdString(),
+                      dialog.GetDateEdit()->text().toStdString(),
+                      dialog.GetEngineerEdit()->text().toStdString(),
+                      dialog.GetCopyrightEdit()->text().toStdString(),
+                      dialog.GetCommentEdit()->toPlainText().toStdString()};
+            commentLines = dialog.GetCommentEdit()->document()->blockCount();
+            caption = dialog.windowTitle().toStdString();
+            EXPECT_TRUE(dialog.GetNameEdit()->isReadOnly());
+            EXPECT_TRUE(dialog.GetCommentEdit()->isReadOnly());
+            dialog.close();
+        });
     document->SetCurrentFolder(nullptr, files.Path());
 
     Select(view, RowOf(view, "SYNTH.SBK"));
@@ -268,7 +275,8 @@ TEST_F(FileViewTest, ColumnWidthsLiveInTheProfile)
         EXPECT_EQ(view.header()->sectionSize(1), 54);
         view.header()->resizeSection(0, 150);
     }
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth0"), 0), 150);
+    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth0"), 0),
+              150);
     EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth1"), 0), 54);
     Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth1"), 70);
     CFileView again(*document);

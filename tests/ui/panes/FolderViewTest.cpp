@@ -110,7 +110,9 @@ TEST_F(FolderViewTest, SavedRootsComeBackSortedAndStaleEntriesAreIgnored)
 
 TEST_F(FolderViewTest, SubfoldersAreReadOnFirstExpansionOnlyUntilARefresh)
 {
-    SaveRoots({{"Banks", files.File("banks")}, {"Slash", files.File("banks") + "/"}, {"Waves", files.File("waves")}},
+    SaveRoots({{"Banks", files.File("banks")},
+               {"Slash", files.File("banks") + "/"},
+               {"Waves", files.File("waves")}},
               3);
     CFolderView view(*document);
     QTreeWidgetItem* banks = view.topLevelItem(0);
@@ -200,16 +202,20 @@ TEST_F(FolderViewTest, NewDeleteAndPropertiesWorkOnRoots)
     CFolderView view(*document);
     std::vector<std::pair<QString, QString>> asked; // title, initial folder
     QString answer;
-    view.SetFolderPicker([&](QWidget*, const QString& title, const QString& initial) {
-        asked.emplace_back(title, initial);
-        return answer;
-    });
+    view.SetFolderPicker(
+        [&](QWidget*, const QString& title, const QString& initial)
+        {
+            asked.emplace_back(title, initial);
+            return answer;
+        });
     std::vector<QString> questions;
     bool yes = false;
-    view.SetConfirmer([&](QWidget*, const QString& question) {
-        questions.push_back(question);
-        return yes;
-    });
+    view.SetConfirmer(
+        [&](QWidget*, const QString& question)
+        {
+            questions.push_back(question);
+            return yes;
+        });
 
     // New: always offered; Cancel adds nothing, a folder becomes a root named after it.
     EXPECT_TRUE(Enabled(view, ID_EDIT_NEW));

@@ -355,7 +355,7 @@ TEST_F(LargeFoldersTest, TenThousandFilesListExactlyAndSortWithoutTouchingThePre
     };
     std::map<std::string, Expected> expected;
     static const std::pair<const char*, FileType> kExtensions[] = {
-        {".sbk", FileTypeSoundFont}, {".wav", FileTypeWave},     {".tmb", FileTypeDocument},
+        {".sbk", FileTypeSoundFont}, {".wav", FileTypeWave},      {".tmb", FileTypeDocument},
         {".txt", FileTypeNone},      {".SBK", FileTypeSoundFont}, {".Wav", FileTypeWave},
         {"", FileTypeNone},          {".sbk.bak", FileTypeNone},  {".TmB", FileTypeDocument},
     };
@@ -480,7 +480,8 @@ TEST_F(LargeFoldersTest, TenThousandFilesListExactlyAndSortWithoutTouchingThePre
     EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
     EXPECT_EQ(names.back().substr(0, 7), "sound\xE4\xF6");
     // By size, ascending then descending; equal sizes keep the name order.
-    const auto bySize = [&](bool ascending) {
+    const auto bySize = [&](bool ascending)
+    {
         for (int row = 1; row < model.rowCount(); ++row)
         {
             const FileEntry& a = *model.GetEntry(row - 1);
@@ -493,9 +494,9 @@ TEST_F(LargeFoldersTest, TenThousandFilesListExactlyAndSortWithoutTouchingThePre
     };
     list.SortList(CFileListModel::ColumnSize, -1);
     EXPECT_EQ(bySize(true), 0);
-    const auto largest = std::max_element(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
-        return a.second.kb < b.second.kb;
-    });
+    const auto largest =
+        std::max_element(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.second.kb < b.second.kb; });
     EXPECT_GT(largest->second.kb, std::int64_t{4} << 20);
     std::printf("10,000 files: %zu listed, the largest %lld KB\n", expected.size(),
                 static_cast<long long>(largest->second.kb));

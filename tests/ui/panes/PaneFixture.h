@@ -2,7 +2,6 @@
 // What the pane tests share: a document on the emulated card in a home of its
 // own, an empty profile, and sound files written into a temporary folder.
 
-#include "ui/Profile.h"
 #include "bank/PatchItemList.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/RegistryStore.h"
@@ -11,6 +10,7 @@
 #include "support/SoundFontBuilder.h"
 #include "support/WaveBuilder.h"
 #include "synth/AweSession.h"
+#include "ui/Profile.h"
 
 #include <QAbstractItemModelTester>
 #include <QModelIndex>
@@ -31,7 +31,8 @@ struct FixturePreset
 };
 
 // A small valid bank: one sample, one instrument, the given presets in file order.
-inline Bytes BankBytes(const std::vector<FixturePreset>& presets, const std::string& bankName = "Fixture Bank")
+inline Bytes BankBytes(const std::vector<FixturePreset>& presets,
+                       const std::string& bankName = "Fixture Bank")
 {
     SoundFontBuilder bank;
     bank.Info("INAM", bankName).SampleData(4096);
@@ -44,14 +45,22 @@ inline Bytes BankBytes(const std::vector<FixturePreset>& presets, const std::str
 
 inline Bytes StereoWaveBytes()
 {
-    return WaveBuilder().Channels(2).Rate(44100).Bits(16).Frames(64, [](std::size_t, unsigned) { return 0; }).Build();
+    return WaveBuilder()
+        .Channels(2)
+        .Rate(44100)
+        .Bits(16)
+        .Frames(64, [](std::size_t, unsigned) { return 0; })
+        .Build();
 }
 
 // Records the hints the document sends.
 class HintRecorder : public IDocumentObserver
 {
 public:
-    void OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*) override { hints.push_back(hint); }
+    void OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*) override
+    {
+        hints.push_back(hint);
+    }
     int Count(unsigned hint) const
     {
         int n = 0;

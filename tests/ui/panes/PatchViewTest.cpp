@@ -80,12 +80,14 @@ TEST_F(PatchViewTest, ShowsTheCurrentFilesPresetsSortedByNumber)
 
 TEST_F(PatchViewTest, PercussionPresetsAndWaveOptions)
 {
-    const std::string drums = Write("DRUMS.SBK", BankBytes({{"Kit", 0, 128}, {"Piano", 1, 0}, {"Room", 8, 128}}));
+    const std::string drums =
+        Write("DRUMS.SBK", BankBytes({{"Kit", 0, 128}, {"Piano", 1, 0}, {"Room", 8, 128}}));
     const std::string wave = Write("STEREO.WAV", StereoWaveBytes());
     CPatchView view(*document);
 
     document->SetCurrentFile(nullptr, drums);
-    EXPECT_EQ(ColumnTexts(*view.GetModel(), 0), (std::vector<std::string>{"Drum Patch 1", "Piano", "Drum Patch 9"}));
+    EXPECT_EQ(ColumnTexts(*view.GetModel(), 0),
+              (std::vector<std::string>{"Drum Patch 1", "Piano", "Drum Patch 9"}));
 
     document->SetCurrentFile(nullptr, wave);
     ASSERT_EQ(view.GetModel()->rowCount(), 12);
@@ -119,7 +121,8 @@ TEST_F(PatchViewTest, UnreadableFilesGiveAnEmptyListWithTheirName)
 TEST_F(PatchViewTest, DragAndCopyCarryTheSelectedPatchesInRowOrder)
 {
     CPatchView view(*document);
-    document->SetCurrentFile(nullptr, Write("A.SBK", BankBytes({{"P0", 0}, {"P1", 1}, {"P2", 2}, {"P3", 3}})));
+    document->SetCurrentFile(nullptr,
+                             Write("A.SBK", BankBytes({{"P0", 0}, {"P1", 1}, {"P2", 2}, {"P3", 3}})));
     EXPECT_EQ(view.CreateDragData(), nullptr);
     EXPECT_FALSE(Enabled(view, ID_EDIT_COPY));
 
@@ -211,14 +214,17 @@ TEST_F(PatchViewTest, ColumnWidthsLiveInTheProfile)
         for (int column = 1; column < 4; ++column)
         {
             const QString heading = view.header()->model()->headerData(column, Qt::Horizontal).toString();
-            EXPECT_GT(view.header()->sectionSize(column), view.header()->fontMetrics().horizontalAdvance(heading))
+            EXPECT_GT(view.header()->sectionSize(column),
+                      view.header()->fontMetrics().horizontalAdvance(heading))
                 << heading.toStdString();
         }
         EXPECT_GE(view.header()->sectionSize(3), 52);
         view.header()->resizeSection(2, 44);
     }
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth2"), 0), 44);
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth0"), 0), 95);
+    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth2"), 0),
+              44);
+    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth0"), 0),
+              95);
     CPatchView again(*document);
     EXPECT_EQ(again.header()->sectionSize(2), 44);
 }

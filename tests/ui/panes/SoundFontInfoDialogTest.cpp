@@ -10,7 +10,7 @@ TEST(SoundFontInfoDialog, CaptionNamesTheFileTitleAndTextsShowAsDisplayText)
 {
     CSoundFontInfoDialog dialog;
     dialog.path = "C:\\BANKS\\SYNTH.SBK";
-    dialog.name = "Caf\xE9";                 // Windows-1252, as old banks hold it
+    dialog.name = "Caf\xE9";                // Windows-1252, as old banks hold it
     dialog.comment = "one\rtwo\r\nthree\n"; // line breaks of every kind
     dialog.InitDialog();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Info on 'SYNTH'"));

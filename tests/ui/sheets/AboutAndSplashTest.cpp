@@ -92,8 +92,9 @@ TEST(AboutDialog, NamesTheCopyrightHoldersAndTheLicence)
         << texts.join(QLatin1Char('|')).toStdString();
     // The same licence as the LICENSE file, the package's copyright file and the metainfo.
     const QString notice = about.GetLicenseField()->text();
-    EXPECT_TRUE(notice.contains(QStringLiteral("GNU General Public License, version 3 or (at your option) any later "
-                                               "version")))
+    EXPECT_TRUE(
+        notice.contains(QStringLiteral("GNU General Public License, version 3 or (at your option) any later "
+                                       "version")))
         << notice.toStdString();
     EXPECT_TRUE(notice.contains(QStringLiteral("NO WARRANTY")));
     EXPECT_TRUE(notice.contains(QStringLiteral("https://www.gnu.org/licenses/gpl-3.0.html")));

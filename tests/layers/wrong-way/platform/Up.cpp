@@ -1,2 +1,2 @@
-#include "platform/Base.h"
 #include "bank/Fine.h" // a lower layer reaching up
+#include "platform/Base.h"
