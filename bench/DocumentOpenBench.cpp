@@ -1,10 +1,11 @@
-// Opening a virtual bank document of 1,000 patches, all taken from one
-// 28 MB SoundFont bank, on the emulated card: the card emptied, the document
-// decoded, and every patch loaded onto its slot (banks 1 to 8). Two figures,
-// each against a baseline measured in this run:
-// - "x_loads": the open over the same 1,000 CAweSession::LoadPreset calls
+// Opening a virtual bank document of 128 patches, every preset of one 28 MB
+// SoundFont bank on a slot of user bank 1, on the emulated card: the card
+// emptied, the document decoded, and every patch loaded (its samples copied
+// into the card's memory). Two figures, each against a baseline measured in
+// this run:
+// - "x_loads": the open over the same 128 CAweSession::LoadPreset calls
 //   made directly, so the document's own share shows;
-// - "x_read": the open over one plain read of the 28 MB bank.
+// - "x_read": the open over one plain read of the 28 MB bank (goal: at most 5).
 
 #include "BenchSupport.h"
 
@@ -25,11 +26,11 @@
 
 namespace
 {
-constexpr int kPatches = 1000;
+constexpr int kPatches = 128;
 constexpr int kPresets = 128;
 constexpr std::uint32_t kSampleBytes = 28u << 20;
-// Room for every patch's samples at once (each preset takes about 1/128 of the bank).
-constexpr const char* kMemoryKB = "524288";
+// Room for every patch's samples at once: the whole bank.
+constexpr const char* kMemoryKB = "32768";
 
 int Bank(int i)
 {
@@ -93,7 +94,7 @@ const Setup& TheSetup()
     return setup;
 }
 
-void BM_OpenThousandPatchDocument(benchmark::State& state)
+void BM_OpenDocument(benchmark::State& state)
 {
     const Setup& setup = TheSetup();
     if (!setup.ready)
@@ -152,5 +153,5 @@ void BM_OpenThousandPatchDocument(benchmark::State& state)
     ReportRatio(state, "x_loads", {"open", perOpen}, {"loads", loads});
     ReportRatio(state, "x_read", {"open", perOpen}, {"read", read});
 }
-BENCHMARK(BM_OpenThousandPatchDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
 } // namespace
