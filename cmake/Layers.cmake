@@ -28,7 +28,8 @@ set(TAMBERLY_BANK_SOURCES
   bank/ArchiveClasses.cpp bank/ArchiveException.cpp bank/ArchiveReader.cpp bank/ArchiveWriter.cpp
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
-  bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocImport.cpp)
+  bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
+  bank/TamberlyDocImport.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
