@@ -2,7 +2,10 @@
 // bank files now lie, in other letter case, in a tree of 10,000 files (100
 // folders of 100 files, two levels deep), none of them where the document
 // says: every path is found by name. Against the baseline of listing that
-// tree once ("x_listing", goal: at most 2).
+// tree once ("x_listing", goal: at most 2). On a machine shared with other
+// builds the wall times wait for the processor more than they work, so the
+// same ratio is also given in processor time, best of both sides
+// ("x_listing_cpu").
 
 #include "BenchSupport.h"
 
@@ -11,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,23 +65,37 @@ std::size_t ListTree(const std::string& root)
     return count;
 }
 
+// The processor time of the best of rounds runs of work.
+double BestCpuOf(int rounds, auto&& work)
+{
+    double best = 1e9;
+    for (int i = 0; i < rounds; ++i)
+    {
+        const std::clock_t start = std::clock();
+        work();
+        best = std::min(best, static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
+    }
+    return best;
+}
+
 void BM_ResolveThousandPatchDocument(benchmark::State& state)
 {
     static const Tree tree;
     int found = 0;
-    const auto result = TimeAgainstBaseline(
-        state,
-        [&]
-        {
-            CPathResolver resolver(tree.documentFolder, {});
-            found = 0;
-            for (const std::string& path : tree.stored)
-                found += resolver.Resolve(path).found ? 1 : 0;
-        },
-        [&] { benchmark::DoNotOptimize(ListTree(tree.documentFolder)); });
+    const auto resolve = [&]
+    {
+        CPathResolver resolver(tree.documentFolder, {});
+        found = 0;
+        for (const std::string& path : tree.stored)
+            found += resolver.Resolve(path).found ? 1 : 0;
+    };
+    const auto listing = [&] { benchmark::DoNotOptimize(ListTree(tree.documentFolder)); };
+    const auto result = TimeAgainstBaseline(state, resolve, listing);
     if (found != kPatches)
         state.SkipWithError("not every path was found");
     ReportRatio(state, "x_listing", {"resolve", result.seconds}, {"listing", result.baseline});
+    ReportRatio(state, "x_listing_cpu", {"resolve_cpu", BestCpuOf(10, resolve)},
+                {"listing_cpu", BestCpuOf(10, listing)});
 }
 BENCHMARK(BM_ResolveThousandPatchDocument)->Unit(benchmark::kMillisecond)->Iterations(5);
 } // namespace

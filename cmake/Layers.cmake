@@ -61,6 +61,7 @@ set(TAMBERLY_UI_SOURCES
   ui/panes/SoundFontInfoDialog.cpp ui/panes/SoundFontInfoDialog.h
   ui/sheets/AboutDialog.cpp ui/sheets/AboutDialog.h ui/sheets/Artwork.cpp ui/sheets/Artwork.h
   ui/sheets/Dialogs.cpp ui/sheets/Dialogs.h ui/sheets/FxEditPage1.cpp ui/sheets/FxEditPage1.h
+  ui/sheets/MissingFilesDialog.cpp ui/sheets/MissingFilesDialog.h ui/sheets/SettingsDialog.cpp ui/sheets/SettingsDialog.h
   ui/sheets/FxEditSheet.cpp ui/sheets/FxEditSheet.h ui/sheets/MachineStatus.cpp ui/sheets/MachineStatus.h
   ui/sheets/PatchEditPage1.cpp ui/sheets/PatchEditPage1.h ui/sheets/PatchEditSheet.cpp
   ui/sheets/PatchEditSheet.h ui/sheets/PropertyPage.cpp ui/sheets/PropertyPage.h

@@ -350,8 +350,15 @@ CPathResolver::Index& CPathResolver::IndexOf(const std::string& root)
             const fs::directory_entry& entry = *it;
             std::error_code typeError;
             const bool link = entry.is_symlink(typeError);
-            const fs::file_type type =
-                link ? fs::status(entry.path(), typeError).type() : entry.symlink_status(typeError).type();
+            // The type the folder listing gave, without a status call per
+            // file: only links need one, to see what they lead to.
+            fs::file_type type = fs::file_type::unknown;
+            if (link)
+                type = fs::status(entry.path(), typeError).type();
+            else if (entry.is_regular_file(typeError))
+                type = fs::file_type::regular;
+            else if (!typeError && entry.is_directory(typeError))
+                type = fs::file_type::directory;
             if (typeError)
                 continue;
             if (type == fs::file_type::regular)
