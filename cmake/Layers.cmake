@@ -28,7 +28,8 @@ set(TAMBERLY_BANK_SOURCES
   bank/ArchiveClasses.cpp bank/ArchiveException.cpp bank/ArchiveReader.cpp bank/ArchiveWriter.cpp
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
-  bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocImport.cpp)
+  bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
+  bank/TamberlyDocImport.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -60,6 +61,7 @@ set(TAMBERLY_UI_SOURCES
   ui/panes/SoundFontInfoDialog.cpp ui/panes/SoundFontInfoDialog.h
   ui/sheets/AboutDialog.cpp ui/sheets/AboutDialog.h ui/sheets/Artwork.cpp ui/sheets/Artwork.h
   ui/sheets/Dialogs.cpp ui/sheets/Dialogs.h ui/sheets/FxEditPage1.cpp ui/sheets/FxEditPage1.h
+  ui/sheets/MissingFilesDialog.cpp ui/sheets/MissingFilesDialog.h ui/sheets/SettingsDialog.cpp ui/sheets/SettingsDialog.h
   ui/sheets/FxEditSheet.cpp ui/sheets/FxEditSheet.h ui/sheets/MachineStatus.cpp ui/sheets/MachineStatus.h
   ui/sheets/PatchEditPage1.cpp ui/sheets/PatchEditPage1.h ui/sheets/PatchEditSheet.cpp
   ui/sheets/PatchEditSheet.h ui/sheets/PropertyPage.cpp ui/sheets/PropertyPage.h

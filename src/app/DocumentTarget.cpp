@@ -7,6 +7,7 @@
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
+#include "ui/Profile.h"
 #include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
@@ -120,6 +121,11 @@ void CDocumentTarget::ImportShb()
                                                 FileFilter::FromStringTable(IDS_FILTER_SHB_FILES));
     if (path.isEmpty())
         return;
-    const CWaitCursor wait;
-    document.ImportShbFile(FilePath(path));
+    {
+        const CWaitCursor wait;
+        document.SetResolverSettings(Profile::GetResolverSettings(true));
+        document.ImportShbFile(FilePath(path));
+    }
+    if (!document.GetMissingFiles().empty())
+        prompts.ShowMissingFiles(parent, document);
 }

@@ -8,6 +8,7 @@
 #include "engine/SoundEngineLoader.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
+#include "ui/Profile.h"
 #include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/MainFrame.h"
@@ -305,6 +306,7 @@ bool CTamberlyApp::OpenDocumentFile(const QString& path)
     bool opened = false;
     {
         const CWaitCursor wait;
+        document->SetResolverSettings(Profile::GetResolverSettings(true));
         opened = document->OnOpenDocument(FilePath(path));
         documentOpen = true;
         frame->OnInitialUpdate();
@@ -325,6 +327,8 @@ bool CTamberlyApp::OpenDocumentFile(const QString& path)
     }
     recentFiles.Add(absolute);
     UpdateRecentFileMenu();
+    if (!document->GetMissingFiles().empty())
+        prompts->ShowMissingFiles(MainWindow(), *document);
     return true;
 }
 
@@ -463,6 +467,7 @@ bool CTamberlyApp::OnUpdateCommand(CCmdUI& ui)
     case ID_FILE_SAVE_AS:
     case ID_APP_ABOUT:
     case ID_TIP_OF_THE_DAY:
+    case ID_EDIT_SETTINGS:
         return true;
     default:
         // Printing has no counterpart here: nobody claims it, so it is greyed.
@@ -498,6 +503,10 @@ bool CTamberlyApp::OnCommand(int id)
         return true;
     case ID_TIP_OF_THE_DAY:
         RunTipDialog(MainWindow());
+        return true;
+    case ID_EDIT_SETTINGS:
+        RunSettingsDialog(MainWindow());
+        document->SetResolverSettings(Profile::GetResolverSettings(true));
         return true;
     default:
         return false;

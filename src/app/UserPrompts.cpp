@@ -1,6 +1,10 @@
 #include "app/UserPrompts.h"
 
+#include "app/FileFilter.h"
+
 #include "platform/StringTable.h"
+#include "ui/UiText.h"
+#include "ui/sheets/MissingFilesDialog.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -41,4 +45,17 @@ QString CDialogPrompts::ChooseSaveFile(QWidget* parent, const QString& title, co
                                        const QString& proposed)
 {
     return QFileDialog::getSaveFileName(parent, title, proposed, filter);
+}
+
+void CDialogPrompts::ShowMissingFiles(QWidget* parent, CTamberlyDoc& document)
+{
+    CMissingFilesDialog dialog(
+        document, [&] { return QFileDialog::getExistingDirectory(parent, UiText(IDS_CHOOSE_FOLDER)); },
+        [&](const QString& stored)
+        {
+            return QFileDialog::getOpenFileName(parent, stored, QString(),
+                                                FileFilter::FromStringTable(IDS_FILTER_BANK_FILES));
+        },
+        parent);
+    dialog.exec();
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class CTamberlyDoc;
 class QWidget;
 
 class IUserPrompts
@@ -27,6 +28,8 @@ public:
     // A file to write; proposed is the name offered first. Empty on Cancel.
     virtual QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                                    const QString& proposed) = 0;
+    // The "Missing Sound Files" window over document, until the user closes it.
+    virtual void ShowMissingFiles(QWidget* parent, CTamberlyDoc& document) = 0;
 };
 
 // Message boxes and file dialogs.
@@ -38,4 +41,5 @@ public:
     QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& filter) override;
     QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                            const QString& proposed) override;
+    void ShowMissingFiles(QWidget* parent, CTamberlyDoc& document) override;
 };

@@ -38,6 +38,7 @@ enum CommandId : int
     ID_EDIT_NEW = 32792,
     ID_EDIT_DELETE = 32788,
     ID_EDIT_PROPERTIES = 32789,
+    ID_EDIT_SETTINGS = 32910, // where old documents' sound files are looked for
 
     // Card
     ID_SYNTH_GM = 32786,

@@ -26,6 +26,8 @@ void CPatchItem::CopyFrom(const CPatchItem& other)
     targetPatch = other.targetPatch;
     loadedKB = other.loadedKB;
     documentPatch = other.documentPatch;
+    loadPath = other.loadPath;
+    fileMissing = other.fileMissing;
 }
 
 bool CPatchItem::IsEqual(const CPatchItem& other) const
@@ -48,7 +50,7 @@ void CPatchItem::Serialize(CArchiveReader& archive)
 {
     // Every schema so far stores the same five values.
     name = archive.ReadString();
-    sourceFile = archive.ReadString();
+    SetSourceFile(archive.ReadString());
     sourcePatch = archive.ReadInt32();
     targetPatch = archive.ReadInt32();
     targetBank = archive.ReadInt32();

@@ -33,7 +33,7 @@ public:
 
     static std::unique_ptr<CArchiveObject> CreateObject();
 
-    // Copies everything but the sample figures.
+    // Copies everything but the sample figures (the resolved load path too).
     void CopyFrom(const CPatchItem& other);
     // Compares everything but the sample figures (strings exactly).
     bool IsEqual(const CPatchItem& other) const;
@@ -43,7 +43,22 @@ public:
     const std::string& GetName() const { return name; }
     void SetName(std::string value) { name = std::move(value); }
     const std::string& GetSourceFile() const { return sourceFile; }
-    void SetSourceFile(std::string value) { sourceFile = std::move(value); }
+    // A new source file is a path of this machine's: what a resolve said
+    // of the old one no longer holds.
+    void SetSourceFile(std::string value)
+    {
+        sourceFile = std::move(value);
+        loadPath.clear();
+        fileMissing = false;
+    }
+    // The file loads read: the resolved path of an old document's stored
+    // one (PathResolver.h), else sourceFile itself. Never stored.
+    const std::string& GetLoadPath() const { return loadPath.empty() ? sourceFile : loadPath; }
+    void SetLoadPath(std::string value) { loadPath = std::move(value); }
+    // The source file could not be found on this machine; the patch keeps
+    // its stored path and stays unloaded.
+    bool IsFileMissing() const { return fileMissing; }
+    void SetFileMissing(bool value) { fileMissing = value; }
     std::int32_t GetSourcePatch() const { return sourcePatch; }
     void SetSourcePatch(std::int32_t value) { sourcePatch = value; }
     std::int32_t GetTargetPatch() const { return targetPatch; }
@@ -90,4 +105,6 @@ private:
     std::int32_t sampleBytes = -1;
     std::int32_t documentPatch;
     std::int32_t loadedKB = -1;
+    std::string loadPath;
+    bool fileMissing = false;
 };

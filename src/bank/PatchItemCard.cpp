@@ -41,14 +41,14 @@ int CPatchItem::LoadIntoCard(CAweSession& card)
     switch (GetSourceFileType())
     {
     case FileTypeSoundFont:
-        loaded = card.LoadPreset(targetBank, targetPatch, sourceFile, sourcePatch, &usedKB);
+        loaded = card.LoadPreset(targetBank, targetPatch, GetLoadPath(), sourcePatch, &usedKB);
         break;
     case FileTypeWave:
     {
         CWaveFile wave;
         // An option the file does not offer would write a bank of another
         // rate or channel mode than the one the patch names.
-        if (!wave.Open(sourceFile) || !wave.IsOptionOffered(sourcePatch))
+        if (!wave.Open(GetLoadPath()) || !wave.IsOptionOffered(sourcePatch))
             break;
         const CTempFile bank;
         if (bank.Path().empty() || !wave.WriteSoundFont(bank.Path(), sourcePatch))

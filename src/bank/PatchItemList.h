@@ -15,7 +15,9 @@
 #include "bank/ArchiveObject.h"
 #include "bank/PatchItem.h"
 
+#include "bank/PathResolver.h"
 #include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -69,13 +71,16 @@ public:
     //   file does not open;
     // - .wav: one per conversion option the file offers, appended;
     // - .tmb: the document's patches whose SoundFont source still holds their
-    //   preset, in place of the content (the old elements are deleted);
+    //   preset, in place of the content (the old elements are deleted); each
+    //   source file is looked for as opening the document does (settings:
+    //   the drive map and search folders, PathResolver.h), and the patch
+    //   names the file found, so that it loads wherever it is dropped;
     //   throws CFileException when the file cannot be opened and
     //   CArchiveException when it does not decode, leaving the list empty;
     // - anything else: nothing.
     // New patches are unloaded document patches, unassigned unless a
     // document placed them. Returns the size of the list afterwards.
-    int ReadFromFile(const std::string& path);
+    int ReadFromFile(const std::string& path, const PathResolverSettings& settings = {});
 
     auto begin() const { return items.begin(); }
     auto end() const { return items.end(); }

@@ -60,12 +60,14 @@ void AddWaveOptions(CPatchItemList& list, const std::string& path)
 // Keeps the patches whose SoundFont still holds their preset, with that
 // preset's sample figures. Each source file is read once, however many
 // patches name it.
-void KeepResolvedPatches(CPatchItemList& list)
+void KeepResolvedPatches(CPatchItemList& list, CPathResolver& paths)
 {
     std::map<std::string, std::unique_ptr<CSoundFontReader>> readers;
     for (int k = 0; k < list.GetSize();)
     {
         CPatchItem* item = list.GetItem(k);
+        if (const auto& found = paths.Resolve(item->GetSourceFile()); found.found)
+            item->SetSourceFile(found.path);
         auto [at, isNew] = readers.try_emplace(item->GetSourceFile());
         if (isNew)
         {
@@ -90,7 +92,7 @@ void KeepResolvedPatches(CPatchItemList& list)
 }
 } // namespace
 
-int CPatchItemList::ReadFromFile(const std::string& path)
+int CPatchItemList::ReadFromFile(const std::string& path, const PathResolverSettings& settings)
 {
     switch (GetFileType(path))
     {
@@ -101,9 +103,12 @@ int CPatchItemList::ReadFromFile(const std::string& path)
         AddWaveOptions(*this, path);
         break;
     case FileTypeDocument:
+    {
         CDocumentFile::ReadPatchList(path, *this);
-        KeepResolvedPatches(*this);
+        CPathResolver paths(CPathResolver::FolderOf(path), settings);
+        KeepResolvedPatches(*this, paths);
         break;
+    }
     case FileTypeNone:
         break;
     }

@@ -208,6 +208,8 @@ void CTamberlyDoc::DeleteContents()
     // The text belongs to the document it came with; a new document after
     // an open must not carry it on.
     infoText.clear();
+    bankLinks.clear();
+    missingResults.clear();
     card->ClearAllBanks();
     card->SelectSynthBank(-1);
     UpdateViews(nullptr, HintEverything);
@@ -249,6 +251,7 @@ bool CTamberlyDoc::OnOpenDocument(const std::string& path)
         if (source.Size() != 0)
         {
             CArchiveReader archive(source);
+            openingPath = path;
             Serialize(archive);
         }
     }
@@ -264,6 +267,7 @@ bool CTamberlyDoc::OnOpenDocument(const std::string& path)
     {
         failure = LoadString(IDS_FAILED_TO_OPEN_DOC);
     }
+    openingPath.clear();
     if (!failure.empty())
     {
         DeleteContents();
@@ -322,7 +326,7 @@ void CTamberlyDoc::Serialize(CArchiveWriter& archive)
     header.reverb = card->GetReverb();
     header.chorus = card->GetChorus();
     for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
-        if (std::string file = card->GetBankFile(bank); !file.empty())
+        if (std::string file = StoredBankFile(bank); !file.empty())
             header.bankFiles.push_back({bank, std::move(file)});
     CDocumentFile::WriteHeader(archive, header);
     patches.Serialize(archive);
@@ -340,8 +344,9 @@ void CTamberlyDoc::Serialize(CArchiveReader& archive)
     std::string text = archive.ReadString();
 
     currentBank = header.currentBank;
+    CPathResolver& paths = Resolver(openingPath);
     for (const CDocumentFile::BankFile& entry : header.bankFiles)
-        card->LoadBank(entry.bank, entry.path);
+        LoadBankEntry(paths, entry.bank, entry.path, true);
     // Values the card cannot hold are not sent; it keeps its own then.
     if (CardLimits::IsSynthMode(header.synthBank))
         card->SelectSynthBank(header.synthBank);
@@ -356,7 +361,9 @@ void CTamberlyDoc::Serialize(CArchiveReader& archive)
     read.RemoveAll();
     guard.Release();
     infoText = std::move(text);
+    ResolvePatchFiles(paths, patches);
     ReloadBankPatches(-1);
+    SettleMissingFiles(patches);
 }
 
 // Checks --------------------------------------------------------------------

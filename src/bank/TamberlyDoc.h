@@ -25,7 +25,9 @@
 
 #include "bank/DocumentObserver.h"
 #include "bank/PatchItemList.h"
+#include "bank/PathResolver.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,6 +211,43 @@ public:
     // patch on the same slot); HintBankContent, modified.
     ShbImport ImportShbFile(const std::string& path);
 
+    // Files of old documents (TamberlyDocFiles.cpp) ------------------------------
+    // Opening and importing load each patch and bank file from the file its
+    // stored path resolves to (PathResolver.h); the stored path stays as it
+    // was, and saving writes it back, found or not.
+    // The drive map and search folders the next open or import uses.
+    void SetResolverSettings(PathResolverSettings settings) { resolverSettings = std::move(settings); }
+    const PathResolverSettings& GetResolverSettings() const { return resolverSettings; }
+
+    // One stored path that was not found, and what needs it.
+    struct MissingFile
+    {
+        std::string stored;
+        std::vector<CPatchItem*> patches; // document patches; valid until the next change
+        std::vector<int> banks;           // user banks whose bank file it is
+        std::vector<CPathResolver::Attempt> tried;
+        std::string problem;
+    };
+    // In the order the paths first appear (bank files, then patches).
+    std::vector<MissingFile> GetMissingFiles() const;
+    // Gives every patch and bank file that misses stored the file path
+    // instead (the new stored path), loads them onto the card and marks the
+    // document modified. The number of patches and bank files relinked.
+    int RelinkFile(const std::string& stored, const std::string& path);
+    // Relinks every missing file found by name below folder. The number of
+    // stored paths relinked.
+    int RelinkFromFolder(const std::string& folder);
+
+    // What the last open or import left off the card.
+    struct LoadReport
+    {
+        int patchesMissing = 0;   // their file was not found
+        int patchesRefused = 0;   // the card refused them (its memory, a bad file)
+        int bankFilesMissing = 0; // entries whose file was not found
+        int bankFilesRefused = 0; // entries the card refused
+    };
+    LoadReport GetLoadReport() const;
+
     // Checks -----------------------------------------------------------------
     // Empty when the document is consistent: no null patch, every patch held
     // once and marked a document patch, none of them in the pools, the
@@ -218,6 +257,33 @@ public:
     int GetTemporaryPatchCount() const { return temporaryPatches.GetSize() + retiredPatches.GetSize(); }
 
 private:
+    // A bank file entry of an opened or imported document while the card's
+    // own registration does not say what the document said.
+    struct BankFileLink
+    {
+        int bank = 0;
+        std::string stored;   // as the document names it
+        std::string onCard;   // what the card registered after loading it
+        bool loaded = false;  // the card took it
+        bool missing = false; // not found
+    };
+
+    CPathResolver& Resolver(const std::string& namingFile);
+    // Resolves each patch's source file, marking the missing ones.
+    void ResolvePatchFiles(CPathResolver& resolver, const CPatchItemList& list);
+    // Patches the card loaded although their file was not found here are not missing.
+    void SettleMissingFiles(const CPatchItemList& list);
+    // Resolves and loads one bank file entry; true when the card took it.
+    // keepStored: the document's path is saved instead of the card's (an
+    // opened document); else only a file not found is kept (an import, whose
+    // paths are another file's).
+    bool LoadBankEntry(CPathResolver& resolver, int bank, const std::string& stored, bool keepStored);
+    void ForgetBankLink(int bank);
+    // What to store for bank: the document's own path while the card holds
+    // what it resolved to (or nothing, for a file not found).
+    std::string StoredBankFile(int bank);
+    void RememberMissing(const std::string& stored, const CPathResolver::Result& result);
+
     bool Fail(std::string message);
     bool IsPooled(const CPatchItem* item) const;
     // Hands a patch the document no longer holds to the retired pool.
@@ -238,4 +304,10 @@ private:
     std::vector<IDocumentObserver*> observers;
     CPatchItemList temporaryPatches; // slot descriptions handed out by GetPatch
     CPatchItemList retiredPatches;   // patches replaced or removed
+
+    PathResolverSettings resolverSettings;
+    std::unique_ptr<CPathResolver> resolver; // of the last open or import
+    std::string openingPath;                 // the file OnOpenDocument is reading
+    std::vector<BankFileLink> bankLinks;
+    std::map<std::string, CPathResolver::Result> missingResults; // why a stored path was not found
 };

@@ -130,6 +130,7 @@ bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std:
     // bank file, so the document's patches there stay loaded.
     if (!card->LoadBank(currentBank, path))
         return false;
+    ForgetBankLink(currentBank);
     SetModifiedFlag();
     UpdateViews(sender, HintBankContent);
     return true;
@@ -147,6 +148,7 @@ void CTamberlyDoc::ClearCurrentBank()
     if (currentBank < CardLimits::kFirstUserBank)
         return;
     card->ClearBank(currentBank);
+    ForgetBankLink(currentBank);
     ReloadBankPatches(currentBank);
     UpdateViews(nullptr, HintBankCleared);
     SetModifiedFlag();
@@ -155,6 +157,7 @@ void CTamberlyDoc::ClearCurrentBank()
 void CTamberlyDoc::ClearAllBanks()
 {
     card->ClearAllBanks();
+    bankLinks.clear();
     for (int bank = CardLimits::kFirstUserBank; bank <= CardLimits::kLastBank; ++bank)
         ReloadBankPatches(bank);
     UpdateViews(nullptr, currentBank > 0 ? HintBankContent : HintBankTabs);

@@ -21,10 +21,12 @@ CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
     if (CardLimits::IsEffect(file.chorus))
         card->SetChorus(file.chorus);
 
+    // Paths in the file are its own: relative ones start at its folder.
+    CPathResolver& paths = Resolver(path);
     for (const ShbUserBank& entry : file.userBanks)
     {
         ++result.bankFiles;
-        if (card->LoadBank(entry.bank, entry.path))
+        if (LoadBankEntry(paths, entry.bank, entry.path, false))
             ++result.bankFilesLoaded;
     }
 
@@ -41,6 +43,10 @@ CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
         int at = -1;
         if (entry.targetBank >= 0 && entry.targetPatch >= 0)
             patches.FindAt(entry.targetBank, entry.targetPatch, &at);
+        CPatchItemList one;
+        one.Add(item.get());
+        ResolvePatchFiles(paths, one);
+        one.RemoveAll();
         CPatchItem* added = item.release();
         if (at >= 0)
         {
@@ -55,6 +61,8 @@ CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
         ++result.instruments;
         if (added->LoadIntoCard(*card) == 1)
             ++result.instrumentsLoaded;
+        if (added->IsLoaded())
+            added->SetFileMissing(false);
     }
 
     UpdateViews(nullptr, HintBankContent);

@@ -1,7 +1,9 @@
 // "tamberly-cli tmb ...": virtual bank documents from the shell. show dumps a
-// .tmb file; load sets the card up from one exactly as opening it in the
-// program does (and leaves the card so); import-shb makes a new document from
-// a Soundshelf Manager bank file; presets lists what a source file offers.
+// .tmb (or .shb) file; check says where the files a document names are on
+// this machine; load sets the card up from one exactly as opening it in the
+// program does (and leaves the card so); relink writes the found paths into
+// a document; import-shb makes a new document from a Soundshelf Manager bank
+// file; presets lists what a source file offers.
 // Dumps are tab-separated, one record a line, stable for scripts and tests.
 
 #include "bank/ArchiveException.h"
@@ -11,6 +13,7 @@
 #include "bank/TamberlyDoc.h"
 #include "cli/CliCommand.h"
 #include "cli/CliText.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileException.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
@@ -19,9 +22,12 @@
 #include "synth/AweSession.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace
@@ -30,14 +36,23 @@ namespace
 const std::vector<CliSubcommand>& Subcommands()
 {
     static const std::vector<CliSubcommand> subcommands = {
-        {"show", "FILE.tmb",
+        {"show", "FILE.tmb|FILE.shb",
          "Print a virtual bank document: current bank, synth mode, effects, the bank files of the user "
          "banks, "
-         "every patch (name, source file, preset, bank:slot) and the information text."},
-        {"load", "FILE.tmb",
+         "every patch (name, source file, preset, bank:slot) and the information text. A Soundshelf Manager "
+         "bank file prints its effects, bank files and instruments the same way."},
+        {"check", "FILE.tmb|FILE.shb [--search DIR]... [--map X:=DIR]...",
+         "Print one line for each file path the document names: found as stored, resolved to a file of this "
+         "machine (and how), or missing (and where it was looked for). Exit status 1 when some are missing."},
+        {"load", "FILE.tmb [--search DIR]... [--map X:=DIR]...",
          "Set the card up from a document exactly as opening it in the program does, print each patch with "
          "the "
-         "memory it took, and leave the card so. The file is checked before the card is touched."},
+         "memory it took, and leave the card so. The file is checked before the card is touched. Files not "
+         "found are reported apart from what the card refused."},
+        {"relink", "FILE.tmb [--search DIR]... [--map X:=DIR]... [-o OUT.tmb]",
+         "Write the document with every path that was found replaced by the file it resolved to, in place "
+         "or "
+         "to OUT.tmb, and print each change. Exit status 1 when some files are missing."},
         {"import-shb", "FILE.shb OUT.tmb",
          "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb "
          "files "
@@ -123,8 +138,251 @@ std::unique_ptr<StoredDocument> ReadDocument(const std::string& path, CliContext
     return document;
 }
 
+// The options of the commands that look for a document's files.
+struct FindOptions
+{
+    std::string file;
+    PathResolverSettings settings;
+    std::string output; // relink -o
+};
+
+// args[1..]: the file, then --search DIR, --map X:=DIR (and -o OUT when
+// allowed), in any order. Nothing, with a message, for anything else.
+std::optional<FindOptions> ParseFindOptions(const std::vector<std::string>& args, bool allowOutput,
+                                            std::string& error)
+{
+    FindOptions options;
+    for (std::size_t i = 1; i < args.size(); ++i)
+    {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "--search" || arg == "--map" || (allowOutput && arg == "-o");
+        if (takesValue)
+        {
+            if (i + 1 >= args.size())
+            {
+                error = arg + " expects a value";
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--search")
+                options.settings.searchFolders.push_back(value);
+            else if (arg == "-o")
+                options.output = value;
+            else if (!options.settings.AddMapping(value, &error))
+            {
+                error = "--map " + value + ": " + error;
+                return std::nullopt;
+            }
+        }
+        else if (arg.size() > 1 && arg[0] == '-')
+        {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+        else if (options.file.empty())
+        {
+            options.file = arg;
+        }
+        else
+        {
+            error = "expects one file";
+            return std::nullopt;
+        }
+    }
+    if (options.file.empty())
+    {
+        error = "expects one file";
+        return std::nullopt;
+    }
+    return options;
+}
+
+bool IsShbFile(const std::string& path)
+{
+    std::string extension = GetPathPart(path, PathExtension);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return extension == ".SHB";
+}
+
+// A Soundshelf Manager bank file, or why not.
+std::optional<CShbFile> ReadShb(const std::string& path, CliContext& context, int& status)
+{
+    CShbFile file;
+    if (!file.Load(path))
+    {
+        status = CliBadInput(context, path,
+                             std::filesystem::exists(path) ? "cannot read" : "cannot open (no such file)");
+        return std::nullopt;
+    }
+    if (!file.HasEntries())
+    {
+        status = CliBadInput(context, path,
+                             "not a Soundshelf Manager bank file (no [Awe], [UserBanks] or "
+                             "[Instrument-List] entries)");
+        return std::nullopt;
+    }
+    return file;
+}
+
+int ShowShb(const std::string& path, CliContext& context)
+{
+    int status = kExitOk;
+    const auto file = ReadShb(path, context, status);
+    if (!file)
+        return status;
+    std::ostream& out = context.out;
+    out << "Reverb:\t" << file->reverb << '\n'
+        << "Chorus:\t" << file->chorus << '\n'
+        << "Bank files:\t" << file->userBanks.size() << '\n';
+    for (const ShbUserBank& entry : file->userBanks)
+        out << Number3(entry.bank) << '\t' << Escape(entry.path) << '\n';
+    out << "Patches:\t" << file->instruments.size() << '\n'
+        << "Index\tName\tSource file\tPreset\tBank:Slot\n";
+    int index = 0;
+    for (const ShbInstrument& entry : file->instruments)
+    {
+        CPatchItem item(true);
+        item.SetTargetBank(entry.targetBank);
+        item.SetTargetPatch(entry.targetPatch);
+        out << index++ << '\t' << Escape(entry.name) << '\t' << Escape(entry.sourceFile) << '\t'
+            << entry.sourcePatch << '\t' << Place(item) << '\n';
+    }
+    out << "Skipped entries:\t" << file->skipped << '\n';
+    out.flush();
+    return out ? kExitOk : kExitFailure;
+}
+
+// The file paths a document or bank file names, each once, bank files first.
+std::optional<std::vector<std::string>> NamedPaths(const std::string& path, CliContext& context, int& status);
+
+// A line on the error stream for what is wrong with a stored path itself.
+void ReportProblem(CliContext& context, const std::string& file, const std::string& stored,
+                   const CPathResolver::Result& result)
+{
+    if (!result.problem.empty())
+        context.err << "tamberly-cli: " << file << ": " << Escape(stored) << ": " << result.problem << '\n';
+}
+
+std::string TriedText(const CPathResolver::Result& result)
+{
+    std::string text;
+    for (const CPathResolver::Attempt& attempt : result.tried)
+    {
+        if (!text.empty())
+            text += "; ";
+        text += CPathResolver::DescribeAttempt(attempt);
+    }
+    if (text.empty())
+        text = result.problem;
+    return text;
+}
+
+int Check(const FindOptions& options, CliContext& context)
+{
+    int status = kExitOk;
+    const auto paths = NamedPaths(options.file, context, status);
+    if (!paths)
+        return status;
+    CPathResolver resolver(CPathResolver::FolderOf(options.file), options.settings);
+    int missing = 0;
+    std::ostream& out = context.out;
+    for (const std::string& stored : *paths)
+    {
+        const CPathResolver::Result& result = resolver.Resolve(stored);
+        ReportProblem(context, options.file, stored, result);
+        if (!result.found)
+        {
+            ++missing;
+            out << "missing\t" << Escape(stored) << '\t' << Escape(TriedText(result)) << '\n';
+        }
+        else if (result.step == CPathResolver::StepAsStored)
+        {
+            out << "found\t" << Escape(stored) << '\n';
+        }
+        else
+        {
+            out << "resolved\t" << Escape(stored) << '\t' << Escape(result.path) << '\t'
+                << CPathResolver::DescribeStep(result.step) << '\n';
+        }
+    }
+    out.flush();
+    if (!out)
+        return kExitFailure;
+    return missing > 0 ? kExitFailure : kExitOk;
+}
+
+int Relink(const FindOptions& options, CliContext& context)
+{
+    int status = kExitOk;
+    const auto document = ReadDocument(options.file, context, status);
+    if (!document)
+        return status;
+    CPatchItemListGuard guard(document->patches);
+    CPathResolver resolver(CPathResolver::FolderOf(options.file), options.settings);
+    int missing = 0;
+    int changed = 0;
+    const auto relink = [&](std::string& stored)
+    {
+        const CPathResolver::Result& result = resolver.Resolve(stored);
+        ReportProblem(context, options.file, stored, result);
+        if (!result.found)
+        {
+            ++missing;
+            context.err << "tamberly-cli: " << options.file << ": not found: " << Escape(stored) << '\n';
+            return false;
+        }
+        if (result.path == stored)
+            return false;
+        context.out << Escape(stored) << "\t" << Escape(result.path) << '\t'
+                    << CPathResolver::DescribeStep(result.step) << '\n';
+        ++changed;
+        stored = result.path;
+        return true;
+    };
+    // Each path is told once, however many patches name it.
+    std::map<std::string, std::string> done;
+    const auto relinkOnce = [&](const std::string& stored)
+    {
+        auto [at, isNew] = done.try_emplace(stored, stored);
+        if (isNew)
+            relink(at->second);
+        return at->second;
+    };
+    for (CDocumentFile::BankFile& entry : document->header.bankFiles)
+        entry.path = relinkOnce(entry.path);
+    for (CPatchItem* item : document->patches)
+        if (!item->GetSourceFile().empty())
+            item->SetSourceFile(relinkOnce(item->GetSourceFile()));
+
+    const std::string target = options.output.empty() ? options.file : options.output;
+    if (changed > 0 || !options.output.empty())
+    {
+        CAtomicFile file(target);
+        bool written = file.Open();
+        try
+        {
+            if (written)
+                CDocumentFile::Store(file.Sink(), document->header, document->patches, document->infoText);
+        }
+        catch (const CException&)
+        {
+            written = false;
+        }
+        if (!written || !file.Commit())
+            return CliBadInput(context, target, "cannot write");
+    }
+    context.out << "Relinked:\t" << changed << '\n' << "Missing:\t" << missing << '\n';
+    context.out.flush();
+    if (!context.out)
+        return kExitFailure;
+    return missing > 0 ? kExitFailure : kExitOk;
+}
+
 int Show(const std::string& path, CliContext& context)
 {
+    if (IsShbFile(path))
+        return ShowShb(path, context);
     int status = kExitOk;
     const auto document = ReadDocument(path, context, status);
     if (!document)
@@ -150,6 +408,36 @@ int Show(const std::string& path, CliContext& context)
     return out ? kExitOk : kExitFailure;
 }
 
+std::optional<std::vector<std::string>> NamedPaths(const std::string& path, CliContext& context, int& status)
+{
+    std::vector<std::string> paths;
+    const auto add = [&](const std::string& stored)
+    {
+        if (!stored.empty() && std::find(paths.begin(), paths.end(), stored) == paths.end())
+            paths.push_back(stored);
+    };
+    if (IsShbFile(path))
+    {
+        const auto file = ReadShb(path, context, status);
+        if (!file)
+            return std::nullopt;
+        for (const ShbUserBank& entry : file->userBanks)
+            add(entry.path);
+        for (const ShbInstrument& entry : file->instruments)
+            add(entry.sourceFile);
+        return paths;
+    }
+    const auto document = ReadDocument(path, context, status);
+    if (!document)
+        return std::nullopt;
+    CPatchItemListGuard guard(document->patches);
+    for (const CDocumentFile::BankFile& entry : document->header.bankFiles)
+        add(entry.path);
+    for (const CPatchItem* item : document->patches)
+        add(item->GetSourceFile());
+    return paths;
+}
+
 std::unique_ptr<CTamberlyDoc> MakeDocument(CliContext& context, int& status)
 {
     auto document = std::make_unique<CTamberlyDoc>();
@@ -161,8 +449,14 @@ std::unique_ptr<CTamberlyDoc> MakeDocument(CliContext& context, int& status)
     return document;
 }
 
-int Load(const std::string& path, CliContext& context)
+std::string Counted(int count, const char* one, const char* many)
 {
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}
+
+int Load(const FindOptions& options, CliContext& context)
+{
+    const std::string& path = options.file;
     // The file is checked before the card is touched: a bad one leaves the card as it was.
     int status = kExitOk;
     const auto stored = ReadDocument(path, context, status);
@@ -172,10 +466,10 @@ int Load(const std::string& path, CliContext& context)
     const auto document = MakeDocument(context, status);
     if (!document)
         return status;
+    document->SetResolverSettings(options.settings);
     if (!document->OnOpenDocument(path))
         return CliBadInput(context, path, document->GetErrorMessage());
 
-    int refused = 0;
     std::ostream& out = context.out;
     out << "Bank files:\t" << stored->header.bankFiles.size() << '\n'
         << "Patches:\t" << document->GetPatches().GetSize() << '\n'
@@ -186,15 +480,31 @@ int Load(const std::string& path, CliContext& context)
         if (item->IsLoaded())
             out << item->GetLoadedKB() << " KB\n";
         else
-            out << "no\n";
-        // Patches without a place or a source never load; that is no refusal.
-        if (!item->IsLoaded() && item->IsValid() && item->GetTargetBank() >= 0 && item->GetTargetPatch() >= 0)
-            ++refused;
+            out << (item->IsFileMissing() ? "file not found\n" : "no\n");
     }
     out.flush();
-    if (refused > 0)
+    for (const CTamberlyDoc::MissingFile& file : document->GetMissingFiles())
+        context.err << "tamberly-cli: " << path << ": not found: " << Escape(file.stored) << '\n';
+    // Files not found apart from what the card refused: the first is the
+    // user's to mend (--search, --map), the second the card's memory.
+    // Patches without a place or a source never load; that is no refusal.
+    const CTamberlyDoc::LoadReport report = document->GetLoadReport();
+    std::vector<std::string> parts;
+    if (report.patchesMissing > 0)
+        parts.push_back(Counted(report.patchesMissing, "patch", "patches") + ": file not found");
+    if (report.patchesRefused > 0)
+        parts.push_back("the card refused " + Counted(report.patchesRefused, "patch", "patches") +
+                        " (not enough sound memory or an unreadable preset)");
+    if (report.bankFilesMissing > 0)
+        parts.push_back(Counted(report.bankFilesMissing, "bank file", "bank files") + ": file not found");
+    if (report.bankFilesRefused > 0)
+        parts.push_back("the card refused " + Counted(report.bankFilesRefused, "bank file", "bank files"));
+    if (!parts.empty())
     {
-        context.err << "tamberly-cli: " << path << ": the card refused " << refused << " patch(es)\n";
+        context.err << "tamberly-cli: " << path << ": ";
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            context.err << (i > 0 ? "; " : "") << parts[i];
+        context.err << '\n';
         return kExitFailure;
     }
     return out ? kExitOk : kExitFailure;
@@ -291,14 +601,24 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
         return bad("missing subcommand");
     const std::string& command = args[0];
     const std::size_t count = args.size() - 1;
-    if (command == "show" || command == "load" || command == "presets")
+    if (command == "check" || command == "load" || command == "relink")
+    {
+        std::string error;
+        const auto options = ParseFindOptions(args, command == "relink", error);
+        if (!options)
+            return bad(error);
+        if (command == "check")
+            return Check(*options, context);
+        if (command == "load")
+            return Load(*options, context);
+        return Relink(*options, context);
+    }
+    if (command == "show" || command == "presets")
     {
         if (count != 1)
             return bad("expects one file");
         if (command == "show")
             return Show(args[1], context);
-        if (command == "load")
-            return Load(args[1], context);
         return Presets(args[1], context);
     }
     if (command == "import-shb")
@@ -312,7 +632,7 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
 
 const bool registered =
     RegisterCliCommand({"tmb", "",
-                        "virtual bank documents: dump one, set the card up from one, "
-                        "import a Soundshelf Manager bank file, list a source file's presets",
+                        "virtual bank documents: dump one, find the files it names, set the card up from "
+                        "one, relink it, import a Soundshelf Manager bank file, list a source file's presets",
                         RunTmb, "", Subcommands()});
 } // namespace

@@ -431,6 +431,11 @@ std::optional<std::string> CRegistryStore::QueryString(std::string_view key, std
     return value;
 }
 
+std::optional<std::string> CRegistryStore::QueryWholeString(std::string_view key, std::string_view name) const
+{
+    return Read().GetValue(key, name);
+}
+
 std::optional<std::string> CRegistryStore::EnumKey(std::string_view key, std::size_t index) const
 {
     return Read().EnumKey(key, index);

@@ -87,6 +87,9 @@ public:
     // A string value as a 256-byte registry read gives it: at most 255 bytes.
     // Nothing for a missing key or value.
     std::optional<std::string> QueryString(std::string_view key, std::string_view name) const;
+    // A string value whatever its length: file paths, which a cut would make
+    // name a file that does not exist.
+    std::optional<std::string> QueryWholeString(std::string_view key, std::string_view name) const;
     std::optional<std::string> EnumKey(std::string_view key, std::size_t index) const;
 
     // Reads the file, lets change edit the tree and writes the result back,

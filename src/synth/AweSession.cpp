@@ -335,7 +335,9 @@ std::string CAweSession::GetBankFile(int bank)
     if (settingsKey.empty() || !ValidBank(bank))
         return {};
     if (bank != 0)
-        return ReadRegistry(settingsKey + '\\' + kUserBankSubkey, FormatString(IDS_USER_BANK_VALUE, bank));
+        return registry
+            .QueryWholeString(settingsKey + '\\' + kUserBankSubkey, FormatString(IDS_USER_BANK_VALUE, bank))
+            .value_or(std::string());
     const long mode = ParseDecimal(ReadRegistry(settingsKey, synthValueName));
     if (!CardLimits::IsSynthMode(mode))
         return {};

@@ -1,5 +1,7 @@
 #include "ui/Profile.h"
 
+#include "bank/PathResolver.h"
+
 #include "platform/StringTable.h"
 #include "ui/UiText.h"
 
@@ -123,5 +125,48 @@ void LoadColumnWidths(unsigned sectionId, unsigned nameId, QHeaderView* header, 
         if (width >= 0)
             header->resizeSection(column, width);
     }
+}
+
+PathResolverSettings GetResolverSettings(bool withFolderTree)
+{
+    PathResolverSettings settings;
+    const int drives = GetProfileNumber(IDS_PROFILE_SOUND_FILES, IDS_PROFILE_DRIVE_COUNT, 0);
+    for (int i = 1; i <= drives; ++i)
+    {
+        const QString entry =
+            GetProfileString(IDS_PROFILE_SOUND_FILES, UiText(IDS_PROFILE_DRIVE) + QString::number(i));
+        // An entry edited by hand into nonsense is left out, not fatal.
+        settings.AddMapping(entry.toStdString(), nullptr);
+    }
+    const int folders = GetProfileNumber(IDS_PROFILE_SOUND_FILES, IDS_PROFILE_FOLDER_COUNT, 0);
+    for (int i = 1; i <= folders; ++i)
+        if (const QString folder =
+                GetProfileString(IDS_PROFILE_SOUND_FILES, UiText(IDS_PROFILE_FOLDER) + QString::number(i));
+            !folder.isEmpty())
+            settings.searchFolders.push_back(folder.toStdString());
+    if (withFolderTree)
+    {
+        const int roots = GetProfileNumber(IDS_PROFILE_PATHS, IDS_PROFILE_COUNT, 0);
+        for (int i = 1; i <= roots; ++i)
+            if (const QString root =
+                    GetProfileString(IDS_PROFILE_PATHS, UiText(IDS_PROFILE_PATH) + QString::number(i));
+                !root.isEmpty())
+                settings.searchFolders.push_back(root.toStdString());
+    }
+    return settings;
+}
+
+void WriteResolverSettings(const PathResolverSettings& settings)
+{
+    int i = 0;
+    for (const auto& [key, folder] : settings.driveMap)
+        WriteProfileString(IDS_PROFILE_SOUND_FILES, UiText(IDS_PROFILE_DRIVE) + QString::number(++i),
+                           QString::fromStdString(key + "=" + folder));
+    WriteProfileNumber(IDS_PROFILE_SOUND_FILES, IDS_PROFILE_DRIVE_COUNT, i);
+    i = 0;
+    for (const std::string& folder : settings.searchFolders)
+        WriteProfileString(IDS_PROFILE_SOUND_FILES, UiText(IDS_PROFILE_FOLDER) + QString::number(++i),
+                           QString::fromStdString(folder));
+    WriteProfileNumber(IDS_PROFILE_SOUND_FILES, IDS_PROFILE_FOLDER_COUNT, i);
 }
 } // namespace Profile

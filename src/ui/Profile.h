@@ -9,6 +9,7 @@
 
 class QHeaderView;
 class QSettings;
+struct PathResolverSettings;
 
 namespace Profile
 {
@@ -35,4 +36,11 @@ bool LoadWindowRect(unsigned sectionId, unsigned nameId, QRect& rect);
 // Loading takes each column's present width as the default.
 void SaveColumnWidths(unsigned sectionId, unsigned nameId, const QHeaderView* header, int count);
 void LoadColumnWidths(unsigned sectionId, unsigned nameId, QHeaderView* header, int count);
+// Where old documents' files are looked for: the drive map and the search
+// folders of the settings page (section "Sound Files", numbered entries
+// "Drive1"... as "C:=FOLDER" and "Folder1"...). withFolderTree adds the
+// folder tree's roots after the search folders, as opening a document
+// searches them too.
+PathResolverSettings GetResolverSettings(bool withFolderTree);
+void WriteResolverSettings(const PathResolverSettings& settings);
 } // namespace Profile

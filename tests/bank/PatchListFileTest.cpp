@@ -127,9 +127,15 @@ TEST(PatchListFromFile, DocumentKeepsOnlyPatchesWhoseSourcesResolve)
     EXPECT_EQ(list.GetItem(1)->GetSampleBytes(), 20);
 
     const std::string orphans = dir.Write(
-        "O.TMB", Document({{"a", dir.File("GONE.SBK"), 0, 1, 1}, {"b", "C:\\BANKS\\A.SBK", 0, 2, 1}}));
+        "O.TMB", Document({{"a", dir.File("GONE.SBK"), 0, 1, 1}, {"b", "C:\\BANKS\\NONE.SBK", 0, 2, 1}}));
     EXPECT_EQ(list.ReadFromFile(orphans), 0);
     EXPECT_TRUE(list.IsEmpty());
+
+    // A Windows path is looked for by name beside the document, and the
+    // patch offered names the file found, so it loads wherever it is dropped.
+    const std::string windows = dir.Write("W.TMB", Document({{"b", "C:\\BANKS\\a.sbk", 0, 2, 1}}));
+    ASSERT_EQ(list.ReadFromFile(windows), 1);
+    EXPECT_EQ(list.GetItem(0)->GetSourceFile(), bank);
 }
 
 TEST(PatchListFromFile, DocumentErrorsReachTheCallerAsTypedErrors)

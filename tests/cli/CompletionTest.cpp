@@ -105,7 +105,15 @@ TEST_F(CompletionTest, FileArgumentsOfferFilesOfTheirTypeAndFolders)
     EXPECT_EQ(Complete({"wav-options", ""}), (Lines{"c.wav", "sub"}));
     EXPECT_EQ(Complete({"wav2sbk", ""}), (Lines{"c.wav", "sub"}));
     EXPECT_EQ(Complete({"wav2sbk", "c.wav", "4", ""}), banks);
-    EXPECT_EQ(Complete({"tmb", "show", ""}), (Lines{"d.tmb", "sub"}));
+    EXPECT_EQ(Complete({"tmb", "show", ""}), (Lines{"d.tmb", "e.shb", "sub"}));
+    EXPECT_EQ(Complete({"tmb", "check", ""}), (Lines{"d.tmb", "e.shb", "sub"}));
+    EXPECT_EQ(Complete({"tmb", "relink", ""}), (Lines{"d.tmb", "sub"}));
+    // The options of finding a document's files, and their values.
+    EXPECT_EQ(Complete({"tmb", "relink", "d.tmb", "-"}), (Lines{"--help", "--map", "--search", "-o"}));
+    EXPECT_EQ(Complete({"tmb", "check", "--search", ""}), Lines{"sub"});
+    EXPECT_EQ(Complete({"tmb", "check", "--map", ""}), Lines{});
+    EXPECT_EQ(Complete({"tmb", "relink", "d.tmb", "-o", ""}), (Lines{"d.tmb", "sub"}));
+    EXPECT_EQ(Complete({"tmb", "load", "--search", "sub", ""}), (Lines{"d.tmb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "load", ""}), (Lines{"d.tmb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "import-shb", ""}), (Lines{"e.shb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "import-shb", "e.shb", ""}), (Lines{"d.tmb", "sub"}));

@@ -122,6 +122,8 @@ TEST_F(TmbCliTest, LoadSetsTheCardUpAsOpeningDoes)
     // Nothing empties the card again when the command ends.
     EXPECT_EQ(Commands().back(), "308 h=77");
 
+    // The bank is found beside the document now: what fails is the card.
+    dir.Write("A.SBK", Bytes{'x'});
     script = "script 911 1 0 0\n";
     const CliRun refused = Cli({"tmb", "load", "small.tmb"});
     EXPECT_EQ(refused.status, 1);

@@ -141,6 +141,11 @@ TEST(RegistryStore, QueriesAreCutTo255Bytes)
     EXPECT_EQ(store.Read().GetValue("K", "long"), longValue);
     EXPECT_EQ(store.QueryString("K", "missing"), std::nullopt);
     EXPECT_EQ(store.QueryString("Missing", "long"), std::nullopt);
+    // File paths are read whole: a cut one names a file that does not exist.
+    const std::string path = "/" + std::string(1000, 'p') + "/A.SBK";
+    ASSERT_TRUE(store.Update([&](Tree& tree) { tree.SetValue("K", "path", path); }));
+    EXPECT_EQ(store.QueryWholeString("K", "path"), path);
+    EXPECT_EQ(store.QueryWholeString("K", "missing"), std::nullopt);
 }
 
 TEST(RegistryStore, MissingFolderReadsEmptyAndIsCreatedByUpdate)

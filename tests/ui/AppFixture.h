@@ -50,6 +50,7 @@ public:
         std::deque<QString> openFiles; // empty (Cancel) when none is left
         std::deque<QString> saveFiles;
         std::vector<QString> openFilters;
+        int missingFilesShown = 0; // times the "Missing Sound Files" window would have opened
     };
     explicit FakePrompts(std::shared_ptr<Script> script) : script(std::move(script)) {}
 
@@ -72,6 +73,7 @@ public:
     {
         return Take(script->saveFiles);
     }
+    void ShowMissingFiles(QWidget*, CTamberlyDoc&) override { ++script->missingFilesShown; }
 
 private:
     static QString Take(std::deque<QString>& files)

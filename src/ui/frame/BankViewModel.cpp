@@ -9,7 +9,9 @@
 #include "ui/frame/Images.h"
 #include "ui/panes/SortState.h"
 
+#include <QApplication>
 #include <QBrush>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -54,7 +56,8 @@ QString CellText(const CPatchItem& patch, int column)
 } // namespace
 
 CBankViewModel::CBankViewModel(CTamberlyDoc& doc, QObject* parent)
-    : CListPaneModel(parent), document(doc), icons{Images::PatchIcon(0), Images::PatchIcon(1)}
+    : CListPaneModel(parent), document(doc), icons{Images::PatchIcon(0), Images::PatchIcon(1)},
+      missingIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
 {
 }
 
@@ -250,7 +253,14 @@ QVariant CBankViewModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         return CellText(*patch, column);
     case Qt::DecorationRole:
-        return column == ColumnPatch ? QVariant(icons[patch->IsLoaded() ? 1 : 0]) : QVariant();
+        if (column != ColumnPatch)
+            return {};
+        return patch->IsFileMissing() ? missingIcon : icons[patch->IsLoaded() ? 1 : 0];
+    case Qt::ToolTipRole:
+        if (!patch->IsFileMissing())
+            return {};
+        return QString::fromStdString(
+            FormatString(IDS_FILE_NOT_FOUND_TIP, StoredTextToDisplay(patch->GetSourceFile()).c_str()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter);
     default:

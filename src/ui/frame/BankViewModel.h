@@ -94,4 +94,5 @@ private:
     std::vector<int> dropRows;  // ascending
     QColor dropTint;
     std::array<QIcon, 2> icons; // an ordinary patch, a patch loaded into the card
+    QIcon missingIcon;          // a patch whose source file was not found
 };

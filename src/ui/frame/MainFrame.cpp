@@ -56,6 +56,7 @@ const std::vector<CommandEntry>& Commands()
         {ID_FILE_SAVE, IDS_ITEM_FILE_SAVE, {QKeySequence(Qt::CTRL | Qt::Key_S)}, false},
         {ID_FILE_SAVE_AS, IDS_ITEM_FILE_SAVE_AS, {}, false},
         {ID_FILE_IMPORT_SHB, IDS_ITEM_IMPORT_SHB, {}, false},
+        {ID_EDIT_SETTINGS, IDS_ITEM_SETTINGS, {}, false},
         {ID_FILE_INFO, IDS_ITEM_INFO, {}, false},
         {ID_FILE_PRINT, IDS_ITEM_PRINT, {QKeySequence(Qt::CTRL | Qt::Key_P)}, false},
         {ID_FILE_PRINT_PREVIEW, IDS_ITEM_PRINT_PREVIEW, {}, false},
@@ -227,7 +228,7 @@ void CMainFrame::CreateMenus()
 
     AddMenu(nullptr, IDS_MENU_EDIT,
             {ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE,
-             kSeparator, ID_EDIT_PROPERTIES});
+             kSeparator, ID_EDIT_PROPERTIES, kSeparator, ID_EDIT_SETTINGS});
 
     QMenu* awe32 = AddMenu(nullptr, IDS_MENU_AWE32, {});
     AddMenu(awe32, IDS_MENU_SELECT_SYNTH, {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32});

@@ -96,7 +96,7 @@ void CPatchView::FillFromFile(const std::string& path)
     CPatchItemListGuard guard(list);
     try
     {
-        list.ReadFromFile(path);
+        list.ReadFromFile(path, document.GetResolverSettings());
     }
     catch (const CException&)
     {

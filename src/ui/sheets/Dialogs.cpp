@@ -1,12 +1,18 @@
 #include "ui/sheets/Dialogs.h"
 
 #include "bank/TamberlyDoc.h"
+#include "platform/StringTable.h"
+#include "ui/Profile.h"
+#include "ui/UiText.h"
 #include "ui/sheets/AboutDialog.h"
 #include "ui/sheets/QtEffectsRunner.h"
 #include "ui/sheets/QtInfoRunner.h"
 #include "ui/sheets/QtPatchPropertiesRunner.h"
+#include "ui/sheets/SettingsDialog.h"
 #include "ui/sheets/SplashWindow.h"
 #include "ui/sheets/TipDialog.h"
+
+#include <QFileDialog>
 
 void RunAboutBox(QWidget* parent)
 {
@@ -53,4 +59,13 @@ void RunPatchPropertiesSheet(QWidget* parent, CTamberlyDoc& document, CPatchItem
 {
     CQtPatchPropertiesRunner runner(parent);
     document.EditPatchProperties(patch, runner);
+}
+
+void RunSettingsDialog(QWidget* parent)
+{
+    CSettingsDialog dialog(
+        Profile::GetResolverSettings(false),
+        [parent] { return QFileDialog::getExistingDirectory(parent, UiText(IDS_CHOOSE_FOLDER)); }, parent);
+    if (dialog.exec() == QDialog::Accepted)
+        Profile::WriteResolverSettings(dialog.GetSettings());
 }

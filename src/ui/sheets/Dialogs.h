@@ -10,6 +10,9 @@ class QWidget;
 void RunAboutBox(QWidget* parent);
 // Help > Tip of the day (127).
 void RunTipDialog(QWidget* parent);
+// Edit > Settings...: the settings dialog over the profile's entries, which
+// OK writes back.
+void RunSettingsDialog(QWidget* parent);
 // Start-up: reads the next tip and shows the dialog unless the user switched
 // that off. Call only when the splash window is allowed (not for an
 // embedding or automation start).
