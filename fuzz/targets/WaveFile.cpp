@@ -4,6 +4,7 @@
 
 #include "FuzzTarget.h"
 
+#include "media/MediaServices.h"
 #include "platform/ByteStream.h"
 #include "soundfont/SoundFontReader.h"
 #include "soundfont/WaveFile.h"
@@ -89,6 +90,8 @@ void CheckWritten(const CWaveFile& wave, const std::vector<std::uint8_t>& bytes,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // Rates that are no whole multiple of an option's are resampled as the programs do.
+    InstallMediaServices();
     CMemorySource source(data, size);
     CWaveFile wave;
     const bool opened = wave.Open(source, "/waves/FUZZ.WAV");
