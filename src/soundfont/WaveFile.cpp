@@ -250,6 +250,7 @@ bool CWaveFile::Open(const std::string& path)
 {
     Close();
     fileName = path;
+    refusal.clear();
     auto file = std::make_unique<CFileSource>();
     if (!file->Open(path))
         return Fail(WaveOpenError::CannotOpen);
@@ -416,6 +417,20 @@ bool CWaveFile::KeepsStoredBytes(std::uint16_t rate) const
     return encoding == WaveEncoding::Pcm && IsWholeMultiple(rate);
 }
 
+bool CWaveFile::FrameHolds(std::uint16_t rate, int channelMode) const
+{
+    if (decoder)
+        return true;
+    const unsigned bytes = BytesPerValue(format.bitsPerSample, encoding);
+    if (format.channels == 1)
+        return format.blockAlign >= bytes;
+    // Frames kept as stored read two values for "m" and "r", and take a
+    // format of no channels for two; converted frames average what is there.
+    if (KeepsStoredBytes(rate))
+        return format.blockAlign >= (channelMode == 2 ? 1u : 2u) * bytes;
+    return format.channels != 0 && format.blockAlign >= (channelMode == 3 ? 2u : 1u) * bytes;
+}
+
 std::uint64_t CWaveFile::SamplePoints(std::uint16_t rate) const
 {
     if (rate == 0 || format.samplesPerSec < rate)
@@ -476,9 +491,12 @@ std::uint64_t CWaveFile::GetOptionSize(int k) const
     const std::uint16_t rate = OptionRate(option);
     if (!KeepsStoredBytes(rate) || format.channels > 2)
     {
-        // What the writer makes, point for point.
-        const int samples = OptionMode(option) == 0 && format.channels != 1 ? 2 : 1;
-        return 2 * samples * SamplePoints(rate);
+        // What the writer makes, point for point: a sample whose values the
+        // frames do not hold stays empty.
+        const int mode = OptionMode(option);
+        const int samples = mode == 0 ? (FrameHolds(rate, 2) ? 1 : 0) + (FrameHolds(rate, 3) ? 1 : 0)
+                                      : (FrameHolds(rate, mode) ? 1 : 0);
+        return 2 * static_cast<std::uint64_t>(samples) * SamplePoints(rate);
     }
     std::uint64_t size = dataSize;
     if (OptionMode(option) != 0 && format.channels == 2)
@@ -747,15 +765,10 @@ std::uint64_t CWaveFile::WriteConvertedPoints(CRiffWriter& out, std::uint16_t ra
     if (rate == 0 || from < rate)
         return 0;
 
-    // The frame must hold the channels the mode reads.
+    if (!FrameHolds(rate, channelMode))
+        return 0;
     if (!decoder)
-    {
-        const unsigned bytes = BytesPerValue(format.bitsPerSample, encoding);
-        const unsigned needed = format.channels == 1 ? 1 : (channelMode == 3 ? 2 : 1);
-        if (bytes == 0 || format.blockAlign < needed * bytes || format.channels == 0)
-            return 0;
         source->Seek(dataOffset);
-    }
     else if (!decoder->Rewind())
         return 0;
 

@@ -133,6 +133,8 @@ private:
     // other rate is resampled.
     bool IsWholeMultiple(std::uint16_t rate) const;
     bool KeepsStoredBytes(std::uint16_t rate) const;
+    // True when a frame holds the values channelMode reads at rate.
+    bool FrameHolds(std::uint16_t rate, int channelMode) const;
     // Points one sample of an option holds.
     std::uint64_t SamplePoints(std::uint16_t rate) const;
     std::uint64_t WriteSampleData(CRiffWriter& out, std::uint16_t rate, int channelMode);
