@@ -21,7 +21,8 @@ set(TAMBERLY_PLATFORM_SOURCES
   platform/IniFile.cpp platform/PathNames.cpp platform/ProgramLibrary.cpp platform/RegistryStore.cpp
   platform/RiffFile.cpp platform/StringTable.cpp platform/TextEncoding.cpp)
 set(TAMBERLY_SOUNDFONT_SOURCES
-  soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp)
+  soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp
+  soundfont/SampleServices.cpp)
 set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
@@ -30,6 +31,9 @@ set(TAMBERLY_BANK_SOURCES
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
   bank/TamberlyDocImport.cpp)
+# Sample services on libsndfile and libsoxr, which the core declares and the
+# programs install (soundfont/SampleServices.h).
+set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -120,6 +124,19 @@ endfunction()
 # alike: the core, the card's state and the emulated card's model (without
 # its plug-in entry point). TAMBERLY_SOURCE_ROOT names src/; version is what
 # TAMBERLY_VERSION says.
+# The media layer above the core's soundfont layer: libsndfile and libsoxr
+# stay out of the core, which reaches them only through the interfaces it
+# declares.
+function(tamberly_add_media_layer)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
+  pkg_check_modules(Soxr REQUIRED IMPORTED_TARGET GLOBAL soxr)
+  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
+    LAYERS tamberly_soundfont tamberly_platform)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr)
+  target_include_directories(tamberly_media PRIVATE ${SndFile_INCLUDE_DIRS})
+endfunction()
+
 function(tamberly_add_core_layers version)
   # The core: the file formats, the card's call contract and the document,
   # standard C++ only (no Qt on its include path: the core builds on a machine

@@ -7,6 +7,7 @@
 #include "support/WaveBuilder.h"
 
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -26,6 +27,22 @@ void Make(CSeedSet& seeds)
             seeds.Add("pcm" + std::to_string(bits) + "-ch" + std::to_string(channels),
                       Wave(channels, bits, 44100).Build());
     seeds.Add("stereo-22050", Wave(2, 16, 22050).Build());
+    // Rates that are resampled, the float and extensible formats, many channels.
+    seeds.Add("stereo-48000", Wave(2, 16, 48000, 64).Build());
+    seeds.Add("mono-32000-24bit", Wave(1, 24, 32000, 64).Build());
+    seeds.Add("rate-2ghz", Wave(1, 16, 0x7FFFFFFF, 64).Build());
+    seeds.Add("six-channels-96000", Wave(6, 16, 96000, 64).Build());
+    seeds.Add("channels-65535", Wave(2, 16, 48000).Channels(65535).Build());
+    seeds.Add("block-align-0-48000", Wave(2, 16, 48000).BlockAlign(0).Build());
+    seeds.Add("extensible-pcm", Wave(2, 24, 48000).Extensible(1).Build());
+    seeds.Add("extensible-adpcm", Wave(2, 16, 44100).Extensible(2).Build());
+    std::vector<double> floats;
+    for (int i = 0; i < 48; ++i)
+        floats.push_back((i % 7) * 0.4 - 1.2);
+    seeds.Add("float32-48000", WaveBuilder().Channels(2).Bits(32).Rate(48000).FloatValues(floats).Build());
+    seeds.Add("float64-44100", WaveBuilder().Channels(1).Bits(64).Rate(44100).FloatValues(floats).Build());
+    seeds.Add("extensible-float",
+              WaveBuilder().Channels(2).Bits(32).Rate(22050).Extensible(3).FloatValues(floats).Build());
     seeds.Add("mono-11025", Wave(1, 8, 11025).Build());
     seeds.Add("below-11025", Wave(1, 16, 8000).Build());
     seeds.Add("rate-huge", Wave(2, 16, 0xFFFFFFFF).Build());

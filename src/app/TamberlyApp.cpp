@@ -6,6 +6,7 @@
 #include "bank/CommandIds.h"
 #include "bank/TamberlyDoc.h"
 #include "engine/SoundEngineLoader.h"
+#include "media/MediaServices.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
 #include "ui/Profile.h"
@@ -133,6 +134,9 @@ QWidget* CTamberlyApp::MainWindow() const
 
 int CTamberlyApp::Main(int argc, char** argv)
 {
+    // Waves of any rate and the other sample files convert wherever the
+    // window loads a patch.
+    InstallMediaServices();
     // The usage and the version need no display: answered before Qt starts.
     auto answer = [](const CCommandLineInfo& commandLine)
     {

@@ -45,7 +45,10 @@ FileType GetFileType(const std::string& path)
     for (char& c : extension)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    if (extension == ".WAV")
+    // The other sample files are sources like waves: same options, same
+    // conversion, read through the program's sample decoder.
+    if (extension == ".WAV" || extension == ".AIF" || extension == ".AIFF" || extension == ".AIFC" ||
+        extension == ".FLAC" || extension == ".OGG" || extension == ".OGA")
         return FileTypeWave;
     if (extension == ".SBK")
         return FileTypeSoundFont;

@@ -21,7 +21,7 @@ enum FileType
 {
     FileTypeNone = 0,
     FileTypeSoundFont = 1, // ".SBK"
-    FileTypeWave = 2,      // ".WAV"
+    FileTypeWave = 2,      // ".WAV", and ".AIF", ".AIFF", ".AIFC", ".FLAC", ".OGG", ".OGA"
     FileTypeDocument = 3,  // ".TMB"
 };
 

@@ -58,7 +58,8 @@ const std::vector<CliSubcommand>& Subcommands()
          "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
         {"presets", "FILE",
-         "List what a .sbk, .wav or .tmb file offers as patches (name, number, samples, size), as the "
+         "List what a .sbk, .wav (or other sample file) or .tmb file offers as patches (name, number, "
+         "samples, size), as the "
          "program's "
          "preset list shows it."},
     };
@@ -553,7 +554,9 @@ std::string SourceProblem(const std::string& path)
     if (GetFileType(path) == FileTypeWave)
     {
         CWaveFile wave;
-        return wave.Open(path) ? std::string() : "not a readable PCM wave file";
+        if (wave.Open(path))
+            return {};
+        return wave.RefusalText().empty() ? std::string("not a readable sample file") : wave.RefusalText();
     }
     return {};
 }
@@ -561,7 +564,7 @@ std::string SourceProblem(const std::string& path)
 int Presets(const std::string& path, CliContext& context)
 {
     if (GetFileType(path) == FileTypeNone)
-        return CliBadInput(context, path, "not a source file (.sbk, .wav or .tmb)");
+        return CliBadInput(context, path, "not a source file (.sbk, .wav or other sample file, .tmb)");
     CPatchItemList list;
     CPatchItemListGuard guard(list);
     try

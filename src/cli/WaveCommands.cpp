@@ -18,11 +18,12 @@ std::string OpenErrorText(const CWaveFile& wave)
         return "cannot be opened for reading";
     case WaveOpenError::NotWave:
         return "not a RIFF WAVE file";
+    case WaveOpenError::NotDecoded:
+        return wave.RefusalText();
     case WaveOpenError::NoFormat:
         return "no complete \"fmt \" chunk";
     case WaveOpenError::NotPcm:
-        return "format tag " + std::to_string(wave.Format().formatTag) +
-               " is not PCM (compressed wave data cannot be converted)";
+        return wave.RefusalText() + " (only PCM and IEEE float waves can be converted)";
     case WaveOpenError::NoData:
         return "no \"data\" chunk after the \"fmt \" chunk";
     case WaveOpenError::None:
@@ -96,8 +97,10 @@ const bool registered =
          "list the conversion options of a wave file: option, label, "
          "samples, bytes (tab-separated)",
          RunWavOptions,
-         "List the ways a PCM wave file can become a one-preset SoundFont: option number, label, "
-         "samples and bytes."}) &&
+         "List the ways a sample file can become a one-preset SoundFont: option number, label, "
+         "samples and bytes. Wave files of 8 to 32 bits, 32- and 64-bit float waves and the other sample "
+         "files (.aif, .aiff, .aifc, .flac, .ogg) are read; a rate that is not a whole multiple of an "
+         "option's rate is resampled, so the sample keeps its pitch."}) &&
     RegisterCliCommand(
         {"wav2sbk", "FILE.wav OPTION OUT.sbk", "write the one-preset SoundFont bank of an offered option",
          RunWav2Sbk, "Write the one-preset SoundFont bank of an option that wav-options offers (0 to 11)."});

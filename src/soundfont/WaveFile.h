@@ -1,5 +1,10 @@
 #pragma once
-// A PCM wave file and the one-preset SoundFont 1 banks made from it.
+// A sample file and the one-preset SoundFont 1 banks made from it.
+//
+// RIFF waves are read here: PCM of 8 to 32 bits, IEEE float of 32 and 64
+// bits, both also as WAVE_FORMAT_EXTENSIBLE, any number of channels. Other
+// sample files (AIFF, FLAC, Ogg) open through the decoder the program
+// installed (soundfont/SampleServices.h).
 //
 // A wave file offers up to twelve conversion options: option / 4 picks the
 // target rate (44100, 22050 or 11025 Hz) and option % 4 the channel mode
@@ -8,10 +13,12 @@
 // rates it reaches; a one-channel file offers mode "m" only.
 
 #include "platform/ByteStream.h"
+#include "soundfont/SampleServices.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CRiffReader;
 class CRiffWriter;
@@ -36,8 +43,17 @@ enum class WaveOpenError
     CannotOpen, // the file cannot be opened for reading
     NotWave,    // no "RIFF" chunk of form "WAVE"
     NoFormat,   // no "fmt " chunk, or fewer than 18 bytes from its start
-    NotPcm,     // a format tag other than 1 (compressed data)
+    NotPcm,     // neither PCM nor IEEE float (RefusalText says what it is)
     NoData,     // no "data" chunk after the format inside the form
+    NotDecoded, // no RIFF wave, and the decoder refused it too (RefusalText says why)
+};
+
+// How the values of the open file are stored.
+enum class WaveEncoding
+{
+    Pcm,     // integers: 8 bits unsigned, wider ones signed
+    Float,   // IEEE float, 32 or 64 bits
+    Decoded, // read through an ISampleDecoder
 };
 
 class CWaveFile
@@ -66,6 +82,12 @@ public:
     // form or the file when the chunk claims more than is there.
     std::uint32_t DataSize() const { return dataSize; }
     WaveOpenError GetOpenError() const { return openError; }
+    // What the refused file really is, for NotPcm and NotDecoded ("format tag
+    // 0x0002 (ADPCM) is compressed"); empty otherwise.
+    const std::string& RefusalText() const { return refusal; }
+    WaveEncoding Encoding() const { return encoding; }
+    // Frames of sample data (all channels of one instant).
+    std::uint64_t FrameCount() const;
 
     bool IsOptionOffered(int option) const;
     int GetOptionCount() const;
@@ -104,8 +126,23 @@ private:
     };
 
     bool ReadHeaders();
+    bool ReadFormat(CRiffReader& reader, std::uint32_t chunkSize);
+    bool OpenDecoded();
     bool Fail(WaveOpenError error);
+    // True when rate takes every step-th frame of the file as it stands; any
+    // other rate is resampled.
+    bool IsWholeMultiple(std::uint16_t rate) const;
+    bool KeepsStoredBytes(std::uint16_t rate) const;
+    // True when a frame holds the values channelMode reads at rate.
+    bool FrameHolds(std::uint16_t rate, int channelMode) const;
+    // Points one sample of an option holds.
+    std::uint64_t SamplePoints(std::uint16_t rate) const;
     std::uint64_t WriteSampleData(CRiffWriter& out, std::uint16_t rate, int channelMode);
+    std::uint64_t WriteStoredPoints(CRiffWriter& out, std::uint16_t rate, int channelMode);
+    std::uint64_t WriteConvertedPoints(CRiffWriter& out, std::uint16_t rate, int channelMode);
+    // Reads up to frames frames as one value per frame on the 16-bit scale,
+    // picked or mixed as channelMode says; 0 at the end of the data.
+    std::size_t ReadMono(std::vector<float>& mono, std::size_t frames, int channelMode);
     static bool WriteInfoList(CRiffWriter& out);
     static bool WritePresetData(CRiffWriter& out, const SampleHeader (&sampleHeaders)[3],
                                 const Generator (&generators)[6], std::uint16_t rate);
@@ -117,4 +154,9 @@ private:
     std::uint32_t dataSize = 0;
     std::uint64_t dataOffset = 0;
     WaveOpenError openError = WaveOpenError::None;
+    WaveEncoding encoding = WaveEncoding::Pcm;
+    std::string refusal;
+    std::unique_ptr<ISampleDecoder> decoder; // the open file when it is not a RIFF wave
+    std::vector<std::uint8_t> readBuffer;    // ReadMono's raw frames
+    std::vector<float> decodedBuffer;        // ReadMono's decoded frames
 };

@@ -53,6 +53,11 @@ TEST(FileHelpers, FileTypeByExtensionInAnyCase)
     EXPECT_EQ(GetFileType("a.sbk.bak"), FileTypeNone);
     EXPECT_EQ(GetFileType("/x.sbk/file"), FileTypeNone);
     EXPECT_EQ(GetFileType("a.sbkx"), FileTypeNone);
+    // The other sample files are sources like waves.
+    for (const char* name : {"a.aif", "B.AIFF", "c.aifc", "d.Flac", "e.ogg", "f.OGA"})
+        EXPECT_EQ(GetFileType(name), FileTypeWave) << name;
+    EXPECT_EQ(GetFileType("a.flac.part"), FileTypeNone);
+    EXPECT_EQ(GetFileType("a.mp3"), FileTypeNone);
 }
 
 TEST(FileHelpers, TempFilesAreNewEmptyAndUnique)

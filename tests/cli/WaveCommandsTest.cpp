@@ -79,14 +79,14 @@ TEST(WaveCommands, BadInputGetsOneLineAndStatusTwoAndNoFile)
         {{"wav-options", dir.File("missing.wav")},
          dir.File("missing.wav") + ": cannot be opened for reading"},
         {{"wav-options", text}, text + ": not a RIFF WAVE file"},
-        {{"wav-options", adpcm}, adpcm + ": format tag 2 is not PCM"},
+        {{"wav-options", adpcm}, adpcm + ": format tag 0x0002 (ADPCM) is compressed"},
         {{"wav-options", noData}, noData + ": no \"data\" chunk"},
         {{"wav-options"}, "wav-options: expects one argument"},
         {{"wav2sbk", mono, "0", out}, mono + ": option 0 is not offered (offered: 1 5 9)"},
         {{"wav2sbk", mono, "12", out}, "12: not an option number from 0 to 11"},
         {{"wav2sbk", mono, "-1", out}, "-1: not an option number"},
         {{"wav2sbk", mono, "one", out}, "one: not an option number"},
-        {{"wav2sbk", adpcm, "1", out}, adpcm + ": format tag 2"},
+        {{"wav2sbk", adpcm, "1", out}, adpcm + ": format tag 0x0002 (ADPCM) is compressed"},
         {{"wav2sbk", mono, "1", dir.File("no/such/folder/out.sbk")},
          dir.File("no/such/folder/out.sbk") + ": cannot write the SoundFont file"},
         {{"wav2sbk", mono, "1"}, "wav2sbk: expects three arguments"},
@@ -104,4 +104,36 @@ TEST(WaveCommands, BadInputGetsOneLineAndStatusTwoAndNoFile)
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, 4u);
+}
+
+TEST(WaveCommands, TakeEveryRateAndTheOtherSampleFiles)
+{
+    TempDir dir;
+    // 48 kHz is resampled: a second of sound lists a second of points at each rate.
+    const std::string wave48 = dir.Write("S48.wav", StereoWave(48000, 48000));
+    CliRun run = RunCli({"wav-options", wave48});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n', run.out.find('\n') + 1) + 1),
+              "0\tS48 44.1KHz st\t2\t176400\n1\tS48 44.1KHz m\t1\t88200\n");
+
+    // A FLAC file made by sox lists and converts like a wave.
+    const std::string flac = dir.File("tone.flac");
+    const CliRun sox =
+        RunCli({"-n", "-r", "32000", "-c", "1", "-b", "16", flac, "synth", "0.5", "sine", "440"},
+               {.program = "/usr/bin/sox"});
+    ASSERT_EQ(sox.status, 0) << sox.err;
+    run = RunCli({"wav-options", flac});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "5\ttone 22.1KHz m\t1\t22050\n9\ttone 11.0KHz m\t1\t11026\n");
+    const std::string out = dir.File("tone.sbk");
+    run = RunCli({"wav2sbk", flac, "5", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(out));
+
+    // What is not a sample file says so.
+    const std::string junk = dir.Write("junk.ogg", Bytes(64, 'x'));
+    run = RunCli({"wav-options", junk});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("tamberly-cli: " + junk + ": not an AIFF, FLAC or Ogg Vorbis file", 0), 0u)
+        << run.err;
 }

@@ -234,3 +234,66 @@ TEST(WaveFile, OpensFromDiskAndCloses)
     EXPECT_FALSE(wave.Open(dir.Path()));
     EXPECT_EQ(wave.GetOpenError(), WaveOpenError::CannotOpen);
 }
+
+TEST(WaveFile, RefusalsNameWhatTheFileReallyIs)
+{
+    struct Case
+    {
+        Bytes file;
+        const char* text;
+    };
+    const std::vector<std::int32_t> values = {1, 2, 3, 4};
+    const std::vector<Case> cases = {
+        {WaveBuilder().FormatTag(2).Bits(4).Values(values).Build(),
+         "format tag 0x0002 (ADPCM) is compressed"},
+        {WaveBuilder().FormatTag(0x55).Values(values).Build(),
+         "format tag 0x0055 (MPEG Layer 3) is compressed"},
+        {WaveBuilder().FormatTag(0x1234).Values(values).Build(), "format tag 0x1234 is not PCM"},
+        {WaveBuilder().Extensible(2).Values(values).Build(),
+         "WAVE_FORMAT_EXTENSIBLE with subformat {00000002-0000-0010-8000-00AA00389B71} is not PCM"},
+        {WaveBuilder().FormatTag(0xFFFE).FmtSize(18).Values(values).Build(),
+         "WAVE_FORMAT_EXTENSIBLE with a format chunk of 18 bytes (40 needed) cannot be read"},
+        {WaveBuilder().FormatTag(3).Bits(24).Values(values).Build(),
+         "IEEE float samples of 24 bits cannot be read (32 or 64 are)"},
+    };
+    for (const Case& c : cases)
+    {
+        CMemorySource source(c.file);
+        CWaveFile wave;
+        EXPECT_FALSE(wave.Open(source, "x.wav")) << c.text;
+        EXPECT_EQ(wave.GetOpenError(), WaveOpenError::NotPcm) << c.text;
+        EXPECT_EQ(wave.RefusalText(), c.text);
+        EXPECT_EQ(wave.GetOptionCount(), 0);
+    }
+}
+
+TEST(WaveFile, RatesThatAreNoWholeMultipleCountTheResampledPoints)
+{
+    struct Case
+    {
+        std::uint32_t rate;
+        std::uint16_t channels;
+        int k;              // offered option position
+        std::uint64_t size; // bytes of one second
+    };
+    // One second of sound is one second of points at the option's rate.
+    const Case cases[] = {
+        {48000, 2, 0, 2 * 2 * 44100}, {48000, 2, 1, 2 * 44100},     {48000, 2, 4, 2 * 2 * 22050},
+        {96000, 1, 0, 2 * 44100},     {96000, 1, 2, 2 * 11025},     {32000, 1, 0, 2 * 22050},
+        {32000, 2, 7, 2 * 11025},     {22050, 2, 0, 2 * 2 * 22050},
+    };
+    for (const Case& c : cases)
+    {
+        const Bytes file = Silence(c.channels, c.rate, 16, c.rate);
+        CMemorySource source(file);
+        CWaveFile wave;
+        ASSERT_TRUE(wave.Open(source, "r.wav"));
+        EXPECT_EQ(wave.GetOptionSize(c.k), c.size) << c.rate << " Hz, k " << c.k;
+    }
+    // Points are rounded to the nearest: 3 frames at 48 kHz are 2.75625 points at 44.1 kHz.
+    const Bytes three = Silence(1, 48000, 16, 3);
+    CMemorySource source(three);
+    CWaveFile wave;
+    ASSERT_TRUE(wave.Open(source, "three.wav"));
+    EXPECT_EQ(wave.GetOptionSize(0), 2u * 3);
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -300,9 +301,9 @@ TEST(WriteSoundFont, LowerRatesKeepEveryStepthFrameCountingAfreshEachBlock)
         ASSERT_EQ(Point(smpl3, i), expected[i]) << i;
 }
 
-TEST(WriteSoundFont, MonoModeAveragesTheFirstTwoChannels)
+TEST(WriteSoundFont, MonoModeAveragesEveryChannel)
 {
-    // Three channels per frame: the third is ignored.
+    // Three channels per frame, averaged and rounded down as two channels are.
     // clang-format off
     const std::vector<std::int32_t> frames = {
         100,    200,    999,
@@ -316,7 +317,7 @@ TEST(WriteSoundFont, MonoModeAveragesTheFirstTwoChannels)
     const Bytes wav = WaveBuilder().Channels(3).Values(frames).Build();
     const Bytes smpl = Walk(Convert(wav, 1)).Child("sdta").Child("smpl").data;
     ASSERT_EQ(smpl.size(), 2 * 6 + 32u);
-    const std::vector<std::int16_t> expected = {150, -32768, 32767, -1, -1, -4};
+    const std::vector<std::int16_t> expected = {433, -21846, 21844, -1, -1, -3};
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(Point(smpl, i), expected[i]) << i;
 
@@ -581,4 +582,100 @@ TEST(WriteSoundFont, WritesFilesAtomically)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.sbk"}));
+}
+
+namespace
+{
+std::vector<std::int16_t> Points(const Bytes& wav, int option)
+{
+    const Bytes smpl = Walk(Convert(wav, option)).Child("sdta").Child("smpl").data;
+    std::vector<std::int16_t> points;
+    for (std::size_t i = 0; 2 * i < smpl.size(); ++i)
+        points.push_back(Point(smpl, i));
+    return points;
+}
+} // namespace
+
+TEST(WriteSoundFont, FloatSamplesAreRoundedAndClippedNeverWrapped)
+{
+    const std::vector<double> values = {0.0,  0.5,          -0.5,         1.0,           -1.0,        2.5,
+                                        -7.0, 0.25 / 32768, 0.75 / 32768, -0.75 / 32768, std::nan("")};
+    const std::vector<std::int16_t> expected = {0, 16384, -16384, 32767, -32768, 32767, -32768, 0, 1, -1, 0};
+    for (const std::uint16_t bits : {32, 64})
+    {
+        for (const bool extensible : {false, true})
+        {
+            WaveBuilder builder;
+            builder.Bits(bits);
+            if (extensible)
+                builder.Extensible(3);
+            std::vector<std::int16_t> points = Points(builder.FloatValues(values).Build(), 1);
+            ASSERT_EQ(points.size(), values.size() + 16) << bits << extensible;
+            points.resize(values.size());
+            EXPECT_EQ(points, expected) << bits << extensible;
+        }
+    }
+}
+
+TEST(WriteSoundFont, ExtensiblePcmWritesWhatThePlainFormatWrites)
+{
+    std::vector<std::int32_t> values;
+    for (std::int32_t i = 0; i < 600; ++i)
+        values.push_back((i * 48271) % 16777216 - 8388608);
+    for (const std::uint16_t bits : {8, 16, 24, 32})
+    {
+        std::vector<std::int32_t> fitted = values;
+        for (std::int32_t& v : fitted)
+            v = bits == 8 ? (v & 0xFF) : v;
+        const Bytes plain = WaveBuilder().Channels(2).Bits(bits).Rate(88200).Values(fitted).Build();
+        const Bytes wide =
+            WaveBuilder().Channels(2).Bits(bits).Rate(88200).Extensible(1).Values(fitted).Build();
+        for (int option = 0; option < CWaveFile::kOptionCount; ++option)
+            EXPECT_EQ(Convert(wide, option), Convert(plain, option)) << bits << " bits, option " << option;
+    }
+}
+
+TEST(WriteSoundFont, ManyChannelsGiveTheFirstTheSecondOrTheMeanOfAll)
+{
+    // 5.1: six channels, each frame's values c * 1000 + frame (channel c from 0).
+    constexpr std::size_t kFrames = 40;
+    std::vector<std::int32_t> values;
+    std::vector<double> floats;
+    for (std::size_t f = 0; f < kFrames; ++f)
+    {
+        for (int c = 0; c < 6; ++c)
+        {
+            values.push_back(c * 1000 + static_cast<std::int32_t>(f));
+            floats.push_back((c * 1000 + static_cast<double>(f)) / 32768.0);
+        }
+    }
+    const Bytes pcm = WaveBuilder().Channels(6).Values(values).Build();
+    const Bytes flt = WaveBuilder().Channels(6).Bits(32).Extensible(3).FloatValues(floats).Build();
+    for (const Bytes* wav : {&pcm, &flt})
+    {
+        CMemorySource source(*wav);
+        CWaveFile wave;
+        ASSERT_TRUE(wave.Open(source, "six.wav"));
+        for (int option = 0; option < 4; ++option)
+        {
+            const std::vector<std::int16_t> points = Points(*wav, option);
+            // The option list tells the size before the conversion.
+            EXPECT_EQ(wave.GetOptionSize(option), 2 * (points.size() - (option == 0 ? 32 : 16))) << option;
+        }
+        const std::vector<std::int16_t> st = Points(*wav, 0);
+        const std::vector<std::int16_t> m = Points(*wav, 1);
+        const std::vector<std::int16_t> l = Points(*wav, 2);
+        const std::vector<std::int16_t> r = Points(*wav, 3);
+        ASSERT_EQ(m.size(), kFrames + 16);
+        ASSERT_EQ(st.size(), 2 * (kFrames + 16));
+        for (std::size_t f = 0; f < kFrames; ++f)
+        {
+            const auto frame = static_cast<std::int16_t>(f);
+            EXPECT_EQ(l[f], frame);
+            EXPECT_EQ(r[f], 1000 + frame);
+            EXPECT_EQ(st[f], frame);
+            EXPECT_EQ(st[kFrames + 16 + f], 1000 + frame);
+            EXPECT_EQ(m[f], 2500 + frame); // (0 + 1000 + ... + 5000) / 6 + f
+        }
+    }
 }

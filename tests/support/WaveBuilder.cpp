@@ -1,5 +1,6 @@
 #include "support/WaveBuilder.h"
 
+#include <cstring>
 #include <stdexcept>
 
 WaveBuilder& WaveBuilder::Channels(std::uint16_t count)
@@ -72,6 +73,39 @@ WaveBuilder& WaveBuilder::Values(const std::vector<std::int32_t>& interleaved)
                   { return interleaved[frame * channels + channel]; });
 }
 
+WaveBuilder& WaveBuilder::FloatValues(const std::vector<double>& interleaved)
+{
+    if (channels == 0 || interleaved.size() % channels != 0 || (bits != 32 && bits != 64))
+        throw std::invalid_argument("float values must fill whole frames of 32 or 64 bits");
+    if (!extensibleSubTag)
+        formatTag = 3;
+    data.clear();
+    for (const double value : interleaved)
+    {
+        std::uint64_t raw = 0;
+        if (bits == 32)
+        {
+            const float single = static_cast<float>(value);
+            std::uint32_t word = 0;
+            std::memcpy(&word, &single, sizeof word);
+            raw = word;
+        }
+        else
+            std::memcpy(&raw, &value, sizeof raw);
+        for (unsigned b = 0; b < bits / 8u; ++b)
+            data.push_back(static_cast<std::uint8_t>(raw >> (8 * b)));
+    }
+    return *this;
+}
+
+WaveBuilder& WaveBuilder::Extensible(std::uint16_t subTag)
+{
+    extensibleSubTag = subTag;
+    formatTag = 0xFFFE;
+    fmtSize = 40;
+    return *this;
+}
+
 WaveBuilder& WaveBuilder::RawData(const Bytes& bytes)
 {
     data = bytes;
@@ -120,6 +154,16 @@ Bytes WaveBuilder::FmtData() const
     PutLE16(fmt, bits);
     if (fmtSize == 18)
         PutLE16(fmt, 0);
+    if (extensibleSubTag)
+    {
+        PutLE16(fmt, 22);   // extra bytes
+        PutLE16(fmt, bits); // valid bits
+        PutLE32(fmt, 0);    // channel mask
+        PutLE16(fmt, *extensibleSubTag);
+        for (const std::uint8_t b :
+             {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+            fmt.push_back(b);
+    }
     return fmt;
 }
 

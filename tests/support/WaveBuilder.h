@@ -28,10 +28,15 @@ public:
     WaveBuilder& FmtSize(std::uint32_t bytes); // 16 or 18 (the extra size field, 0)
     WaveBuilder& Frames(std::size_t count, const ValueFn& value);
     WaveBuilder& Values(const std::vector<std::int32_t>& interleaved); // whole frames
-    WaveBuilder& RawData(const Bytes& data);                           // data bytes as they stand
-    WaveBuilder& ChunkBefore(std::string_view id, const Bytes& data);  // between "WAVE" and "fmt "
-    WaveBuilder& ChunkAfter(std::string_view id, const Bytes& data);   // after "data", in the form
-    WaveBuilder& ClaimedDataSize(std::uint32_t size);                  // a data size that lies
+    // IEEE float data of the depth Bits says (32 or 64), whole frames; sets
+    // format tag 3 unless the format is extensible.
+    WaveBuilder& FloatValues(const std::vector<double>& interleaved);
+    // WAVE_FORMAT_EXTENSIBLE (a 40-byte format) whose subformat GUID carries subTag.
+    WaveBuilder& Extensible(std::uint16_t subTag);
+    WaveBuilder& RawData(const Bytes& data);                          // data bytes as they stand
+    WaveBuilder& ChunkBefore(std::string_view id, const Bytes& data); // between "WAVE" and "fmt "
+    WaveBuilder& ChunkAfter(std::string_view id, const Bytes& data);  // after "data", in the form
+    WaveBuilder& ClaimedDataSize(std::uint32_t size);                 // a data size that lies
     WaveBuilder& DataBeforeFmt(bool yes = true);
     WaveBuilder& NoData();
 
@@ -57,4 +62,5 @@ private:
     std::optional<std::uint32_t> claimedDataSize;
     bool dataBeforeFmt = false;
     bool withData = true;
+    std::optional<std::uint16_t> extensibleSubTag;
 };

@@ -1,0 +1,18 @@
+#pragma once
+// The sample services of the programs: libsoxr resamples, libsndfile reads
+// AIFF, FLAC and Ogg Vorbis files. Programs call InstallMediaServices once
+// at start, before any wave is converted.
+
+#include "soundfont/SampleServices.h"
+
+#include <memory>
+
+class CMediaServices final : public ISampleServices
+{
+public:
+    std::unique_ptr<IResampler> MakeResampler(double fromRate, double toRate) override;
+    std::unique_ptr<ISampleDecoder> OpenDecoder(IByteSource& source, std::string& error) override;
+};
+
+// Makes the services of this process the media library's (idempotent).
+void InstallMediaServices();
