@@ -23,7 +23,7 @@ set(TAMBERLY_PLATFORM_SOURCES
 set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp)
 set(TAMBERLY_SYNTH_SOURCES
-  synth/AweSession.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
+  synth/AweSession.cpp synth/MidiFile.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
   bank/ArchiveClasses.cpp bank/ArchiveException.cpp bank/ArchiveReader.cpp bank/ArchiveWriter.cpp
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
@@ -36,7 +36,8 @@ set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp awema
 set(TAMBERLY_ENGINE_SOURCES
   engine/AudioOutput.cpp engine/CardChangeListener.cpp engine/CardEffects.cpp engine/CardEngine.cpp
   engine/CardFonts.cpp engine/CardMidiPort.cpp engine/CardSoundMap.cpp engine/CardStateWatcher.cpp
-  engine/ChannelRouter.cpp engine/FluidLog.cpp engine/MemoryFontLoader.cpp engine/OfflineRenderer.cpp)
+  engine/ChannelRouter.cpp engine/FluidLog.cpp engine/MemoryFontLoader.cpp engine/OfflineRenderer.cpp
+  engine/SongPlayer.cpp engine/SoundFileWriter.cpp)
 # What the programs link of the engine: its loader and the keyboard's output.
 set(TAMBERLY_SOUNDCLIENT_SOURCES engine/SoundEngineLoader.cpp engine/EngineMidiDevices.cpp)
 set(TAMBERLY_CLI_SOURCES
