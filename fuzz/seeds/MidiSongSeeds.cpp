@@ -22,7 +22,8 @@ void Make(CSeedSet& seeds)
     MidiTrackBuilder conductor;
     conductor.Name("Seed").Tempo(500000).Wait(480).Tempo(250000).Wait(480).Tempo(1000000);
     seeds.Add("type0", MidiFileBuilder().Format(0).Track(Melody(0, 0)).Build());
-    seeds.Add("type1", MidiFileBuilder().Format(1).Track(conductor).Track(Melody(0, 5)).Track(Melody(9, 0)).Build());
+    seeds.Add("type1",
+              MidiFileBuilder().Format(1).Track(conductor).Track(Melody(0, 5)).Track(Melody(9, 0)).Build());
     MidiTrackBuilder resets;
     resets.GsReset().BankSelect(0, 1).Program(0, 3).GmReset().NoteOn(0, 60).Wait(96).NoteOff(0, 60);
     resets.Message(0xE0, 0, 96).Message(0xB0, 7, 100).Message(0xD0, 40).Message(0xA0, 60, 10);

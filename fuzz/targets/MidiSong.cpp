@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (engine.RenderSong(song, plan, sound))
     {
         FUZZ_CHECK(sound.left.size() == sound.right.size());
-        FUZZ_CHECK(sound.left.size() <= static_cast<std::size_t>(kMaxRender * ISoundEngine::kSampleRate) + 4096);
+        FUZZ_CHECK(sound.left.size() <=
+                   static_cast<std::size_t>(kMaxRender * ISoundEngine::kSampleRate) + 4096);
         FUZZ_CHECK(Finite(sound.left) && Finite(sound.right));
     }
 

@@ -16,8 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
-const char* const kCardRenderUsage = "OUT.wav --bank B --program P --notes N,N,... [--seconds S] [--velocity "
-                                     "V] | OUT.wav --midi SONG.mid [--seconds S]";
+const char* const kCardRenderUsage =
+    "OUT.wav [--bank B --program P --notes N,N,... [--velocity V]] [--midi SONG.mid] [--seconds S]";
 const char* const kCardPlayMidiUsage = "SONG.mid";
 const char* const kCardPlayUsage = "--bank B --program P --notes N,N,... [--seconds S] [--velocity V]";
 
