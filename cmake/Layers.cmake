@@ -50,6 +50,7 @@ set(TAMBERLY_UI_SOURCES
   ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
   ui/frame/BankViewModel.cpp ui/frame/BankViewModel.h ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
+  ui/frame/SongBar.cpp ui/frame/SongBar.h
   ui/frame/TamberlyView.cpp ui/frame/TamberlyView.h ui/frame/TamberlyViewDrag.cpp
   ui/keyboard/KeyboardDevices.cpp ui/keyboard/KeyboardDevices.h ui/keyboard/MidiKeyboardDlg.cpp
   ui/keyboard/MidiKeyboardDlg.h ui/keyboard/PianoCtrl.cpp ui/keyboard/PianoCtrl.h

@@ -51,6 +51,8 @@ FileType GetFileType(const std::string& path)
         return FileTypeSoundFont;
     if (extension == ".TMB")
         return FileTypeDocument;
+    if (extension == ".MID" || extension == ".MIDI" || extension == ".KAR" || extension == ".RMI")
+        return FileTypeMidi;
     return FileTypeNone;
 }
 

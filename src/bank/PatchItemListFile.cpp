@@ -104,6 +104,7 @@ int CPatchItemList::ReadFromFile(const std::string& path)
         CDocumentFile::ReadPatchList(path, *this);
         KeepResolvedPatches(*this);
         break;
+    case FileTypeMidi:
     case FileTypeNone:
         break;
     }

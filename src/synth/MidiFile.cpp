@@ -339,7 +339,10 @@ bool CMidiFile::Read(IByteSource& source, MidiSong& song, std::string& error)
                 found = true;
                 break;
             }
+            // An odd-sized chunk is padded to an even size; the padding may be missing at the end.
             at += 8 + std::size_t{length} + (length & 1);
+            if (at > bytes.size())
+                break;
         }
         if (!found)
         {

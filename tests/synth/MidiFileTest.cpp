@@ -132,6 +132,10 @@ TEST(MidiFile, DamagedAndHostileFilesAreRefusedWithAReason)
         {"empty", {}, "not a Standard MIDI File"},
         {"wave", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, "not a Standard MIDI File"},
         {"rmid without data", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'}, "without its song"},
+        // An odd chunk length whose padding byte would lie past the end.
+        {"rmid odd chunk at the end",
+         {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D', 'L', 'I', 'S', 'T', 3, 0, 0, 0, 1, 2, 3},
+         "without its song"},
         {"zero tempo", MidiFileBuilder().Track(zeroTempo).Build(), "tempo of zero"},
         {"tempo of four bytes", MidiFileBuilder().Track(longTempo).Build(), "not 3"},
         {"zero division", MidiFileBuilder().Division(0).Track(note).Build(), "zero ticks"},
