@@ -24,7 +24,7 @@ set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp
   soundfont/SampleServices.cpp)
 set(TAMBERLY_SYNTH_SOURCES
-  synth/AweSession.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
+  synth/AweSession.cpp synth/MidiFile.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
   bank/ArchiveClasses.cpp bank/ArchiveException.cpp bank/ArchiveReader.cpp bank/ArchiveWriter.cpp
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
@@ -41,7 +41,8 @@ set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp awema
 set(TAMBERLY_ENGINE_SOURCES
   engine/AudioOutput.cpp engine/CardChangeListener.cpp engine/CardEffects.cpp engine/CardEngine.cpp
   engine/CardFonts.cpp engine/CardMidiPort.cpp engine/CardSoundMap.cpp engine/CardStateWatcher.cpp
-  engine/ChannelRouter.cpp engine/FluidLog.cpp engine/MemoryFontLoader.cpp engine/OfflineRenderer.cpp)
+  engine/ChannelRouter.cpp engine/FluidLog.cpp engine/MemoryFontLoader.cpp engine/OfflineRenderer.cpp
+  engine/SongPlayer.cpp engine/SoundFileWriter.cpp)
 # What the programs link of the engine: its loader and the keyboard's output.
 set(TAMBERLY_SOUNDCLIENT_SOURCES engine/SoundEngineLoader.cpp engine/EngineMidiDevices.cpp)
 set(TAMBERLY_CLI_SOURCES
@@ -54,6 +55,7 @@ set(TAMBERLY_UI_SOURCES
   ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
   ui/frame/BankViewModel.cpp ui/frame/BankViewModel.h ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
+  ui/frame/SongBar.cpp ui/frame/SongBar.h
   ui/frame/TamberlyView.cpp ui/frame/TamberlyView.h ui/frame/TamberlyViewDrag.cpp
   ui/keyboard/KeyboardDevices.cpp ui/keyboard/KeyboardDevices.h ui/keyboard/MidiKeyboardDlg.cpp
   ui/keyboard/MidiKeyboardDlg.h ui/keyboard/PianoCtrl.cpp ui/keyboard/PianoCtrl.h

@@ -13,6 +13,7 @@
 #include "ui/UiText.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/MainFrame.h"
+#include "ui/frame/SongBar.h"
 #include "ui/keyboard/KeyboardDevices.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
 #include "ui/keyboard/RtMidiDevices.h"
@@ -274,6 +275,24 @@ void CTamberlyApp::CreateKeyboard()
                                                       Qt::QueuedConnection);
                                               });
     keyboard = new CMidiKeyboardDlg(std::move(devices), frame.get());
+    // Songs play on the emulated card's engine, the keyboard's own.
+    if (CSongBar* songs = frame->GetSongBar())
+    {
+        songs->SetEngineSource(
+            [this](std::string& error) -> std::shared_ptr<ISoundEngine>
+            {
+                if (!soundEngine)
+                {
+                    error = LoadString(IDS_AWE_NOT_AVAILABLE);
+                    return nullptr;
+                }
+                std::shared_ptr<ISoundEngine> engine = soundEngine->Get();
+                if (!engine)
+                    error = soundEngine->Error();
+                return engine;
+            });
+        connect(songs, &CSongBar::KeysChanged, keyboard, &CMidiKeyboardDlg::ShowSoundingKeys);
+    }
     document->SetKeyboard(keyboard);
     documentTarget->SetKeyboard(keyboard);
     keyboard->OpenMidi();

@@ -29,6 +29,8 @@ enum CommandId : int
     ID_FILE_MRU_FIRST = 57616,
     ID_FILE_IMPORT_SHB = 32809,
     ID_FILE_INFO = 32810,
+    ID_FILE_PLAY_MIDI = 32850,      // a MIDI file through the card
+    ID_FILE_SAVE_SONG_WAVE = 32851, // the song rendered through the card to a file
 
     // Edit
     ID_EDIT_UNDO = 57643,
@@ -57,6 +59,7 @@ enum CommandId : int
     // View
     ID_VIEW_GENERAL_BAR = 32805,
     ID_VIEW_AWE32_BAR = 32806,
+    ID_VIEW_SONG_BAR = 32852,
     ID_VIEW_STATUS_BAR = 59393,
     ID_VIEW_KEYBOARD = 32803,
     ID_VIEW_REFRESH_TREE = 32807,

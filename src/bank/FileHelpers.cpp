@@ -54,6 +54,8 @@ FileType GetFileType(const std::string& path)
         return FileTypeSoundFont;
     if (extension == ".TMB")
         return FileTypeDocument;
+    if (extension == ".MID" || extension == ".MIDI" || extension == ".KAR" || extension == ".RMI")
+        return FileTypeMidi;
     return FileTypeNone;
 }
 

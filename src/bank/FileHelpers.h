@@ -23,6 +23,7 @@ enum FileType
     FileTypeSoundFont = 1, // ".SBK"
     FileTypeWave = 2,      // ".WAV", and ".AIF", ".AIFF", ".AIFC", ".FLAC", ".OGG", ".OGA"
     FileTypeDocument = 3,  // ".TMB"
+    FileTypeMidi = 4,      // ".MID", ".MIDI", ".KAR", ".RMI": songs, which hold no presets
 };
 
 // One part of path (see PathPart); any other part number gives an empty text.

@@ -109,6 +109,7 @@ int CPatchItemList::ReadFromFile(const std::string& path, const PathResolverSett
         KeepResolvedPatches(*this, paths);
         break;
     }
+    case FileTypeMidi:
     case FileTypeNone:
         break;
     }

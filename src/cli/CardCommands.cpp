@@ -267,10 +267,16 @@ const std::vector<CardSubcommand>& Subcommands()
         {{"render", kCardRenderUsage,
           "Render what the card plays for the given notes (key numbers 0 to 127, held for S seconds, default "
           "2, "
-          "at most 600; velocity 1 to 127, default 100) into a 16-bit stereo wave file."},
+          "at most 600; velocity 1 to 127, default 100) into a 16-bit stereo wave file. With --midi, render "
+          "a MIDI file through the card instead, to its end or for its first S seconds, faster than real "
+          "time; OUT.flac writes FLAC."},
          nullptr},
         {{"play", kCardPlayUsage,
           "Play the same notes as card render through the sound device, then let them ring for a moment."},
+         nullptr},
+        {{"play-midi", kCardPlayMidiUsage,
+          "Play a MIDI file through the card on the sound device; Ctrl+C stops it (all notes off, exit "
+          "status 130)."},
          nullptr},
     };
     return table;
@@ -299,7 +305,11 @@ int RunCard(const std::vector<std::string>& args, CliContext& context)
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     // The card's sound is played from its state on disk, not through the manager.
     if (!it->prepare)
+    {
+        if (args[0] == "play-midi")
+            return RunCardPlayMidi(rest, context);
         return args[0] == "render" ? RunCardRender(rest, context) : RunCardPlay(rest, context);
+    }
     CArguments check(rest, context, it->help);
     const auto action = it->prepare(rest, check);
     if (!action)

@@ -9,6 +9,8 @@
 #include "engine/FluidLog.h"
 #include "engine/MemoryFontLoader.h"
 #include "engine/OfflineRenderer.h"
+#include "engine/SongPlayer.h"
+#include "engine/SoundFileWriter.h"
 #include "platform/CardHome.h"
 #include "platform/StringTable.h"
 
@@ -77,6 +79,10 @@ struct CCardEngine::Impl
     CAudioOutput audio;
     std::optional<CChannelRouter> router;
     std::optional<COfflineRenderer> renderer;
+    // Without a device the song's player runs on the samples rendered, so an
+    // offline engine's player is made and deleted only under renderLock.
+    std::mutex renderLock;
+    std::optional<CSongPlayer> song;
     std::unique_ptr<CCardMidiPort> port;
 
     std::mutex refreshMutex; // one Refresh at a time; guards watcher
@@ -101,6 +107,7 @@ struct CCardEngine::Impl
         // Without a device nobody renders: notes would queue for ever.
         router.emplace(fluid.synth, fonts, options.audioDevice && !audio.IsOpen());
         renderer.emplace(fluid.synth, *router);
+        song.emplace(fluid.synth, *router, !options.audioDevice);
         if (audio.IsOpen() && options.sequencerPort)
         {
             auto midiPort =
@@ -110,7 +117,20 @@ struct CCardEngine::Impl
         }
     }
 
-    ~Impl() { port.reset(); }
+    ~Impl()
+    {
+        port.reset();
+        // No stuck notes for the device's last periods; the player's thread ends.
+        song.reset();
+    }
+
+    // Held while an offline engine's player changes; a device engine's
+    // player runs on a thread of its own and needs nothing.
+    std::unique_lock<std::mutex> SongLock()
+    {
+        return options.audioDevice ? std::unique_lock<std::mutex>()
+                                   : std::unique_lock<std::mutex>(renderLock);
+    }
 };
 
 CCardEngine::CCardEngine(CardEngineOptions options) : impl(std::make_unique<Impl>(std::move(options)))
@@ -213,7 +233,10 @@ CCardModel CCardEngine::State() const
 
 bool CCardEngine::Render(float* left, float* right, std::size_t frames)
 {
-    return !impl->audio.IsOpen() && impl->renderer->Render(left, right, frames);
+    if (impl->audio.IsOpen())
+        return false;
+    const std::lock_guard rendering(impl->renderLock);
+    return impl->renderer->Render(left, right, frames);
 }
 
 bool CCardEngine::RenderNotes(const NotePlan& plan, StereoSound& out)
@@ -223,7 +246,114 @@ bool CCardEngine::RenderNotes(const NotePlan& plan, StereoSound& out)
         out = {};
         return false;
     }
+    const std::lock_guard rendering(impl->renderLock);
     return impl->renderer->RenderNotes(plan, out);
+}
+
+HeldKeys CCardEngine::KeysHeld(int channel) const
+{
+    return impl->router->KeysHeld(channel);
+}
+
+bool CCardEngine::LoadSong(const MidiSong& song)
+{
+    const auto lock = impl->SongLock();
+    return impl->song->Load(song);
+}
+
+void CCardEngine::UnloadSong()
+{
+    const auto lock = impl->SongLock();
+    impl->song->Unload();
+}
+
+void CCardEngine::PlaySong()
+{
+    const auto lock = impl->SongLock();
+    impl->song->Play();
+}
+
+void CCardEngine::PauseSong()
+{
+    const auto lock = impl->SongLock();
+    impl->song->Pause();
+}
+
+void CCardEngine::StopSong()
+{
+    const auto lock = impl->SongLock();
+    impl->song->Stop();
+}
+
+void CCardEngine::SeekSong(double seconds)
+{
+    const auto lock = impl->SongLock();
+    impl->song->Seek(seconds);
+}
+
+void CCardEngine::SetSongLoop(bool loop)
+{
+    impl->song->SetLoop(loop);
+}
+
+SongState CCardEngine::Song() const
+{
+    return impl->song->State();
+}
+
+bool CCardEngine::RenderSong(const MidiSong& song, const SongRenderPlan& plan, StereoSound& out)
+{
+    out = {};
+    // A device engine drops notes when no device renders them: renders need an offline engine.
+    if (impl->options.audioDevice)
+        return false;
+    const std::lock_guard rendering(impl->renderLock);
+    return impl->renderer->RenderSong(song, plan,
+                                      [&](const float* left, const float* right, std::size_t frames)
+                                      {
+                                          out.left.insert(out.left.end(), left, left + frames);
+                                          out.right.insert(out.right.end(), right, right + frames);
+                                          return true;
+                                      });
+}
+
+bool CCardEngine::RenderSongToFile(const MidiSong& song, const SongRenderPlan& plan, const std::string& path,
+                                   double& seconds, std::string& error)
+{
+    error.clear();
+    seconds = 0;
+    std::size_t frames = 0;
+    if (impl->options.audioDevice)
+    {
+        error = "an engine playing on a sound device does not render to files";
+        return false;
+    }
+    CSoundFileWriter writer;
+    if (!writer.Open(path, kSampleRate, error))
+        return false;
+    bool written = true;
+    bool rendered = false;
+    {
+        const std::lock_guard rendering(impl->renderLock);
+        rendered = impl->renderer->RenderSong(song, plan,
+                                              [&](const float* left, const float* right, std::size_t count)
+                                              {
+                                                  frames += count;
+                                                  return written = writer.Write(left, right, count);
+                                              });
+    }
+    if (!written)
+    {
+        error = "cannot be written (disk full?)";
+        return false;
+    }
+    if (!rendered)
+    {
+        error = "the song was not rendered (cancelled, or refused by the player)";
+        return false;
+    }
+    seconds = static_cast<double>(frames) / kSampleRate;
+    return writer.Commit(error);
 }
 
 bool CCardEngine::HasAudio() const

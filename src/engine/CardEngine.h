@@ -24,7 +24,8 @@
 // The facade over the parts, each in a file of its own with its lock rules:
 // CFluidLog (FluidSynth's messages), CAudioOutput (driver choice),
 // CCardFonts (the card's sounds as fonts, and the state they follow),
-// CChannelRouter (MIDI decoding, channels and effects), COfflineRenderer.
+// CChannelRouter (MIDI decoding, channels and effects), COfflineRenderer,
+// CSongPlayer (MIDI files), CSoundFileWriter (rendered songs on disk).
 //
 // Every member may be called from any thread. Refresh runs one at a time
 // (a refresh mutex, taken before any lock of the parts); the follower thread
@@ -60,6 +61,19 @@ public:
 
     void SendShortMessage(ShortMessage message) override;
     void AllSoundsOff() override;
+
+    HeldKeys KeysHeld(int channel) const override;
+    bool LoadSong(const MidiSong& song) override;
+    void UnloadSong() override;
+    void PlaySong() override;
+    void PauseSong() override;
+    void StopSong() override;
+    void SeekSong(double seconds) override;
+    void SetSongLoop(bool loop) override;
+    SongState Song() const override;
+    bool RenderSong(const MidiSong& song, const SongRenderPlan& plan, StereoSound& out) override;
+    bool RenderSongToFile(const MidiSong& song, const SongRenderPlan& plan, const std::string& path,
+                          double& seconds, std::string& error) override;
 
     bool HasSound(int bank, int program) const override;
     // The card as the engine last read it.

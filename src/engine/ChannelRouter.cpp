@@ -8,6 +8,7 @@ namespace
 // Effect sends a channel starts with, as GS has them.
 constexpr int kDefaultReverbSend = 40;
 constexpr int kDefaultChorusSend = 0;
+constexpr int kAllNotesOff = 123;
 } // namespace
 
 CChannelRouter::CChannelRouter(fluid_synth_t* fluidSynth, const CCardFonts& cardFonts, bool drop)
@@ -86,12 +87,65 @@ void CChannelRouter::Reset()
     ApplyEffects();
     for (int channel = 0; channel < kMidiChannels; ++channel)
     {
+        ClearHeld(channel);
         channels[static_cast<std::size_t>(channel)].bank = 0;
         channels[static_cast<std::size_t>(channel)].program = 0;
         fluid_synth_cc(synth, channel, static_cast<int>(MidiController::ReverbSend), kDefaultReverbSend);
         fluid_synth_cc(synth, channel, static_cast<int>(MidiController::ChorusSend), kDefaultChorusSend);
         Select(channel, false);
     }
+}
+
+bool CChannelRouter::IsResetMessage(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 0 && data[0] == static_cast<std::uint8_t>(MidiStatus::SysExStart))
+        ++data, --size;
+    if (size > 0 && data[size - 1] == static_cast<std::uint8_t>(MidiStatus::SysExEnd))
+        --size;
+    // Any device number: a song is written for whatever card plays it.
+    // General MIDI 1 and 2 System On: 7E dd 09 01|03.
+    if (size == 4 && data[0] == 0x7E && data[2] == 0x09 && (data[3] == 0x01 || data[3] == 0x03))
+        return true;
+    // GS Reset: 41 dd 42 12 40 00 7F 00 41.
+    static constexpr std::uint8_t kGsReset[] = {0x41, 0x00, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41};
+    if (size != sizeof kGsReset)
+        return false;
+    for (std::size_t i = 0; i < size; ++i)
+        if (i != 1 && data[i] != kGsReset[i])
+            return false;
+    return true;
+}
+
+void CChannelRouter::HandleSysEx(const std::uint8_t* data, std::size_t size)
+{
+    if (data && IsResetMessage(data, size))
+        Reset();
+}
+
+HeldKeys CChannelRouter::KeysHeld(int channel) const
+{
+    HeldKeys keys;
+    if (channel < 0 || channel >= kMidiChannels)
+        return keys;
+    keys.low = held[static_cast<std::size_t>(2 * channel)].load(std::memory_order_relaxed);
+    keys.high = held[static_cast<std::size_t>(2 * channel + 1)].load(std::memory_order_relaxed);
+    return keys;
+}
+
+void CChannelRouter::SetHeld(int channel, int key, bool down)
+{
+    auto& word = held[static_cast<std::size_t>(2 * channel + key / 64)];
+    const std::uint64_t bit = std::uint64_t{1} << (key % 64);
+    if (down)
+        word.fetch_or(bit, std::memory_order_relaxed);
+    else
+        word.fetch_and(~bit, std::memory_order_relaxed);
+}
+
+void CChannelRouter::ClearHeld(int channel)
+{
+    held[static_cast<std::size_t>(2 * channel)].store(0, std::memory_order_relaxed);
+    held[static_cast<std::size_t>(2 * channel + 1)].store(0, std::memory_order_relaxed);
 }
 
 void CChannelRouter::Handle(ShortMessage message)
@@ -110,6 +164,11 @@ void CChannelRouter::Handle(ShortMessage message)
     if (!IsChannelStatus(status))
         return; // no other system message changes the sound
     const int channel = StatusChannel(status);
+    if (kind == MidiStatus::NoteOn || kind == MidiStatus::NoteOff)
+        SetHeld(channel, data1, kind == MidiStatus::NoteOn && data2 > 0);
+    else if (kind == MidiStatus::ControlChange &&
+             (data1 == kAllNotesOff || data1 == static_cast<int>(MidiController::AllSoundsOff)))
+        ClearHeld(channel);
     if (dropVoices && IsVoiceMessage(kind))
         return;
     switch (kind)

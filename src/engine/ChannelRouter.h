@@ -16,12 +16,16 @@
 // controllers and bends go straight to FluidSynth, which has a lock of its own.
 
 #include "engine/CardFonts.h"
+#include "engine/SoundEngine.h"
 #include "synth/MidiMessage.h"
 #include "synth/MidiStatus.h"
 
 #include <fluidsynth.h>
 
 #include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 
 class CChannelRouter
@@ -33,6 +37,16 @@ public:
     CChannelRouter(fluid_synth_t* synth, const CCardFonts& fonts, bool dropVoices);
 
     void Handle(ShortMessage message);
+    // A system exclusive message (with or without its F0 and F7): the
+    // General MIDI (1 or 2) and GS resets reset every channel as System
+    // Reset does, the card keeping its own reverb and chorus; the card acts
+    // on no other.
+    void HandleSysEx(const std::uint8_t* data, std::size_t size);
+    static bool IsResetMessage(const std::uint8_t* data, std::size_t size);
+
+    // The keys held down on a channel (0..15) by any source, whether or not
+    // the channel sounds: what a keyboard display shows.
+    HeldKeys KeysHeld(int channel) const;
     // After the card changed: effects applied and every channel's sound
     // chosen again; a channel whose sound changed under it is cut off, as a
     // real card's memory is overwritten.
@@ -64,4 +78,9 @@ private:
     std::array<Channel, kMidiChannels> channels{};
     int appliedReverb = -1;
     int appliedChorus = -1;
+
+    // Two words of key bits per channel; written by Handle, read by anyone.
+    std::array<std::atomic<std::uint64_t>, 2 * kMidiChannels> held{};
+    void SetHeld(int channel, int key, bool down);
+    void ClearHeld(int channel);
 };

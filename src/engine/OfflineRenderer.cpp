@@ -1,6 +1,7 @@
 #include "engine/OfflineRenderer.h"
 
 #include "cardstate/CardModel.h"
+#include "engine/SongPlayer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -109,5 +110,57 @@ bool COfflineRenderer::RenderNotes(const NotePlan& plan, StereoSound& out)
         released += now;
     }
     fluid_synth_all_sounds_off(synth, kChannel);
+    return true;
+}
+
+bool COfflineRenderer::RenderSong(const MidiSong& song, const SongRenderPlan& plan, const BlockSink& sink)
+{
+    if (!(plan.maxRelease >= 0) || !(plan.seconds >= 0))
+        return false;
+    const std::lock_guard rendering(renderMutex);
+    router.Reset();
+    if (!Drain())
+        return false;
+    CSongPlayer player(synth, router, true);
+    if (!player.Load(song))
+        return false;
+    player.Play();
+
+    const double release = std::min(plan.maxRelease, 60.0);
+    // FluidSynth's player rounds its clock to milliseconds and its ticks to
+    // whole ones: a second more than the song's own length covers it.
+    const double natural = std::min(song.Seconds(), CMidiFile::kMaxSeconds) + 1.0 + release;
+    const double seconds = plan.seconds > 0 ? std::min(plan.seconds, natural) : natural;
+    const auto bound = static_cast<std::size_t>(std::llround(seconds * kSampleRate));
+    const double expected =
+        plan.seconds > 0 ? std::min(plan.seconds, song.Seconds() + release) : song.Seconds() + release;
+
+    std::vector<float> left(kRenderBlock), right(kRenderBlock);
+    std::size_t done = 0;
+    std::size_t releasing = 0;
+    int quiet = 0;
+    bool ended = false;
+    const auto releaseFrames = static_cast<std::size_t>(std::llround(release * kSampleRate));
+    while (done < bound)
+    {
+        // Once the song ended, short blocks find the moment the sound dies away.
+        const std::size_t block = std::min(ended ? kReleaseBlock : kRenderBlock, bound - done);
+        if (!Render(left.data(), right.data(), block) || !sink(left.data(), right.data(), block))
+            return false;
+        done += block;
+        if (plan.progress && expected > 0 &&
+            !plan.progress(std::min(1.0, static_cast<double>(done) / (expected * kSampleRate))))
+            return false;
+        if (!ended && player.Finished())
+            ended = true;
+        else if (ended)
+        {
+            releasing += block;
+            quiet = Peak(left.data(), right.data(), block) < kSilence ? quiet + 1 : 0;
+            if (quiet >= kQuietBlocks || releasing >= releaseFrames)
+                break;
+        }
+    }
+    player.Stop();
     return true;
 }

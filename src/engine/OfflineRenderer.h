@@ -16,6 +16,7 @@
 #include <fluidsynth.h>
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 
 class COfflineRenderer
@@ -25,6 +26,16 @@ public:
 
     bool Render(float* left, float* right, std::size_t frames);
     bool RenderNotes(const NotePlan& plan, StereoSound& out);
+
+    // Blocks of a song as they are rendered; false stops the render.
+    using BlockSink = std::function<bool(const float* left, const float* right, std::size_t frames)>;
+    // Resets the card, lets what played before ring out unheard, and plays
+    // the song through a player of its own (driven by the samples rendered)
+    // to its end and its release, or for plan.seconds at most. The length is
+    // bounded by the song's own (MidiSong checked it), so a player that
+    // never comes to an end cannot make the render endless. False when the
+    // player refuses the song or the sink or plan.progress stops it.
+    bool RenderSong(const MidiSong& song, const SongRenderPlan& plan, const BlockSink& sink);
 
     // Whether the plan lies in range (bank, program, notes, velocity, times).
     static bool IsPlayable(const NotePlan& plan);

@@ -12,10 +12,13 @@
 // Every member may be called from any thread; Refresh runs one at a time.
 
 #include "engine/CardEffects.h"
+#include "synth/MidiFile.h"
 #include "synth/MidiMessage.h"
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,39 @@ struct StereoSound
     std::vector<float> left, right;
 };
 
+// Keys 0..127 as bits.
+struct HeldKeys
+{
+    std::uint64_t low = 0, high = 0;
+    bool Has(int key) const
+    {
+        return key >= 0 && key < 128 && (((key < 64 ? low : high) >> (key % 64)) & 1u) != 0;
+    }
+    bool Any() const { return (low | high) != 0; }
+};
+
+// Where the song player stands.
+struct SongState
+{
+    bool loaded = false;
+    bool playing = false; // sounding now (not paused, stopped or played to its end)
+    bool looping = false;
+    double position = 0; // seconds from the start
+    double length = 0;   // seconds to the song's last event
+    std::string name;    // the song's own name as stored; empty when it has none
+};
+
+// How RenderSong renders: the song to its end and the release after it
+// (until the sound dies away, at most maxRelease), or only its first
+// `seconds` when that is more than zero.
+struct SongRenderPlan
+{
+    double seconds = 0;
+    double maxRelease = 3.0;
+    // Called now and then with the part done (0..1); false cancels the render.
+    std::function<bool(double)> progress;
+};
+
 class ISoundEngine
 {
 public:
@@ -75,6 +111,36 @@ public:
     virtual void SendShortMessage(ShortMessage message) = 0;
     // Ends every sounding note at once.
     virtual void AllSoundsOff() = 0;
+
+    // The keys held on a channel (0..15), whoever plays them: keyboard,
+    // sequencer port or song.
+    virtual HeldKeys KeysHeld(int channel) const = 0;
+
+    // The song player: one song at a time, its events routed as the MIDI
+    // input's are (bank select and program change reach the card's banks,
+    // General MIDI and GS resets reset the channels). LoadSong replaces the
+    // song, stopped at its start (false: FluidSynth refused it). Stop, Pause,
+    // a new song and the engine's end silence every channel (all notes off,
+    // all sounds off).
+    virtual bool LoadSong(const MidiSong& song) = 0;
+    virtual void UnloadSong() = 0;
+    virtual void PlaySong() = 0;
+    virtual void PauseSong() = 0;
+    virtual void StopSong() = 0;
+    virtual void SeekSong(double seconds) = 0;
+    virtual void SetSongLoop(bool loop) = 0;
+    virtual SongState Song() const = 0;
+
+    // Renders a song offline through the same routing, from a reset card
+    // and silence, faster than real time (false while an audio device is
+    // open, when cancelled, or when the player refuses the song). The
+    // player of LoadSong is left alone.
+    virtual bool RenderSong(const MidiSong& song, const SongRenderPlan& plan, StereoSound& out) = 0;
+    // The same, written as 16-bit stereo to a .wav file, or a .flac file when
+    // the name ends so; the file appears whole or not at all. false with a
+    // reason in error; seconds tells how long the written sound is.
+    virtual bool RenderSongToFile(const MidiSong& song, const SongRenderPlan& plan, const std::string& path,
+                                  double& seconds, std::string& error) = 0;
 
     // Whether bank:program would sound on a melodic channel now.
     virtual bool HasSound(int bank, int program) const = 0;

@@ -4,6 +4,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/StringTable.h"
 #include "soundfont/WaveFile.h"
+#include "support/MidiFileBuilder.h"
 #include "support/RiffBuilder.h"
 #include "support/WaveBuilder.h"
 
@@ -144,6 +145,72 @@ TEST_F(CardSoundCliTest, PlayChecksItsArgumentsAndSaysWhenThereIsNoAudioDevice)
     ASSERT_EQ(Cli({"card", "load-preset", "5", "3", dir.File("sine.sbk"), "0"}), 0) << err;
     const int status =
         Cli({"card", "play", "--bank", "5", "--program", "3", "--notes", "60", "--seconds", "0.1"});
+    if (status != 0)
+    {
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(err.find(LoadString(IDS_CARD_SOUND_NO_DEVICE)), std::string::npos) << err;
+    }
+}
+
+TEST_F(CardSoundCliTest, RenderPlaysASongThroughTheCardsBanksToWaveOrFlac)
+{
+    ASSERT_EQ(Cli({"card", "load-preset", "5", "3", dir.File("sine.sbk"), "0"}), 0) << err;
+    // Bank 5, slot 3 by bank select and program change; a note at 0.5 s for half a second.
+    MidiTrackBuilder track;
+    track.Name("Sine Song").BankSelect(0, 5).Program(0, 3).Wait(480).NoteOn(0, 60).Wait(480).NoteOff(0, 60);
+    const std::string song = dir.Write("song.mid", MidiFileBuilder().Format(0).Track(track).Build());
+
+    const std::string wav = dir.File("song.wav");
+    ASSERT_EQ(Cli({"card", "render", wav, "--midi", song}), 0) << err;
+    EXPECT_EQ(out.rfind(wav + ": ", 0), 0u) << out;
+    EXPECT_EQ(err, "") << "no progress line when standard error is no terminal";
+    const std::vector<float> left = LeftChannel(ReadFileBytes(wav));
+    ASSERT_GT(left.size(), 44100u);
+    EXPECT_LT(left.size(), 5u * 44100) << "the song, then its release until quiet";
+    float before = 0;
+    for (std::size_t i = 0; i < 44100 * 45 / 100; ++i)
+        before = std::max(before, std::fabs(left[i]));
+    EXPECT_LT(before, 1e-3f) << "nothing before the note";
+    // 0.4 s of the note: 176 rising zero crossings of 440 Hz.
+    EXPECT_NEAR(RisingCrossings(left, 44100 * 55 / 100, 44100 * 95 / 100), 176, 2);
+
+    // --seconds bounds the render; a .flac name writes FLAC.
+    const std::string flac = dir.File("song.flac");
+    ASSERT_EQ(Cli({"card", "render", flac, "--midi", song, "--seconds", "0.25"}), 0) << err;
+    EXPECT_NE(out.find("0.25 s, 16-bit stereo, 44100 Hz, FLAC"), std::string::npos) << out;
+    const Bytes flacBytes = ReadFileBytes(flac);
+    ASSERT_GE(flacBytes.size(), 4u);
+    EXPECT_EQ(std::string(flacBytes.begin(), flacBytes.begin() + 4), "fLaC");
+}
+
+TEST_F(CardSoundCliTest, BadSongsAndArgumentsAreRefusedWithoutWritingAFile)
+{
+    MidiTrackBuilder zeroTempo;
+    zeroTempo.Tempo(0).NoteOn(0, 60);
+    const std::string broken = dir.Write("broken.mid", MidiFileBuilder().Track(zeroTempo).Build());
+    const std::string notSong = dir.Write("text.mid", Bytes{'h', 'e', 'l', 'l', 'o'});
+    const std::string wav = dir.File("never.wav");
+
+    EXPECT_EQ(Cli({"card", "render", wav, "--midi", broken}), 2);
+    EXPECT_NE(err.find("broken.mid: track 1: the song sets a tempo of zero"), std::string::npos) << err;
+    EXPECT_EQ(Cli({"card", "render", wav, "--midi", notSong}), 2);
+    EXPECT_NE(err.find("not a Standard MIDI File"), std::string::npos) << err;
+    EXPECT_EQ(Cli({"card", "render", wav, "--midi", dir.File("missing.mid")}), 2);
+    EXPECT_NE(err.find("cannot be opened"), std::string::npos) << err;
+    EXPECT_EQ(Cli({"card", "render", wav, "--midi", broken, "--bank", "1"}), 2);
+    EXPECT_NE(err.find("do not go with it"), std::string::npos) << err;
+    EXPECT_EQ(Cli({"card", "play", "--midi", broken}), 2) << "play takes notes, play-midi songs";
+    EXPECT_NE(::access(wav.c_str(), F_OK), 0);
+
+    EXPECT_EQ(Cli({"card", "play-midi"}), 2);
+    EXPECT_EQ(Cli({"card", "play-midi", broken, "extra"}), 2);
+    EXPECT_EQ(Cli({"card", "play-midi", broken}), 2);
+    EXPECT_NE(err.find("tempo of zero"), std::string::npos) << err;
+    // A good song on a machine without a sound device: said so, and nothing played.
+    MidiTrackBuilder note;
+    note.NoteOn(0, 60).Wait(48).NoteOff(0, 60);
+    const std::string song = dir.Write("short.mid", MidiFileBuilder().Format(0).Track(note).Build());
+    const int status = Cli({"card", "play-midi", song});
     if (status != 0)
     {
         EXPECT_EQ(status, 1);

@@ -64,7 +64,8 @@ protected:
     {
         ASSERT_TRUE(std::filesystem::exists(kBashCompletion))
             << "bash-completion is not installed (scripts/bootstrap installs it)";
-        for (const char* name : {"a.sbk", "B.SBK", "c.wav", "d.tmb", "e.shb", "f.sf2", "g.txt"})
+        for (const char* name :
+             {"a.sbk", "B.SBK", "c.wav", "d.tmb", "e.shb", "f.sf2", "g.txt", "h.mid", "i.KAR", "j.flac"})
             dir.Write(name, Bytes{'x'});
         std::filesystem::create_directory(dir.File("sub"));
     }
@@ -120,7 +121,9 @@ TEST_F(CompletionTest, FileArgumentsOfferFilesOfTheirTypeAndFolders)
     EXPECT_EQ(Complete({"tmb", "presets", ""}), (Lines{"B.SBK", "a.sbk", "c.wav", "d.tmb", "sub"}));
     EXPECT_EQ(Complete({"card", "load-bank", "1", ""}), banks);
     EXPECT_EQ(Complete({"card", "load-preset", "1", "0", ""}), banks);
-    EXPECT_EQ(Complete({"card", "render", ""}), (Lines{"c.wav", "sub"}));
+    EXPECT_EQ(Complete({"card", "render", ""}), (Lines{"c.wav", "j.flac", "sub"}));
+    EXPECT_EQ(Complete({"card", "play-midi", ""}), (Lines{"h.mid", "i.KAR", "sub"}));
+    EXPECT_EQ(Complete({"card", "render", "x.wav", "--midi", ""}), (Lines{"h.mid", "i.KAR", "sub"}));
     EXPECT_EQ(Complete({"info", "a"}), Lines{"a.sbk"});
     // No argument past the last a command takes.
     EXPECT_EQ(Complete({"info", "a.sbk", ""}), Lines{});
@@ -129,12 +132,16 @@ TEST_F(CompletionTest, FileArgumentsOfferFilesOfTheirTypeAndFolders)
 TEST_F(CompletionTest, TheSoundSubcommandsOptions)
 {
     const Lines options = {"--bank", "--help", "--notes", "--program", "--seconds", "--velocity"};
-    EXPECT_EQ(Complete({"card", "render", "-"}), options);
+    EXPECT_EQ(Complete({"card", "render", "-"}),
+              (Lines{"--bank", "--help", "--midi", "--notes", "--program", "--seconds", "--velocity"}));
     EXPECT_EQ(Complete({"card", "play", "--"}), options);
+    EXPECT_EQ(Complete({"card", "play-midi", "-"}), Lines{"--help"});
     EXPECT_EQ(Complete({"card", "render", "--bank", ""}), Lines{}) << "a value, not a file";
     // Options and their values do not count as the output file.
-    EXPECT_EQ(Complete({"card", "render", "--bank", "1", "--notes", "60", ""}), (Lines{"c.wav", "sub"}));
+    EXPECT_EQ(Complete({"card", "render", "--bank", "1", "--notes", "60", ""}),
+              (Lines{"c.wav", "j.flac", "sub"}));
     EXPECT_EQ(Complete({"card", "render", "x.wav", "--bank", "1", ""}), Lines{});
+    EXPECT_EQ(Complete({"card", "render", "--midi", "h.mid", ""}), (Lines{"c.wav", "j.flac", "sub"}));
     EXPECT_EQ(Complete({"info", "-"}), Lines{"--help"});
 }
 

@@ -3,10 +3,12 @@
 #include "bank/CommandIds.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
+#include "synth/MidiFile.h"
 #include "ui/Profile.h"
 #include "ui/UiText.h"
 #include "ui/frame/Images.h"
 #include "ui/frame/LockKeys.h"
+#include "ui/frame/SongBar.h"
 #include "ui/frame/TamberlyView.h"
 #include "ui/panes/FileView.h"
 #include "ui/panes/FolderView.h"
@@ -18,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -58,6 +61,9 @@ const std::vector<CommandEntry>& Commands()
         {ID_FILE_IMPORT_SHB, IDS_ITEM_IMPORT_SHB, {}, false},
         {ID_EDIT_SETTINGS, IDS_ITEM_SETTINGS, {}, false},
         {ID_FILE_INFO, IDS_ITEM_INFO, {}, false},
+        // Ctrl+P prints; M for MIDI.
+        {ID_FILE_PLAY_MIDI, IDS_ITEM_PLAY_MIDI, {QKeySequence(Qt::CTRL | Qt::Key_M)}, false},
+        {ID_FILE_SAVE_SONG_WAVE, IDS_ITEM_SAVE_SONG_WAVE, {}, false},
         {ID_FILE_PRINT, IDS_ITEM_PRINT, {QKeySequence(Qt::CTRL | Qt::Key_P)}, false},
         {ID_FILE_PRINT_PREVIEW, IDS_ITEM_PRINT_PREVIEW, {}, false},
         {ID_FILE_PRINT_SETUP, IDS_ITEM_PRINT_SETUP, {}, false},
@@ -89,6 +95,7 @@ const std::vector<CommandEntry>& Commands()
         {ID_CLEAR_CURRENT_BANK, IDS_ITEM_CLEAR_CURRENT_BANK, {}, false},
         {ID_CLEAR_ALL_BANKS, IDS_ITEM_CLEAR_ALL_BANKS, {}, false},
         {ID_VIEW_GENERAL_BAR, IDS_ITEM_BAR_GENERAL, {}, true},
+        {ID_VIEW_SONG_BAR, IDS_ITEM_BAR_SONG, {}, true},
         {ID_VIEW_AWE32_BAR, IDS_ITEM_BAR_AWE32, {}, true},
         {ID_VIEW_STATUS_BAR, IDS_ITEM_STATUS_BAR, {}, true},
         {ID_VIEW_KEYBOARD, IDS_ITEM_KEYBOARD, {}, true},
@@ -119,6 +126,17 @@ constexpr std::pair<int, unsigned> kBankViewPopup[] = {
 };
 
 // A .tmb file among the dropped URLs; empty when none.
+// A song dropped on the window: the first MIDI file of the drop.
+QString DroppedSong(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && CMidiFile::HasSongExtension(url.toLocalFile().toStdString()))
+            return url.toLocalFile();
+    return {};
+}
+
 QString DroppedDocument(const QMimeData* data)
 {
     if (!data || !data->hasUrls())
@@ -217,10 +235,11 @@ QMenu* CMainFrame::AddMenu(QMenu* parent, unsigned textId, std::initializer_list
 
 void CMainFrame::CreateMenus()
 {
-    fileMenu = AddMenu(nullptr, IDS_MENU_FILE,
-                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
-                        ID_FILE_IMPORT_SHB, kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PRINT,
-                        ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
+    fileMenu =
+        AddMenu(nullptr, IDS_MENU_FILE,
+                {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator, ID_FILE_IMPORT_SHB,
+                 kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PLAY_MIDI, ID_FILE_SAVE_SONG_WAVE, kSeparator,
+                 ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
     for (int i = 0; i < 6; ++i)
         fileMenu->addAction(Action(ID_FILE_MRU_FIRST + i));
     fileMenu->addSeparator();
@@ -240,7 +259,7 @@ void CMainFrame::CreateMenus()
     awe32->addAction(Action(ID_CLEAR_ALL_BANKS));
 
     QMenu* view = AddMenu(nullptr, IDS_MENU_VIEW, {});
-    AddMenu(view, IDS_MENU_TOOLBARS, {ID_VIEW_GENERAL_BAR, ID_VIEW_AWE32_BAR});
+    AddMenu(view, IDS_MENU_TOOLBARS, {ID_VIEW_GENERAL_BAR, ID_VIEW_AWE32_BAR, ID_VIEW_SONG_BAR});
     view->addAction(Action(ID_VIEW_STATUS_BAR));
     view->addSeparator();
     view->addAction(Action(ID_VIEW_KEYBOARD));
@@ -280,6 +299,11 @@ void CMainFrame::CreateToolBars()
     awe32Bar = makeBar(QStringLiteral("Awe32"), IDS_BAR_AWE32,
                        {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32, kSeparator, ID_LOAD_FILE_IN_BANK,
                         ID_CLEAR_CURRENT_BANK, kSeparator, ID_SELECT_FX, kSeparator, ID_VIEW_KEYBOARD});
+    // The song's transport on a row of its own below the other two.
+    addToolBarBreak(Qt::TopToolBarArea);
+    songBar = new CSongBar(this);
+    songBar->setAllowedAreas(Qt::AllToolBarAreas);
+    addToolBar(Qt::TopToolBarArea, songBar);
 }
 
 void CMainFrame::CreateStatusBar()
@@ -339,6 +363,7 @@ void CMainFrame::CreateLowerPanes()
     // list: each pane talks only to the document, which tells the others.
     auto* folders = new CFolderView(document);
     auto* files = new CFileView(document);
+    files->SetSongPlayer([this](const QString& path) { PlaySongFile(path); });
     auto* presets = new CPatchView(document);
     SetLowerPane(FolderPane, folders, folders);
     SetLowerPane(FilePane, files, files);
@@ -445,7 +470,18 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    // No note left sounding once the window is gone.
+    songBar->Stop();
     Q_EMIT Closed();
+}
+
+bool CMainFrame::PlaySongFile(const QString& path)
+{
+    QString error;
+    if (songBar->Open(path, error))
+        return true;
+    QMessageBox::warning(this, UiText(IDS_PROFILE_APPLICATION), error);
+    return false;
 }
 
 // Updates -------------------------------------------------------------------------
@@ -573,6 +609,14 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     case ID_VIEW_AWE32_BAR:
         ui.SetCheck(awe32Bar->isVisibleTo(this));
         return true;
+    case ID_VIEW_SONG_BAR:
+        ui.SetCheck(songBar->isVisibleTo(this));
+        return true;
+    case ID_FILE_PLAY_MIDI:
+        return true;
+    case ID_FILE_SAVE_SONG_WAVE:
+        ui.Enable(songBar->HasSong());
+        return true;
     case ID_VIEW_STATUS_BAR:
         ui.SetCheck(statusBar()->isVisibleTo(this));
         return true;
@@ -598,6 +642,20 @@ bool CMainFrame::OnCommand(int id)
         return true;
     case ID_VIEW_AWE32_BAR:
         awe32Bar->setVisible(!awe32Bar->isVisibleTo(this));
+        return true;
+    case ID_VIEW_SONG_BAR:
+        songBar->setVisible(!songBar->isVisibleTo(this));
+        return true;
+    case ID_FILE_PLAY_MIDI:
+    {
+        const QString path = QFileDialog::getOpenFileName(this, UiText(IDS_SONG_OPEN_TITLE), QString(),
+                                                          UiText(IDS_SONG_FILTER));
+        if (!path.isEmpty())
+            PlaySongFile(path);
+        return true;
+    }
+    case ID_FILE_SAVE_SONG_WAVE:
+        songBar->SaveSongAsWave(this);
         return true;
     case ID_VIEW_STATUS_BAR:
         statusBar()->setVisible(!statusBar()->isVisibleTo(this));
@@ -638,7 +696,7 @@ void CMainFrame::LaunchHelp()
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DroppedDocument(event->mimeData()).isEmpty())
+    if (!DroppedDocument(event->mimeData()).isEmpty() || !DroppedSong(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -646,7 +704,7 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 
 void CMainFrame::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!DroppedDocument(event->mimeData()).isEmpty())
+    if (!DroppedDocument(event->mimeData()).isEmpty() || !DroppedSong(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -655,6 +713,13 @@ void CMainFrame::dragMoveEvent(QDragMoveEvent* event)
 void CMainFrame::dropEvent(QDropEvent* event)
 {
     const QString path = DroppedDocument(event->mimeData());
+    const QString song = DroppedSong(event->mimeData());
+    if (path.isEmpty() && !song.isEmpty())
+    {
+        event->acceptProposedAction();
+        QTimer::singleShot(0, this, [this, song] { PlaySongFile(song); });
+        return;
+    }
     if (path.isEmpty())
     {
         event->ignore();

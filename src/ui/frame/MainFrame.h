@@ -20,6 +20,7 @@
 #include <memory>
 
 class CLockKeys;
+class CSongBar;
 class CTamberlyDoc;
 class CTamberlyView;
 class QLabel;
@@ -56,6 +57,10 @@ public:
     QSplitter* GetPaneSplitter() const { return paneSplitter; }
     QToolBar* GetGeneralBar() const { return generalBar; }
     QToolBar* GetAwe32Bar() const { return awe32Bar; }
+    CSongBar* GetSongBar() const { return songBar; }
+    // Plays a MIDI file through the card (the File menu, a drop, the file
+    // list); a file that cannot be played is said so in a message box.
+    bool PlaySongFile(const QString& path);
     QMenu* GetFileMenu() const { return fileMenu; }
     // The status bar pane of an id: 37 current patch, 512 free memory, and
     // the lock indicators 59137 to 59139. Null for other ids.
@@ -138,6 +143,7 @@ private:
     QSplitter* paneSplitter = nullptr;
     QToolBar* generalBar = nullptr;
     QToolBar* awe32Bar = nullptr;
+    CSongBar* songBar = nullptr;
     QMenu* fileMenu = nullptr;
     QLabel* idleMessage = nullptr;
     std::map<int, QLabel*> statusPanes;

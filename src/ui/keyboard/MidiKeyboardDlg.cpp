@@ -228,3 +228,18 @@ void CMidiKeyboardDlg::OnPianoKey(int note, int velocity)
 {
     SendChannelMessage(kNoteOn, note, velocity);
 }
+
+void CMidiKeyboardDlg::ShowSoundingKeys(quint64 low, quint64 high)
+{
+    constexpr int kShownVelocity = 100;
+    for (int key = 0; key < 128; ++key)
+    {
+        const quint64 bit = quint64{1} << (key % 64);
+        const bool was = ((key < 64 ? soundingLow : soundingHigh) & bit) != 0;
+        const bool now = ((key < 64 ? low : high) & bit) != 0;
+        if (was != now)
+            piano->SetKeyVelocity(key, now ? kShownVelocity : 0);
+    }
+    soundingLow = low;
+    soundingHigh = high;
+}

@@ -61,6 +61,9 @@ public:
 
     // The keyboard command: shows the window when hidden, hides it when shown.
     void ToggleVisible();
+    // Lights the keys sounding on the keyboard's channel (a song playing, as
+    // bits of keys 0..63 and 64..127) and unlights those that stopped.
+    void ShowSoundingKeys(quint64 low, quint64 high);
 
     const std::array<Controller, kControllerCount>& GetControllers() const { return controllers; }
     int GetBank() const { return bank; }
@@ -88,6 +91,7 @@ private:
     QSlider* slider = nullptr;
     QComboBox* controllerList = nullptr;
     CPianoCtrl* piano = nullptr;
+    quint64 soundingLow = 0, soundingHigh = 0;
     std::array<Controller, kControllerCount> controllers;
     bool open = false;
     std::unique_ptr<IMidiDevices> devices;

@@ -1,6 +1,7 @@
 #include "ui/panes/FileListModel.h"
 
 #include "platform/StringTable.h"
+#include "synth/MidiFile.h"
 #include "ui/UiText.h"
 #include "ui/panes/SortState.h"
 
@@ -26,6 +27,17 @@ std::string SizeText(std::int64_t kb)
     if (number == std::string::npos)
         return std::to_string(kb);
     return text.replace(number, 2, std::to_string(kb));
+}
+
+// A song's column shows how long it plays; one the player would refuse shows its size.
+std::string SongLengthText(const std::string& path, std::int64_t kb)
+{
+    MidiSong song;
+    std::string error;
+    if (!CMidiFile::Read(path, song, error))
+        return SizeText(kb);
+    const auto seconds = static_cast<int>(song.Seconds());
+    return FormatString(IDS_SONG_LENGTH_FORMAT, seconds / 60, seconds % 60);
 }
 } // namespace
 
@@ -54,7 +66,8 @@ std::vector<FileEntry> CFileListModel::ListFolder(const std::string& folder)
             continue; // vanished since the listing saw it
         FileEntry entry;
         entry.sizeKB = static_cast<std::int64_t>(bytes / 1024);
-        entry.sizeText = SizeText(entry.sizeKB);
+        entry.sizeText =
+            type == FileTypeMidi ? SongLengthText(it->path().string(), entry.sizeKB) : SizeText(entry.sizeKB);
         entry.displayName = name;
         entry.fileName = std::move(name);
         entry.folder = folder;

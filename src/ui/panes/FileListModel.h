@@ -62,6 +62,6 @@ private:
     std::vector<FileEntry> entries;
     QString heading;
     QFileIconProvider iconProvider;
-    mutable std::array<QIcon, 4> typeIcons; // by FileType, filled on first use
-    mutable std::array<bool, 4> typeIconKnown{};
+    mutable std::array<QIcon, 5> typeIcons; // by FileType, filled on first use
+    mutable std::array<bool, 5> typeIconKnown{};
 };

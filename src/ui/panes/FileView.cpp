@@ -60,7 +60,15 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection&) { OnSelectionChanged(selected); });
-    connect(this, &QAbstractItemView::doubleClicked, this, [this] { OnEdit(); });
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this]
+            {
+                const std::string path = document.GetCurrentFile();
+                if (songPlayer && HasSelection() && GetFileType(path) == FileTypeMidi)
+                    songPlayer(QString::fromStdString(path));
+                else
+                    OnEdit();
+            });
 
     contextMenu = std::make_unique<CPaneMenu>(this, *this,
                                               std::initializer_list<CPaneMenu::Item>{

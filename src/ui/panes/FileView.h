@@ -41,6 +41,8 @@ public:
 
     // Replaces the desktop's "open" (tests record instead of launching).
     void SetFileOpener(FileOpener opener) { fileOpener = std::move(opener); }
+    // What a double click on a MIDI file does: plays it through the card.
+    void SetSongPlayer(FileOpener player) { songPlayer = std::move(player); }
     // Replaces the modal run of the information dialog.
     void SetInfoDialogRunner(InfoDialogRunner runner) { infoRunner = std::move(runner); }
 
@@ -76,5 +78,6 @@ private:
     CSortState sortState;
     std::unique_ptr<CPaneMenu> contextMenu;
     FileOpener fileOpener;
+    FileOpener songPlayer;
     InfoDialogRunner infoRunner;
 };

@@ -2,6 +2,7 @@
 
 #include "bank/CommandIds.h"
 #include "platform/StringTable.h"
+#include "support/MidiFileBuilder.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/FileView.h"
 #include "ui/panes/PaneMenu.h"
@@ -284,3 +285,35 @@ TEST_F(FileViewTest, ColumnWidthsLiveInTheProfile)
     EXPECT_EQ(again.header()->sectionSize(1), 70);
 }
 } // namespace
+
+TEST_F(FileViewTest, SongsShowTheirLengthAndADoubleClickPlaysThem)
+{
+    // 90 seconds at 120 bpm; a damaged song shows its size instead.
+    MidiTrackBuilder track;
+    track.NoteOn(0, 60).Wait(96 * 180).NoteOff(0, 60);
+    Write("song.mid", MidiFileBuilder().Format(0).Division(96).Track(track).Build());
+    Write("karaoke.KAR",
+          MidiFileBuilder().Format(0).Division(96).Track(MidiTrackBuilder().Wait(96 * 2)).Build());
+    Write("broken.rmi", Bytes(2048, 'x'));
+    Write("a.wav", Bytes(10));
+    CFileView view(*document);
+    std::vector<QString> played;
+    view.SetSongPlayer([&](const QString& path) { played.push_back(path); });
+    std::vector<QString> opened;
+    view.SetFileOpener([&](const QString& path) { opened.push_back(path); });
+    document->SetCurrentFolder(nullptr, files.Path());
+    EXPECT_EQ(ColumnTexts(*view.GetModel(), 0),
+              (std::vector<std::string>{"a.wav", "broken.rmi", "karaoke.KAR", "song.mid"}));
+    EXPECT_EQ(ColumnTexts(*view.GetModel(), 1), (std::vector<std::string>{"0 KB", "2 KB", "0:01", "1:30"}));
+
+    // The song is played, not handed to the desktop; a wave still is.
+    Select(view, RowOf(view, "song.mid"));
+    Q_EMIT view.doubleClicked(view.GetModel()->index(RowOf(view, "song.mid"), 0));
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_TRUE(played[0].endsWith(QStringLiteral("song.mid")));
+    EXPECT_TRUE(opened.empty());
+    Select(view, RowOf(view, "a.wav"));
+    Q_EMIT view.doubleClicked(view.GetModel()->index(RowOf(view, "a.wav"), 0));
+    EXPECT_EQ(played.size(), 1u);
+    EXPECT_EQ(opened.size(), 1u);
+}
