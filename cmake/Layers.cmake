@@ -21,7 +21,11 @@ set(TAMBERLY_PLATFORM_SOURCES
   platform/IniFile.cpp platform/PathNames.cpp platform/ProgramLibrary.cpp platform/RegistryStore.cpp
   platform/RiffFile.cpp platform/StringTable.cpp platform/TextEncoding.cpp)
 set(TAMBERLY_SOUNDFONT_SOURCES
-  soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp)
+  soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp
+  soundfont/WaveWriter.cpp)
+# Decoders of compressed audio (libsndfile), above the file formats, which
+# reach them only through the interfaces they declare.
+set(TAMBERLY_MEDIA_SOURCES media/SampleDecoder.cpp)
 set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
@@ -128,6 +132,12 @@ function(tamberly_add_core_layers version)
   target_compile_definitions(tamberly_platform PUBLIC TAMBERLY_VERSION="${version}")
   tamberly_add_layer(tamberly_soundfont FOLDER soundfont SOURCES ${TAMBERLY_SOUNDFONT_SOURCES} LAYERS tamberly_platform)
   tamberly_add_layer(tamberly_synth FOLDER synth SOURCES ${TAMBERLY_SYNTH_SOURCES} LAYERS tamberly_platform)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
+  pkg_check_modules(VorbisFile REQUIRED IMPORTED_TARGET GLOBAL vorbisfile)
+  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
+    LAYERS tamberly_soundfont tamberly_platform)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::VorbisFile)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)
@@ -144,5 +154,5 @@ function(tamberly_add_core_layers version)
   # check it directly; the plug-in exports AWEManager and nothing else (the code
   # it links in from static libraries is hidden too).
   tamberly_add_layer(tamberly_aweman FOLDER aweman SOURCES ${TAMBERLY_AWEMAN_SOURCES}
-    LAYERS tamberly_cardstate tamberly_soundfont tamberly_synth tamberly_platform)
+    LAYERS tamberly_cardstate tamberly_media tamberly_soundfont tamberly_synth tamberly_platform)
 endfunction()

@@ -47,7 +47,8 @@ FileType GetFileType(const std::string& path)
             c = static_cast<char>(c - 'a' + 'A');
     if (extension == ".WAV")
         return FileTypeWave;
-    if (extension == ".SBK")
+    // Any version of SoundFont is one type: the reader tells them apart by content.
+    if (extension == ".SBK" || extension == ".SF2" || extension == ".SF3")
         return FileTypeSoundFont;
     if (extension == ".TMB")
         return FileTypeDocument;

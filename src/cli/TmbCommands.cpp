@@ -43,7 +43,8 @@ const std::vector<CliSubcommand>& Subcommands()
          "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
         {"presets", "FILE",
-         "List what a .sbk, .wav or .tmb file offers as patches (name, number, samples, size), as the "
+         "List what a .sbk, .sf2, .sf3, .wav or .tmb file offers as patches (name, number, samples, size), "
+         "as the "
          "program's "
          "preset list shows it."},
     };
@@ -248,10 +249,20 @@ std::string SourceProblem(const std::string& path)
     return {};
 }
 
+// A SoundFont 2/3 preset of a bank other than 0 as BANK:NUMBER, which "card
+// load-preset" takes; every other patch by its number.
+std::string PresetNumberText(const CPatchItem& item)
+{
+    const auto source = static_cast<std::uint32_t>(item.GetSourcePatch());
+    if (GetFileType(item.GetSourceFile()) != FileTypeSoundFont || SourcePresetBank(source) == 0)
+        return std::to_string(item.GetSourcePatch());
+    return std::to_string(SourcePresetBank(source)) + ':' + std::to_string(SourcePresetProgram(source));
+}
+
 int Presets(const std::string& path, CliContext& context)
 {
     if (GetFileType(path) == FileTypeNone)
-        return CliBadInput(context, path, "not a source file (.sbk, .wav or .tmb)");
+        return CliBadInput(context, path, "not a source file (.sbk, .sf2, .sf3, .wav or .tmb)");
     CPatchItemList list;
     CPatchItemListGuard guard(list);
     try
@@ -274,7 +285,7 @@ int Presets(const std::string& path, CliContext& context)
     std::ostream& out = context.out;
     out << "Name\tNumber\tSamples\tSize\n";
     for (const CPatchItem* item : rows)
-        out << Escape(item->GetName()) << '\t' << item->GetSourcePatch() << '\t' << item->GetSampleCount()
+        out << Escape(item->GetName()) << '\t' << PresetNumberText(*item) << '\t' << item->GetSampleCount()
             << '\t' << item->GetSampleBytes() << '\n';
     out.flush();
     return out ? kExitOk : kExitFailure;

@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "media/SampleDecoder.h"
 
 #include <algorithm>
 #include <iostream>
@@ -53,6 +54,8 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     CliContext context{std::cout, std::cerr};
+    // SoundFont 3 sizes are those of the decoded samples.
+    InstallSampleDecoder();
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help")
     {
         PrintHelp(args.empty() ? std::cerr : std::cout);
