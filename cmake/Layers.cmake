@@ -23,7 +23,7 @@ set(TAMBERLY_PLATFORM_SOURCES
 set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp
   soundfont/WaveWriter.cpp)
-# Decoders of compressed audio (libsndfile), above the file formats, which
+# Decoders of compressed audio (libvorbisfile), above the file formats, which
 # reach them only through the interfaces they declare.
 set(TAMBERLY_MEDIA_SOURCES media/SampleDecoder.cpp)
 set(TAMBERLY_SYNTH_SOURCES
@@ -133,11 +133,10 @@ function(tamberly_add_core_layers version)
   tamberly_add_layer(tamberly_soundfont FOLDER soundfont SOURCES ${TAMBERLY_SOUNDFONT_SOURCES} LAYERS tamberly_platform)
   tamberly_add_layer(tamberly_synth FOLDER synth SOURCES ${TAMBERLY_SYNTH_SOURCES} LAYERS tamberly_platform)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
   pkg_check_modules(VorbisFile REQUIRED IMPORTED_TARGET GLOBAL vorbisfile)
   tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
     LAYERS tamberly_soundfont tamberly_platform)
-  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::VorbisFile)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::VorbisFile)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)

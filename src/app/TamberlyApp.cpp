@@ -6,6 +6,7 @@
 #include "bank/CommandIds.h"
 #include "bank/TamberlyDoc.h"
 #include "engine/SoundEngineLoader.h"
+#include "media/SampleDecoder.h"
 #include "platform/StringTable.h"
 #include "synth/AweSession.h"
 #include "ui/UiText.h"
@@ -132,6 +133,8 @@ QWidget* CTamberlyApp::MainWindow() const
 
 int CTamberlyApp::Main(int argc, char** argv)
 {
+    // The preset list shows SoundFont 3 sizes decoded.
+    InstallSampleDecoder();
     // The usage and the version need no display: answered before Qt starts.
     auto answer = [](const CCommandLineInfo& commandLine)
     {

@@ -330,7 +330,7 @@ CardResult CEmulatedCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t file
         return CardResult::OutOfRange;
 
     CSoundFontReader reader;
-    reader.SetSampleDecoder(&CSndfileSampleDecoder::Instance());
+    reader.SetSampleDecoder(&CVorbisSampleDecoder::Instance());
     if (!reader.Open(*path))
         return CardResult::BadFile;
     // A version 3 bank whose streams do not decode would take memory for
@@ -398,7 +398,7 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
         return CardResult::OutOfRange;
 
     CSoundFontReader reader;
-    reader.SetSampleDecoder(&CSndfileSampleDecoder::Instance());
+    reader.SetSampleDecoder(&CVorbisSampleDecoder::Instance());
     if (!reader.Open(*path))
         return CardResult::BadFile;
     const int index = reader.FindSourcePreset(file.sourcePreset);
@@ -494,7 +494,7 @@ std::string CEmulatedCard::CopyIntoMemory(CSoundFontReader& reader, int index, i
     const bool copied =
         reader.GetMajorVersion() >= 2
             ? CSoundFontExtractor::ExtractPreset(reader, index, image, nullptr, bank, slot,
-                                                 &CSndfileSampleDecoder::Instance())
+                                                 &CVorbisSampleDecoder::Instance())
             : CSoundFont2Converter().ConvertPreset(reader, reader.GetPresetHeader(index).presetNumber, image,
                                                    nullptr, bank, slot);
     if (!copied)

@@ -39,6 +39,18 @@ void AddSoundFontPresets(CPatchItemList& list, const std::string& path)
     }
 }
 
+} // namespace
+
+std::string SourcePatchText(const CPatchItem& item)
+{
+    const auto source = static_cast<std::uint32_t>(item.GetSourcePatch());
+    if (GetFileType(item.GetSourceFile()) != FileTypeSoundFont || SourcePresetBank(source) == 0)
+        return std::to_string(item.GetSourcePatch());
+    return std::to_string(SourcePresetBank(source)) + ':' + std::to_string(SourcePresetProgram(source));
+}
+
+namespace
+{
 void AddWaveOptions(CPatchItemList& list, const std::string& path)
 {
     CWaveFile wave;

@@ -249,16 +249,6 @@ std::string SourceProblem(const std::string& path)
     return {};
 }
 
-// A SoundFont 2/3 preset of a bank other than 0 as BANK:NUMBER, which "card
-// load-preset" takes; every other patch by its number.
-std::string PresetNumberText(const CPatchItem& item)
-{
-    const auto source = static_cast<std::uint32_t>(item.GetSourcePatch());
-    if (GetFileType(item.GetSourceFile()) != FileTypeSoundFont || SourcePresetBank(source) == 0)
-        return std::to_string(item.GetSourcePatch());
-    return std::to_string(SourcePresetBank(source)) + ':' + std::to_string(SourcePresetProgram(source));
-}
-
 int Presets(const std::string& path, CliContext& context)
 {
     if (GetFileType(path) == FileTypeNone)
@@ -285,7 +275,7 @@ int Presets(const std::string& path, CliContext& context)
     std::ostream& out = context.out;
     out << "Name\tNumber\tSamples\tSize\n";
     for (const CPatchItem* item : rows)
-        out << Escape(item->GetName()) << '\t' << PresetNumberText(*item) << '\t' << item->GetSampleCount()
+        out << Escape(item->GetName()) << '\t' << SourcePatchText(*item) << '\t' << item->GetSampleCount()
             << '\t' << item->GetSampleBytes() << '\n';
     out.flush();
     return out ? kExitOk : kExitFailure;

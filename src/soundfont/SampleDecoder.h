@@ -1,7 +1,7 @@
 #pragma once
 // How the SoundFont reader learns what a compressed (version 3, Ogg Vorbis)
 // sample decodes to without a decoder of its own: the file formats stay
-// standard C++ only, and the media layer, which has libsndfile, answers.
+// standard C++ only, and the media layer, which has libvorbisfile, answers.
 
 #include <cstdint>
 #include <optional>

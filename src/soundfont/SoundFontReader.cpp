@@ -56,6 +56,7 @@ std::string VersionText(int major, int minor)
 }
 
 std::atomic<const ISampleDecoder*> defaultDecoder{nullptr};
+constexpr std::uint64_t kMaxDecodedPoints = 0x7FFFFFFF;
 } // namespace
 
 void SetDefaultSampleDecoder(const ISampleDecoder* decoder)
@@ -668,6 +669,10 @@ std::optional<std::uint64_t> CSoundFontReader::DecodedPoints(int sample) const
         return std::nullopt;
     const auto stream = SampleStream(sample);
     known.emplace(stream ? sampleDecoder->DecodedPoints(*stream) : std::nullopt);
+    // A stream claiming more than 2^31 points (4 GB decoded, far beyond any
+    // card) is a damaged one, and its size would overflow every sum.
+    if (*known && **known > kMaxDecodedPoints)
+        *known = std::nullopt;
     return *known;
 }
 
