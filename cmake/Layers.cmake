@@ -21,8 +21,8 @@ set(TAMBERLY_PLATFORM_SOURCES
   platform/IniFile.cpp platform/PathNames.cpp platform/ProgramLibrary.cpp platform/RegistryStore.cpp
   platform/RiffFile.cpp platform/StringTable.cpp platform/TextEncoding.cpp)
 set(TAMBERLY_SOUNDFONT_SOURCES
-  soundfont/SoundFont2Converter.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp
-  soundfont/SampleServices.cpp)
+  soundfont/SampleServices.cpp soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp
+  soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp)
 set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiFile.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
@@ -31,9 +31,12 @@ set(TAMBERLY_BANK_SOURCES
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
   bank/TamberlyDocImport.cpp)
-# Sample services on libsndfile and libsoxr, which the core declares and the
-# programs install (soundfont/SampleServices.h).
-set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
+# Audio libraries the file formats declare interfaces for and the programs
+# install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
+# reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3
+# samples. The core itself never links them.
+set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/VorbisSampleDecoder.cpp media/SndFileDecoder.cpp
+  media/SoxrResampler.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -126,19 +129,6 @@ endfunction()
 # alike: the core, the card's state and the emulated card's model (without
 # its plug-in entry point). TAMBERLY_SOURCE_ROOT names src/; version is what
 # TAMBERLY_VERSION says.
-# The media layer above the core's soundfont layer: libsndfile and libsoxr
-# stay out of the core, which reaches them only through the interfaces it
-# declares.
-function(tamberly_add_media_layer)
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
-  pkg_check_modules(Soxr REQUIRED IMPORTED_TARGET GLOBAL soxr)
-  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
-    LAYERS tamberly_soundfont tamberly_platform)
-  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr)
-  target_include_directories(tamberly_media PRIVATE ${SndFile_INCLUDE_DIRS})
-endfunction()
-
 function(tamberly_add_core_layers version)
   # The core: the file formats, the card's call contract and the document,
   # standard C++ only (no Qt on its include path: the core builds on a machine
@@ -149,6 +139,15 @@ function(tamberly_add_core_layers version)
   target_compile_definitions(tamberly_platform PUBLIC TAMBERLY_VERSION="${version}")
   tamberly_add_layer(tamberly_soundfont FOLDER soundfont SOURCES ${TAMBERLY_SOUNDFONT_SOURCES} LAYERS tamberly_platform)
   tamberly_add_layer(tamberly_synth FOLDER synth SOURCES ${TAMBERLY_SYNTH_SOURCES} LAYERS tamberly_platform)
+  # The media layer above the file formats (see TAMBERLY_MEDIA_SOURCES); the
+  # emulated card links it to count and copy SoundFont 3 samples.
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
+  pkg_check_modules(Soxr REQUIRED IMPORTED_TARGET GLOBAL soxr)
+  pkg_check_modules(VorbisFile REQUIRED IMPORTED_TARGET GLOBAL vorbisfile)
+  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
+    LAYERS tamberly_soundfont tamberly_platform)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr PkgConfig::VorbisFile)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)
@@ -165,5 +164,5 @@ function(tamberly_add_core_layers version)
   # check it directly; the plug-in exports AWEManager and nothing else (the code
   # it links in from static libraries is hidden too).
   tamberly_add_layer(tamberly_aweman FOLDER aweman SOURCES ${TAMBERLY_AWEMAN_SOURCES}
-    LAYERS tamberly_cardstate tamberly_soundfont tamberly_synth tamberly_platform)
+    LAYERS tamberly_cardstate tamberly_media tamberly_soundfont tamberly_synth tamberly_platform)
 endfunction()

@@ -2,11 +2,13 @@
 
 #include "aweman/CardListeners.h"
 #include "aweman/SynthBank.h"
+#include "media/VorbisSampleDecoder.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
 #include "platform/PathNames.h"
 #include "platform/RegistryStore.h"
 #include "soundfont/SoundFont2Converter.h"
+#include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 #include "synth/AweManager.h"
 
@@ -328,19 +330,27 @@ CardResult CEmulatedCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t file
         return CardResult::OutOfRange;
 
     CSoundFontReader reader;
+    reader.SetSampleDecoder(&CVorbisSampleDecoder::Instance());
     if (!reader.Open(*path))
+        return CardResult::BadFile;
+    // A version 3 bank whose streams do not decode would take memory for
+    // samples the card could never play.
+    if (!reader.BankSamplesDecode(true))
         return CardResult::BadFile;
     CCardModel::BankFile bankFile;
     bankFile.file = Absolute(*path);
     bankFile.name = TrimmedName(reader.name);
     if (bankFile.name.empty())
         bankFile.name = TrimmedName(FileTitle(bankFile.file));
-    bankFile.words = WordsOfBytes(reader.SampleDataSize());
+    // Version 1: the whole sample data, as the card always took it; later
+    // versions: the samples the presets use (decoded, for version 3).
+    bankFile.words = WordsOfBytes(static_cast<std::uint64_t>(reader.GetBankSampleBytes()));
     for (int index = 0; index < reader.GetPresetCount(); ++index)
     {
         const PresetHeader header = reader.GetPresetHeader(index);
-        // The first record with a number takes its slot.
-        if (CCardModel::IsSlot(header.presetNumber))
+        // One record takes each slot: the first of its number in a version 1
+        // bank, the one of the lowest bank in later ones.
+        if (CCardModel::IsSlot(header.presetNumber) && reader.FindSlotPreset(header.presetNumber) == index)
             bankFile.presets.emplace(header.presetNumber, PresetName(header));
     }
 
@@ -388,12 +398,14 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
         return CardResult::OutOfRange;
 
     CSoundFontReader reader;
+    reader.SetSampleDecoder(&CVorbisSampleDecoder::Instance());
     if (!reader.Open(*path))
         return CardResult::BadFile;
-    const int index =
-        file.sourcePreset <= 0xFFFF ? reader.FindPreset(static_cast<int>(file.sourcePreset)) : -1;
+    const int index = reader.FindSourcePreset(file.sourcePreset);
     if (index < 0)
         return CardResult::NoSuchPreset;
+    if (!reader.PresetSamplesDecode(index))
+        return CardResult::BadFile;
 
     CCardModel next = model;
     // A slot's own preset loaded back from its bank's file (as reverting
@@ -424,7 +436,11 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     // Only a load the card takes is copied into its memory, converted from
     // the bank as it was read above (the file is not opened again).
     std::string& memory = next.presets[{bank, slot}].memory;
-    memory = CopyIntoMemory(reader, file.sourcePreset, bank, slot);
+    memory = CopyIntoMemory(reader, index, bank, slot);
+    // A later bank's copy that cannot be made (a stream damaged past its
+    // headers) is refused rather than kept as a silent slot.
+    if (memory.empty() && reader.GetMajorVersion() >= 2)
+        return CardResult::BadFile;
     const std::string copy = memory;
     const CardResult result = Commit(std::move(next));
     if (result != CardResult::Ok && !copy.empty())
@@ -470,10 +486,18 @@ std::string CEmulatedCard::MemoryPath(const std::string& memory) const
     return home + '/' + CCardModel::MemoryFileName(memory);
 }
 
-std::string CEmulatedCard::CopyIntoMemory(CSoundFontReader& reader, std::uint32_t source, int bank, int slot)
+std::string CEmulatedCard::CopyIntoMemory(CSoundFontReader& reader, int index, int bank, int slot)
 {
     std::vector<std::uint8_t> image;
-    if (!CSoundFont2Converter().ConvertPreset(reader, static_cast<int>(source), image, nullptr, bank, slot))
+    // Version 1 banks are converted (FluidSynth reads only later versions);
+    // later ones keep their own version, compressed samples as they are.
+    const bool copied =
+        reader.GetMajorVersion() >= 2
+            ? CSoundFontExtractor::ExtractPreset(reader, index, image, nullptr, bank, slot,
+                                                 &CVorbisSampleDecoder::Instance())
+            : CSoundFont2Converter().ConvertPreset(reader, reader.GetPresetHeader(index).presetNumber, image,
+                                                   nullptr, bank, slot);
+    if (!copied)
         return {}; // nothing the card can sound (ROM samples only, or a damaged preset): it stays silent
     std::uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))

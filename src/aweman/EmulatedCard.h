@@ -19,7 +19,8 @@
 // what they were.
 //
 // A preset loaded onto a slot is copied into the card's sound memory, as a
-// real card copies its samples: converted to SoundFont 2 and kept in
+// real card copies its samples: a SoundFont 1 preset converted to SoundFont
+// 2, a SoundFont 2 or 3 preset extracted in its own version, and kept in
 // <home>/memory under a fresh name the state records (see CCardModel::Preset),
 // so that it still sounds when its file is gone. A copy goes when the state no
 // longer names it.
@@ -88,7 +89,7 @@ private:
     // The memory copy of a preset loaded onto bank:slot, converted from the
     // open bank and written under a new name; empty when the preset cannot be
     // converted or the copy cannot be written.
-    std::string CopyIntoMemory(CSoundFontReader& reader, std::uint32_t source, int bank, int slot);
+    std::string CopyIntoMemory(CSoundFontReader& reader, int index, int bank, int slot);
     // Removes the copies before names that after does not.
     void ForgetMemory(const CCardModel& before, const CCardModel& after) const;
     // Removes every file in the memory folder the current state does not name.

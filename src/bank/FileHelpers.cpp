@@ -50,7 +50,8 @@ FileType GetFileType(const std::string& path)
     if (extension == ".WAV" || extension == ".AIF" || extension == ".AIFF" || extension == ".AIFC" ||
         extension == ".FLAC" || extension == ".OGG" || extension == ".OGA")
         return FileTypeWave;
-    if (extension == ".SBK")
+    // Any version of SoundFont is one type: the reader tells them apart by content.
+    if (extension == ".SBK" || extension == ".SF2" || extension == ".SF3")
         return FileTypeSoundFont;
     if (extension == ".TMB")
         return FileTypeDocument;

@@ -20,7 +20,7 @@ enum PathPart
 enum FileType
 {
     FileTypeNone = 0,
-    FileTypeSoundFont = 1, // ".SBK"
+    FileTypeSoundFont = 1, // ".SBK", ".SF2", ".SF3"
     FileTypeWave = 2,      // ".WAV", and ".AIF", ".AIFF", ".AIFC", ".FLAC", ".OGG", ".OGA"
     FileTypeDocument = 3,  // ".TMB"
     FileTypeMidi = 4,      // ".MID", ".MIDI", ".KAR", ".RMI": songs, which hold no presets

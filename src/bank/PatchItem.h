@@ -108,3 +108,8 @@ private:
     std::string loadPath;
     bool fileMissing = false;
 };
+
+// The source preset as the preset list and "tmb presets" show it: the number,
+// or BANK:NUMBER for a SoundFont 2/3 preset of a bank other than 0 (whose
+// bank rides in the high half of the source number).
+std::string SourcePatchText(const CPatchItem& item);

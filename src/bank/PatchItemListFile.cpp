@@ -32,13 +32,25 @@ void AddSoundFontPresets(CPatchItemList& list, const std::string& path)
         const PresetHeader header = reader.GetPresetHeader(i);
         CPatchItem* item = list.AddNew();
         item->SetSourceFile(path);
-        item->SetSourcePatch(header.presetNumber);
+        item->SetSourcePatch(static_cast<std::int32_t>(reader.GetSourcePreset(i)));
         item->SetName(CSoundFontReader::GetDisplayName(header));
         item->SetSampleCount(reader.GetSampleCount(i, -1));
         item->SetSampleBytes(ClampToInt32(reader.GetPresetSampleBytes(i)));
     }
 }
 
+} // namespace
+
+std::string SourcePatchText(const CPatchItem& item)
+{
+    const auto source = static_cast<std::uint32_t>(item.GetSourcePatch());
+    if (GetFileType(item.GetSourceFile()) != FileTypeSoundFont || SourcePresetBank(source) == 0)
+        return std::to_string(item.GetSourcePatch());
+    return std::to_string(SourcePresetBank(source)) + ':' + std::to_string(SourcePresetProgram(source));
+}
+
+namespace
+{
 void AddWaveOptions(CPatchItemList& list, const std::string& path)
 {
     CWaveFile wave;
@@ -74,12 +86,16 @@ void KeepResolvedPatches(CPatchItemList& list, CPathResolver& paths)
             auto reader = std::make_unique<CSoundFontReader>();
             if (reader->Open(item->GetSourceFile()))
             {
-                reader->Close(); // only the preset data read at Open is needed
+                // Only the preset data read at Open is needed, but for the
+                // streams a version 3 bank decodes when its sizes are asked.
+                if (reader->GetMajorVersion() < 3)
+                    reader->Close();
                 at->second = std::move(reader);
             }
         }
         const CSoundFontReader* reader = at->second.get();
-        const int found = reader ? reader->FindPreset(item->GetSourcePatch()) : -1;
+        const int found =
+            reader ? reader->FindSourcePreset(static_cast<std::uint32_t>(item->GetSourcePatch())) : -1;
         if (found < 0)
         {
             delete list.RemoveAt(k);

@@ -4,6 +4,7 @@
 #include "cli/CardSoundCommands.h"
 #include "cli/CliCommand.h"
 #include "platform/StringTable.h"
+#include "soundfont/SoundFontReader.h"
 #include "synth/AweSession.h"
 #include "synth/CardLimits.h"
 
@@ -62,6 +63,25 @@ public:
                                  std::string(what) + " must be a number from " + std::to_string(low) +
                                      " to " + std::to_string(high) + ", not \"" + args[index] + "\"");
         return value;
+    }
+    // A SoundFont preset: its number, or BANK:NUMBER for a preset of a
+    // SoundFont 2 or 3 bank other than bank 0 (as "tmb presets" lists them).
+    std::optional<int> Preset(std::size_t index)
+    {
+        const std::string& text = args[index];
+        const auto colon = text.find(':');
+        const auto bank =
+            colon == std::string::npos ? std::optional<int>(0) : ParseNumber(text.substr(0, colon), 0, 128);
+        const auto number = ParseNumber(colon == std::string::npos ? text : text.substr(colon + 1), 0,
+                                        colon == std::string::npos ? 65535 : 127);
+        if (bank && number)
+            return static_cast<int>(MakeSourcePreset(*number, *bank));
+        status =
+            CliBadInput(context, name,
+                        "PRESET must be a number from 0 to 65535 or BANK:NUMBER (bank 0 to 128, number 0 "
+                        "to 127), not \"" +
+                            text + "\"");
+        return std::nullopt;
     }
     // The file as an absolute path: the card keeps the name for later.
     std::optional<std::string> File(std::size_t index)
@@ -166,7 +186,15 @@ std::optional<CardAction> PrepareLoadBank(const std::vector<std::string>&, CArgu
     if (!file)
         return std::nullopt;
     return [bank = *bank, file = *file](CAweSession& card, CArguments& c, CliContext&)
-    { return card.LoadBank(bank, file) ? kExitOk : c.Failed("the card refused " + file); };
+    {
+        if (card.LoadBank(bank, file))
+            return kExitOk;
+        // Say why when the file is the reason: the card only answers no.
+        CSoundFontReader reader;
+        if (!reader.Open(file))
+            return c.Failed(file + ": " + reader.GetOpenProblemText());
+        return c.Failed("the card refused " + file);
+    };
 }
 
 std::optional<CardAction> PrepareClear(const std::vector<std::string>&, CArguments& check)
@@ -188,22 +216,27 @@ std::optional<CardAction> PrepareClearAll(const std::vector<std::string>&, CArgu
     { return card.ClearAllBanks() ? kExitOk : c.Failed("the card did not clear every bank"); };
 }
 
-std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>&, CArguments& check)
+std::optional<CardAction> PrepareLoadPreset(const std::vector<std::string>& args, CArguments& check)
 {
     if (!check.Count(4))
         return std::nullopt;
     const auto bank = check.Number(0, "BANK", 0, CardLimits::kLastBank);
     const auto slot = bank ? check.Number(1, "SLOT", 0, CardLimits::kLastSlot) : std::nullopt;
     const auto file = slot ? check.File(2) : std::nullopt;
-    const auto preset = file ? check.Number(3, "PRESET", 0, 65535) : std::nullopt;
+    const auto preset = file ? check.Preset(3) : std::nullopt;
     if (!preset)
         return std::nullopt;
-    return [bank = *bank, slot = *slot, file = *file, preset = *preset](CAweSession& card, CArguments& c,
-                                                                        CliContext& context)
+    return [bank = *bank, slot = *slot, file = *file, preset = *preset,
+            presetText = args[3]](CAweSession& card, CArguments& c, CliContext& context)
     {
         int usedKB = 0;
         if (!card.LoadPreset(bank, slot, file, preset, &usedKB))
-            return c.Failed("the card refused preset " + std::to_string(preset) + " of " + file);
+        {
+            CSoundFontReader reader;
+            if (!reader.Open(file))
+                return c.Failed(file + ": " + reader.GetOpenProblemText());
+            return c.Failed("the card refused preset " + presetText + " of " + file);
+        }
         context.out << Number3(bank) << ':' << Number3(slot) << " loaded, " << usedKB << " KB\n";
         return kExitOk;
     };
@@ -259,7 +292,8 @@ const std::vector<CardSubcommand>& Subcommands()
         {{"clear-all", "", "Empty user banks 1 to 127."}, PrepareClearAll},
         {{"load-preset", "BANK SLOT FILE PRESET",
           "Load preset number PRESET of a SoundFont file into BANK:SLOT (0 to 127 each) and print the memory "
-          "it took."},
+          "it took. A preset of a SoundFont 2 or 3 bank other than bank 0 is named BANK:NUMBER, as tmb "
+          "presets lists it."},
          PrepareLoadPreset},
         {{"revert", "BANK SLOT", "Put back in the slot what the bank's registered file holds, or empty it."},
          PrepareRevert},

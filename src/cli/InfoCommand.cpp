@@ -1,4 +1,4 @@
-// tamberly-cli info FILE.sbk: the INFO texts and the presets of a SoundFont
+// tamberly-cli info FILE.sbk|.sf2|.sf3: the INFO texts and the presets of a SoundFont
 // bank, in a stable tab-separated text that scripts and tests can compare.
 
 #include "cli/CliCommand.h"
@@ -27,13 +27,15 @@ std::string WhyNotOpened(const CSoundFontReader& reader, const std::string& path
 int RunInfo(const std::vector<std::string>& args, CliContext& context)
 {
     if (args.size() != 1)
-        return CliBadInput(context, "info", "expects one file (info FILE.sbk)");
+        return CliBadInput(context, "info", "expects one file (info FILE.sbk|FILE.sf2|FILE.sf3)");
     const std::string& path = args[0];
 
     CSoundFontReader reader;
     if (!reader.Open(path))
         return CliBadInput(context, path, WhyNotOpened(reader, path));
-    reader.Close();
+    // A version 3 bank's sizes decode its streams from the open file.
+    if (reader.GetMajorVersion() < 3)
+        reader.Close();
 
     std::ostream& out = context.out;
     out << "Name:\t" << Escape(reader.name) << '\n'
@@ -41,7 +43,13 @@ int RunInfo(const std::vector<std::string>& args, CliContext& context)
         << "Created:\t" << Escape(reader.creationDate) << '\n'
         << "Copyright:\t" << Escape(reader.copyright) << '\n'
         << "Comment:\t" << Escape(reader.comment) << '\n'
-        << "Product:\t" << Escape(reader.product) << '\n';
+        << "Product:\t" << Escape(reader.product) << '\n'
+        << "Version:\t" << reader.GetVersionText() << '\n';
+    if (reader.GetMajorVersion() >= 2)
+        out << "Engine:\t" << Escape(reader.soundEngine) << '\n'
+            << "ROM:\t" << Escape(reader.romName) << (reader.romVersion.empty() ? "" : " ")
+            << reader.romVersion << '\n'
+            << "Software:\t" << Escape(reader.software) << '\n';
     out << "Index\tPreset\tBank\tName\tSamples\tBytes\n";
     const int count = reader.GetPresetCount();
     for (int i = 0; i < count; ++i)
@@ -60,7 +68,9 @@ const bool registered =
                         "print the INFO texts and the presets (number, bank, name, "
                         "samples, bytes) of a SoundFont bank",
                         RunInfo,
-                        "Print the INFO texts of a SoundFont 1 bank (name, engineer, creation "
-                        "date, copyright, comment, product) and a table of its presets: index, "
-                        "preset number, bank, name, samples and sample bytes."});
+                        "Print the INFO texts of a SoundFont bank of version 1, 2 or 3 (name, "
+                        "engineer, creation date, copyright, comment, product), its version, for "
+                        "versions 2 and 3 the sound engine, ROM and software, and a table of its "
+                        "presets: index, preset number, bank, name, samples and sample bytes (as the "
+                        "card holds them: 16-bit points, decoded for version 3)."});
 } // namespace

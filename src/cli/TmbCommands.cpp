@@ -58,8 +58,8 @@ const std::vector<CliSubcommand>& Subcommands()
          "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
         {"presets", "FILE",
-         "List what a .sbk, .wav (or other sample file) or .tmb file offers as patches (name, number, "
-         "samples, size), as the "
+         "List what a .sbk, .sf2, .sf3, .wav (or other sample file) or .tmb file offers as patches (name, "
+         "number, samples, size), as the "
          "program's "
          "preset list shows it."},
     };
@@ -564,7 +564,8 @@ std::string SourceProblem(const std::string& path)
 int Presets(const std::string& path, CliContext& context)
 {
     if (GetFileType(path) == FileTypeNone)
-        return CliBadInput(context, path, "not a source file (.sbk, .wav or other sample file, .tmb)");
+        return CliBadInput(context, path,
+                           "not a source file (.sbk, .sf2, .sf3, .wav or other sample file, .tmb)");
     CPatchItemList list;
     CPatchItemListGuard guard(list);
     try
@@ -587,7 +588,7 @@ int Presets(const std::string& path, CliContext& context)
     std::ostream& out = context.out;
     out << "Name\tNumber\tSamples\tSize\n";
     for (const CPatchItem* item : rows)
-        out << Escape(item->GetName()) << '\t' << item->GetSourcePatch() << '\t' << item->GetSampleCount()
+        out << Escape(item->GetName()) << '\t' << SourcePatchText(*item) << '\t' << item->GetSampleCount()
             << '\t' << item->GetSampleBytes() << '\n';
     out.flush();
     return out ? kExitOk : kExitFailure;

@@ -70,11 +70,22 @@ CCardFonts::LoadedFont CCardFonts::LoadBankFile(int bank, const CCardModel::Bank
                     (reader.GetOpenProblem() == CSoundFontReader::OpenProblem::CannotOpen
                          ? "cannot be read"
                          : reader.GetOpenProblemText()));
-    // The card gives a slot the first record of its number, whatever that
-    // record's bank; the converted font keeps the records' banks.
+    // The card gives a slot the first record of its number (version 1) or
+    // the one of the lowest bank (later versions); the font keeps the
+    // records' banks.
     for (const auto& [slot, name] : bankFile.presets)
-        if (const int index = reader.FindPreset(slot); index >= 0)
+        if (const int index = reader.FindSlotPreset(slot); index >= 0)
             font.bankOf[slot] = reader.GetPresetHeader(index).bank;
+    if (reader.GetMajorVersion() >= 2)
+    {
+        // FluidSynth reads versions 2 and 3 itself, from the file.
+        reader.Close();
+        const int id = fluid_synth_sfload(synth, bankFile.file.c_str(), 0);
+        font.id = id == FLUID_FAILED ? -1 : id;
+        if (font.id < 0)
+            return fail(bankFile.file + ": " + CFluidLog::Last());
+        return font;
+    }
     std::vector<std::uint8_t> image;
     std::string error;
     if (!CSoundFont2Converter().ConvertBank(reader, image, &error))

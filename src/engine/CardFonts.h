@@ -2,7 +2,8 @@
 // The card's sounds as FluidSynth fonts, and the card's state they were made
 // from: bank 0's General MIDI set from disk; each user bank's bank file
 // converted to SoundFont 2 in memory, one font a bank; each preset loaded onto
-// a slot from the card's own memory copy of it, one font a slot. A font is
+// a slot from the card's own memory copy of it, one font a slot. A bank file
+// of version 2 or 3 is loaded by FluidSynth from the file as it stands. A font is
 // remade only when what it is made from changed (a bank file's identity,
 // size or time; a preset's memory copy), so a change of one slot costs one
 // small load, not the whole card.

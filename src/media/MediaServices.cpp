@@ -2,6 +2,7 @@
 
 #include "media/SndFileDecoder.h"
 #include "media/SoxrResampler.h"
+#include "media/VorbisSampleDecoder.h"
 
 std::unique_ptr<IResampler> CMediaServices::MakeResampler(double fromRate, double toRate)
 {
@@ -18,4 +19,6 @@ void InstallMediaServices()
     // Lives as long as the process: conversions may run until its very end.
     static CMediaServices services;
     SetSampleServices(&services);
+    // SoundFont 3 sizes and copies are those of the decoded samples.
+    InstallSampleDecoder();
 }

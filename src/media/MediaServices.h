@@ -1,7 +1,7 @@
 #pragma once
 // The sample services of the programs: libsoxr resamples, libsndfile reads
-// AIFF, FLAC and Ogg Vorbis files. Programs call InstallMediaServices once
-// at start, before any wave is converted.
+// AIFF, FLAC and Ogg Vorbis files, libvorbisfile decodes SoundFont 3 samples.
+// Programs call InstallMediaServices once at start, before any file is read.
 
 #include "soundfont/SampleServices.h"
 
@@ -14,5 +14,6 @@ public:
     std::unique_ptr<ISampleDecoder> OpenDecoder(IByteSource& source, std::string& error) override;
 };
 
-// Makes the services of this process the media library's (idempotent).
+// Makes the services of this process the media library's, and its Vorbis
+// decoder every SoundFont reader's default (idempotent).
 void InstallMediaServices();

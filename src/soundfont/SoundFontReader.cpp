@@ -3,7 +3,10 @@
 #include "platform/StringTable.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <new>
+#include <set>
 
 using namespace soundfont;
 
@@ -45,7 +48,26 @@ std::string Quoted(FourCC id)
     }
     return text + '"';
 }
+std::string VersionText(int major, int minor)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "%d.%02d", major, minor);
+    return text;
+}
+
+std::atomic<const ICompressedSampleDecoder*> defaultDecoder{nullptr};
+constexpr std::uint64_t kMaxDecodedPoints = 0x7FFFFFFF;
 } // namespace
+
+void SetDefaultSampleDecoder(const ICompressedSampleDecoder* decoder)
+{
+    defaultDecoder.store(decoder);
+}
+
+const ICompressedSampleDecoder* GetDefaultSampleDecoder()
+{
+    return defaultDecoder.load();
+}
 
 CSoundFontReader::~CSoundFontReader() = default;
 
@@ -62,8 +84,13 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
     FreeChunks();
     Close();
     // Texts of an earlier file must not outlive it, whatever this one holds.
-    for (std::string* text : {&name, &engineer, &creationDate, &copyright, &comment, &product})
+    for (std::string* text : {&name, &engineer, &creationDate, &copyright, &comment, &product, &soundEngine,
+                              &romName, &romVersion, &software})
         text->clear();
+    versionMajor = 1;
+    versionMinor = 0;
+    decoded.clear();
+    decodedWhole.clear();
     problem = OpenProblem::None;
     problemChunk = 0;
     form = {};
@@ -76,6 +103,21 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
     }
     source = std::move(newSource);
     opening = true;
+
+    // The version decides the layout of the sample records, so it is read
+    // first; a bank without one is a version 1 bank, as before.
+    if (const Buffer ifil = ReadChunk(kListInfo, MakeFourCC("ifil")); ifil && ifil->size() >= 4)
+    {
+        versionMajor = ReadLE16(ifil->data());
+        versionMinor = ReadLE16(ifil->data() + 2);
+        if (versionMajor < 1 || versionMajor > 3)
+        {
+            NoteProblem(OpenProblem::BadVersion, MakeFourCC("ifil"));
+            opening = false;
+            Close();
+            return false;
+        }
+    }
 
     const struct
     {
@@ -97,9 +139,24 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
         const Buffer data = ReadChunk(kListInfo, MakeFourCC(chunk.id));
         *chunk.text = data ? TextUpToZero(*data) : std::string();
     }
+    const struct
+    {
+        const char* id;
+        std::string* text;
+    } laterInfoChunks[] = {{"isng", &soundEngine}, {"irom", &romName}, {"ISFT", &software}};
+    for (const auto& chunk : laterInfoChunks)
+    {
+        const Buffer data = ReadChunk(kListInfo, MakeFourCC(chunk.id));
+        *chunk.text = data ? TextUpToZero(*data) : std::string();
+    }
+    if (const Buffer iver = ReadChunk(kListInfo, MakeFourCC("iver")); iver && iver->size() >= 4)
+        romVersion = VersionText(ReadLE16(iver->data()), ReadLE16(iver->data() + 2));
 
     if (const auto smpl = FindChunk(kListSdta, MakeFourCC("smpl")))
+    {
         sampleDataSize = static_cast<std::uint32_t>(smpl->Available()); // never above the claimed size
+        sampleDataOffset = smpl->dataOffset;
+    }
     opening = false;
 
     if (IsValid())
@@ -124,6 +181,9 @@ void CSoundFontReader::FreeChunks()
     for (Buffer* buffer : {&phdr, &pbag, &pgen, &inst, &ibag, &igen, &shdr})
         buffer->reset();
     sampleDataSize = 0;
+    sampleDataOffset = 0;
+    decoded.clear();
+    decodedWhole.clear();
 }
 
 std::string CSoundFontReader::GetOpenProblemText() const
@@ -143,10 +203,17 @@ std::string CSoundFontReader::GetOpenProblemText() const
         return "cannot read (" + chunk + " chunk does not fit in memory)";
     case OpenProblem::CannotOpen:
         return "cannot be read";
+    case OpenProblem::BadVersion:
+        return std::string("not a SoundFont bank (version ").append(GetVersionText()).append(")");
     case OpenProblem::None:
         break;
     }
     return "not a SoundFont bank";
+}
+
+std::string CSoundFontReader::GetVersionText() const
+{
+    return VersionText(versionMajor, versionMinor);
 }
 
 void CSoundFontReader::NoteProblem(OpenProblem what, FourCC chunk)
@@ -193,6 +260,8 @@ std::optional<CRiffChunk> CSoundFontReader::FindChunk(FourCC listType, FourCC ch
         if (source->Seek(form.found->dataOffset + 4) &&
             riff.Descend(found, &*form.found, CRiffReader::Find::List))
             lookup.found = found;
+        else
+            lookup.found = FindUnpaddedList(listType);
         entry = lists.insert(lists.end(), {listType, lookup});
     }
     const std::optional<CRiffChunk>& list = entry->second.found;
@@ -263,6 +332,43 @@ std::span<const std::uint8_t> CSoundFontReader::GetChunkData(FourCC chunkId) con
     return {};
 }
 
+// Some version 3 banks leave out the pad byte after a list of odd size, so
+// the list after it starts one byte early; FluidSynth reads them, and so
+// does this walk of the form's lists, which takes the unpadded position
+// whenever the padded one holds no list header but the unpadded one does.
+std::optional<CRiffChunk> CSoundFontReader::FindUnpaddedList(FourCC listType)
+{
+    const std::uint64_t end = form.found->limit;
+    std::uint64_t at = form.found->dataOffset + 4;
+    const auto header = [&](std::uint64_t where, std::uint8_t(&bytes)[12])
+    { return where + 12 <= end && source->Seek(where) && source->Read(bytes, 12) == 12; };
+    for (int guard = 0; guard < 64 && at + 12 <= end; ++guard)
+    {
+        std::uint8_t bytes[12];
+        if (!header(at, bytes))
+            return std::nullopt;
+        const std::uint32_t size = ReadLE32(bytes + 4);
+        if (ReadLE32(bytes) == kFourCCList && ReadLE32(bytes + 8) == listType)
+        {
+            CRiffChunk chunk;
+            chunk.ckid = kFourCCList;
+            chunk.cksize = size;
+            chunk.fccType = listType;
+            chunk.dataOffset = at + 8;
+            chunk.limit = std::min(at + 8 + size, end);
+            return chunk;
+        }
+        std::uint64_t next = at + 8 + size;
+        std::uint8_t following[12];
+        if ((size & 1) && !(header(next + 1, following) && ReadLE32(following) == kFourCCList) &&
+            header(next, following) && ReadLE32(following) == kFourCCList)
+            at = next;
+        else
+            at = next + (size & 1);
+    }
+    return std::nullopt;
+}
+
 std::optional<CRiffChunk> CSoundFontReader::FindListChunk(FourCC listType, FourCC chunkId)
 {
     return FindChunk(listType, chunkId);
@@ -300,6 +406,48 @@ int CSoundFontReader::FindPreset(int presetNumber) const
             return i;
     }
     return -1;
+}
+
+int CSoundFontReader::FindSourcePreset(std::uint32_t source) const
+{
+    if (versionMajor < 2)
+        return source <= 0xFFFF ? FindPreset(static_cast<int>(source)) : -1;
+    const int program = SourcePresetProgram(source);
+    const int bank = SourcePresetBank(source);
+    const int count = GetPresetCount();
+    for (int i = 0; i < count; ++i)
+    {
+        const std::size_t at = static_cast<std::size_t>(i) * kPresetHeaderSize;
+        if (Field16(*phdr, at + 20) == program && Field16(*phdr, at + 22) == bank)
+            return i;
+    }
+    return bank == 0 ? FindPreset(program) : -1;
+}
+
+std::uint32_t CSoundFontReader::GetSourcePreset(int index) const
+{
+    const PresetHeader header = GetPresetHeader(index);
+    return versionMajor < 2 ? header.presetNumber : MakeSourcePreset(header.presetNumber, header.bank);
+}
+
+int CSoundFontReader::FindSlotPreset(int program) const
+{
+    if (versionMajor < 2)
+        return FindPreset(program);
+    int best = -1;
+    int bestBank = 0;
+    const int count = GetPresetCount();
+    for (int i = 0; i < count; ++i)
+    {
+        const std::size_t at = static_cast<std::size_t>(i) * kPresetHeaderSize;
+        const int bank = Field16(*phdr, at + 22);
+        if (Field16(*phdr, at + 20) == program && (best < 0 || bank < bestBank))
+        {
+            best = i;
+            bestBank = bank;
+        }
+    }
+    return best;
 }
 
 CSoundFontReader::Range CSoundFontReader::ZoneGenerators(const Buffer& headers, std::size_t headerSize,
@@ -361,7 +509,7 @@ int CSoundFontReader::GetInstrumentSamples(int instrument, IndexList& out) const
     const Range range = ZoneGenerators(inst, kInstrumentHeaderSize, kInstrumentBagOffset,
                                        static_cast<std::size_t>(instrument), ibag, igen);
     return Collect(range, igen, GeneratorNumber(SoundFontGenerator::SampleId),
-                   RecordCount(shdr, kSampleHeaderSize), out);
+                   RecordCount(shdr, SampleHeaderSize()), out);
 }
 
 int CSoundFontReader::GetSampleCount(int preset, int instrumentPos) const
@@ -383,6 +531,13 @@ int CSoundFontReader::GetSampleCount(int preset, int instrumentPos) const
 
 std::int64_t CSoundFontReader::SampleBytes(const IndexList& samples) const
 {
+    if (versionMajor >= 2)
+    {
+        std::int64_t bytes = 0;
+        for (const std::uint16_t sample : samples)
+            bytes += GetSampleCardBytes(sample);
+        return bytes;
+    }
     std::int64_t points = 0;
     for (const std::uint16_t sample : samples)
     {
@@ -430,4 +585,180 @@ std::string CSoundFontReader::GetDisplayName(const PresetHeader& header)
     const auto last = text.find_last_not_of(" \t\n\v\f\r");
     text.erase(last == std::string::npos ? 0 : last + 1);
     return text;
+}
+
+int CSoundFontReader::GetInstrumentCount() const
+{
+    return static_cast<int>(RecordCount(inst, kInstrumentHeaderSize)) - 1;
+}
+
+std::string CSoundFontReader::GetInstrumentName(int instrument) const
+{
+    if (instrument < 0 || instrument >= GetInstrumentCount())
+        return {};
+    const std::uint8_t* record = inst->data() + static_cast<std::size_t>(instrument) * kInstrumentHeaderSize;
+    const auto end = std::find(record, record + 20, std::uint8_t{0});
+    return std::string(record, end);
+}
+
+int CSoundFontReader::GetSampleRecordCount() const
+{
+    const auto count = static_cast<int>(RecordCount(shdr, SampleHeaderSize()));
+    return versionMajor >= 2 ? std::max(count - 1, 0) : count;
+}
+
+SampleRecord CSoundFontReader::GetSampleRecord(int sample) const
+{
+    SampleRecord record;
+    if (sample < 0 || static_cast<std::size_t>(sample) >= RecordCount(shdr, SampleHeaderSize()))
+        return record;
+    const std::uint8_t* at = shdr->data() + static_cast<std::size_t>(sample) * SampleHeaderSize();
+    if (versionMajor < 2)
+    {
+        record.start = ReadLE32(at);
+        record.end = ReadLE32(at + 4);
+        record.loopStart = ReadLE32(at + 8);
+        record.loopEnd = ReadLE32(at + 12);
+        return record;
+    }
+    std::copy(at, at + record.name.size(), reinterpret_cast<std::uint8_t*>(record.name.data()));
+    record.start = ReadLE32(at + 20);
+    record.end = ReadLE32(at + 24);
+    record.loopStart = ReadLE32(at + 28);
+    record.loopEnd = ReadLE32(at + 32);
+    record.sampleRate = ReadLE32(at + 36);
+    record.originalPitch = at[40];
+    record.pitchCorrection = static_cast<std::int8_t>(at[41]);
+    record.sampleLink = ReadLE16(at + 42);
+    record.sampleType = ReadLE16(at + 44);
+    return record;
+}
+
+std::optional<std::vector<std::uint8_t>> CSoundFontReader::SampleStream(int sample) const
+{
+    if (!source)
+        return std::nullopt;
+    const SampleRecord record = GetSampleRecord(sample);
+    if (record.end <= record.start || record.end > sampleDataSize)
+        return std::nullopt;
+    try
+    {
+        std::vector<std::uint8_t> stream(record.end - record.start);
+        if (!source->Seek(sampleDataOffset + record.start) ||
+            source->Read(stream.data(), stream.size()) != stream.size())
+            return std::nullopt;
+        return stream;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::uint64_t> CSoundFontReader::DecodedPoints(int sample) const
+{
+    if (sample < 0 || static_cast<std::size_t>(sample) >= RecordCount(shdr, SampleHeaderSize()))
+        return std::nullopt;
+    if (decoded.size() <= static_cast<std::size_t>(sample))
+        decoded.resize(static_cast<std::size_t>(sample) + 1);
+    auto& known = decoded[static_cast<std::size_t>(sample)];
+    if (known)
+        return *known;
+    // Without a decoder or the file the answer may come later: not remembered.
+    if (!sampleDecoder || !source)
+        return std::nullopt;
+    const auto stream = SampleStream(sample);
+    known.emplace(stream ? sampleDecoder->DecodedPoints(*stream) : std::nullopt);
+    // A stream claiming more than 2^31 points (4 GB decoded, far beyond any
+    // card) is a damaged one, and its size would overflow every sum.
+    if (*known && **known > kMaxDecodedPoints)
+        *known = std::nullopt;
+    return *known;
+}
+
+std::int64_t CSoundFontReader::GetSampleCardBytes(int sample) const
+{
+    if (versionMajor < 2 || sample < 0 || sample >= GetSampleRecordCount())
+        return 0;
+    const SampleRecord record = GetSampleRecord(sample);
+    if (record.sampleType & kSampleRom)
+        return 0;
+    if (versionMajor >= 3 && (record.sampleType & kSampleCompressed))
+    {
+        const auto points = DecodedPoints(sample);
+        return points ? static_cast<std::int64_t>(2 * *points) : 0;
+    }
+    if (record.end < record.start || record.end > sampleDataSize / 2)
+        return 0;
+    return 2 * static_cast<std::int64_t>(record.end - record.start);
+}
+
+bool CSoundFontReader::SamplesDecode(const IndexList& samples, bool whole) const
+{
+    for (const std::uint16_t sample : samples)
+    {
+        const SampleRecord record = GetSampleRecord(sample);
+        if (!(record.sampleType & kSampleCompressed) || (record.sampleType & kSampleRom))
+            continue;
+        if (!DecodedPoints(sample))
+            return false;
+        if (!whole || (sample < decodedWhole.size() && decodedWhole[sample]))
+            continue;
+        const auto stream = SampleStream(sample);
+        if (!stream || !sampleDecoder->Decode(*stream))
+        {
+            decoded[sample] = std::optional<std::uint64_t>(); // known not to decode
+            return false;
+        }
+        if (decodedWhole.size() <= sample)
+            decodedWhole.resize(std::size_t{sample} + 1);
+        decodedWhole[sample] = true;
+    }
+    return true;
+}
+
+bool CSoundFontReader::PresetSamplesDecode(int preset, bool whole) const
+{
+    if (versionMajor < 3)
+        return true;
+    IndexList instruments;
+    GetPresetInstruments(preset, instruments);
+    IndexList samples;
+    for (const std::uint16_t instrument : instruments)
+    {
+        GetInstrumentSamples(instrument, samples);
+        if (!SamplesDecode(samples, whole))
+            return false;
+    }
+    return true;
+}
+
+std::int64_t CSoundFontReader::GetBankSampleBytes() const
+{
+    if (versionMajor < 2)
+        return sampleDataSize;
+    std::set<std::uint16_t> used;
+    IndexList instruments;
+    IndexList samples;
+    for (int preset = 0; preset < GetPresetCount(); ++preset)
+    {
+        GetPresetInstruments(preset, instruments);
+        for (const std::uint16_t instrument : instruments)
+        {
+            GetInstrumentSamples(instrument, samples);
+            used.insert(samples.begin(), samples.end());
+        }
+    }
+    std::int64_t bytes = 0;
+    for (const std::uint16_t sample : used)
+        bytes += GetSampleCardBytes(sample);
+    return bytes;
+}
+
+bool CSoundFontReader::BankSamplesDecode(bool whole) const
+{
+    for (int preset = 0; preset < GetPresetCount(); ++preset)
+        if (!PresetSamplesDecode(preset, whole))
+            return false;
+    return true;
 }

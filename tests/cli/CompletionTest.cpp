@@ -64,8 +64,8 @@ protected:
     {
         ASSERT_TRUE(std::filesystem::exists(kBashCompletion))
             << "bash-completion is not installed (scripts/bootstrap installs it)";
-        for (const char* name :
-             {"a.sbk", "B.SBK", "c.wav", "d.tmb", "e.shb", "f.sf2", "g.txt", "h.mid", "i.KAR", "j.flac"})
+        for (const char* name : {"a.sbk", "B.SBK", "c.wav", "d.tmb", "e.shb", "f.sf2", "g.txt", "h.mid",
+                                 "i.KAR", "j.flac", "k.SF3"})
             dir.Write(name, Bytes{'x'});
         std::filesystem::create_directory(dir.File("sub"));
     }
@@ -100,11 +100,13 @@ TEST_F(CompletionTest, AGroupsSecondWordIsOneOfItsSubcommands)
 TEST_F(CompletionTest, FileArgumentsOfferFilesOfTheirTypeAndFolders)
 {
     const Lines banks = {"B.SBK", "a.sbk", "sub"};
-    EXPECT_EQ(Complete({"info", ""}), banks);
+    // Commands that read any version of SoundFont offer all three kinds.
+    const Lines allBanks = {"B.SBK", "a.sbk", "f.sf2", "k.SF3", "sub"};
+    EXPECT_EQ(Complete({"info", ""}), allBanks);
     EXPECT_EQ(Complete({"sbk2sf2", ""}), banks);
     EXPECT_EQ(Complete({"sbk2sf2", "a.sbk", ""}), (Lines{"f.sf2", "sub"}));
-    EXPECT_EQ(Complete({"wav-options", ""}), (Lines{"c.wav", "sub"}));
-    EXPECT_EQ(Complete({"wav2sbk", ""}), (Lines{"c.wav", "sub"}));
+    EXPECT_EQ(Complete({"wav-options", ""}), (Lines{"c.wav", "j.flac", "sub"}));
+    EXPECT_EQ(Complete({"wav2sbk", ""}), (Lines{"c.wav", "j.flac", "sub"}));
     EXPECT_EQ(Complete({"wav2sbk", "c.wav", "4", ""}), banks);
     EXPECT_EQ(Complete({"tmb", "show", ""}), (Lines{"d.tmb", "e.shb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "check", ""}), (Lines{"d.tmb", "e.shb", "sub"}));
@@ -118,9 +120,10 @@ TEST_F(CompletionTest, FileArgumentsOfferFilesOfTheirTypeAndFolders)
     EXPECT_EQ(Complete({"tmb", "load", ""}), (Lines{"d.tmb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "import-shb", ""}), (Lines{"e.shb", "sub"}));
     EXPECT_EQ(Complete({"tmb", "import-shb", "e.shb", ""}), (Lines{"d.tmb", "sub"}));
-    EXPECT_EQ(Complete({"tmb", "presets", ""}), (Lines{"B.SBK", "a.sbk", "c.wav", "d.tmb", "sub"}));
-    EXPECT_EQ(Complete({"card", "load-bank", "1", ""}), banks);
-    EXPECT_EQ(Complete({"card", "load-preset", "1", "0", ""}), banks);
+    EXPECT_EQ(Complete({"tmb", "presets", ""}),
+              (Lines{"B.SBK", "a.sbk", "c.wav", "d.tmb", "f.sf2", "j.flac", "k.SF3", "sub"}));
+    EXPECT_EQ(Complete({"card", "load-bank", "1", ""}), allBanks);
+    EXPECT_EQ(Complete({"card", "load-preset", "1", "0", ""}), allBanks);
     EXPECT_EQ(Complete({"card", "render", ""}), (Lines{"c.wav", "j.flac", "sub"}));
     EXPECT_EQ(Complete({"card", "play-midi", ""}), (Lines{"h.mid", "i.KAR", "sub"}));
     EXPECT_EQ(Complete({"card", "render", "x.wav", "--midi", ""}), (Lines{"h.mid", "i.KAR", "sub"}));

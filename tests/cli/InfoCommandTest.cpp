@@ -41,6 +41,7 @@ TEST(InfoCommand, PrintsTextsAndPresetsOfABank)
                        "Copyright:\t\n"
                        "Comment:\tLine one\\nLine two \\\\ end\n"
                        "Product:\tAWE32\n"
+                       "Version:\t1.00\n"
                        "Index\tPreset\tBank\tName\tSamples\tBytes\n"
                        "0\t80\t0\tLead Synth\t2\t3000\n"
                        "1\t73\t2\tFl\\xf6te\t4\t4000\n"

@@ -228,6 +228,19 @@ SoundFontBuilder& SoundFontBuilder::FormType(std::string_view type)
     return *this;
 }
 
+SoundFontBuilder& SoundFontBuilder::Version(std::uint16_t major, std::uint16_t minor)
+{
+    versionMajor = major;
+    versionMinor = minor;
+    return *this;
+}
+
+SoundFontBuilder& SoundFontBuilder::SampleType(int sample, std::uint16_t type)
+{
+    sampleTypes[sample] = type;
+    return *this;
+}
+
 // The records of the preset data, each list closed by its terminal record.
 Bytes SoundFontBuilder::Records(std::string_view id) const
 {
@@ -285,6 +298,22 @@ Bytes SoundFontBuilder::Records(std::string_view id) const
     {
         PutFixed(out, "", 10); // the terminal modulator record only
     }
+    else if (id == "shdr" && versionMajor >= 2)
+    {
+        for (std::size_t i = 0; i < samples.size(); ++i)
+        {
+            PutFixed(out, "Sample " + std::to_string(i), 20);
+            for (const std::uint32_t value : samples[i])
+                PutLE32(out, value);
+            PutLE32(out, 44100);
+            out.push_back(60); // original key
+            out.push_back(0);  // correction
+            PutLE16(out, 0);
+            const auto type = sampleTypes.find(static_cast<int>(i));
+            PutLE16(out, type == sampleTypes.end() ? std::uint16_t{1} : type->second);
+        }
+        PutFixed(out, "EOS", 46);
+    }
     else if (id == "shdr")
     {
         for (const auto& sample : samples)
@@ -303,14 +332,17 @@ SfTreeNode SoundFontBuilder::Tree() const
 {
     using Node = SfTreeNode;
     std::vector<Node> info;
-    info.push_back(Chunk("ifil", {1, 0, 0, 0}));
+    info.push_back(Chunk(
+        "ifil", {static_cast<std::uint8_t>(versionMajor), static_cast<std::uint8_t>(versionMajor >> 8),
+                 static_cast<std::uint8_t>(versionMinor), static_cast<std::uint8_t>(versionMinor >> 8)}));
     for (const auto& [id, text] : infoTexts)
         info.push_back(Chunk(id, TextZ(text)));
 
     Node smpl = Chunk("smpl", {});
     smpl.patternBytes = sampleBytes;
     std::vector<Node> sdta;
-    sdta.push_back(Chunk("snam", Records("snam")));
+    if (versionMajor < 2)
+        sdta.push_back(Chunk("snam", Records("snam")));
     sdta.push_back(std::move(smpl));
 
     std::vector<Node> pdta;

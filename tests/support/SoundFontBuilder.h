@@ -45,6 +45,13 @@ class SoundFontBuilder
 public:
     // An INFO text chunk ("INAM", "IENG", ...), written with one closing zero byte.
     SoundFontBuilder& Info(std::string_view id, std::string_view text);
+    // The "ifil" version (1.0 unless set). From version 2 on the sample
+    // records are the 46-byte ones, closed by a terminal "EOS" record, and
+    // the "sdta" list has no "snam".
+    SoundFontBuilder& Version(std::uint16_t major, std::uint16_t minor = 1);
+    // The type of a version 2/3 sample record (1, mono, unless set): 0x8000
+    // ROM, 0x10 compressed.
+    SoundFontBuilder& SampleType(int sample, std::uint16_t type);
     // Size in bytes of the "smpl" chunk; its content is a fixed pattern.
     SoundFontBuilder& SampleData(std::uint32_t bytes);
 
@@ -104,6 +111,8 @@ private:
     std::vector<std::pair<std::string, std::string>> infoTexts;
     std::uint32_t sampleBytes = 0;
     std::vector<std::array<std::uint32_t, 4>> samples;
+    std::map<int, std::uint16_t> sampleTypes;
+    std::uint16_t versionMajor = 1, versionMinor = 0;
     struct Item
     {
         std::string name;

@@ -145,6 +145,8 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const
         return QString::fromStdString(index.column() == ColumnName ? entry->fileName : entry->sizeText);
     case Qt::DecorationRole:
         return index.column() == ColumnName ? QVariant(IconFor(*entry)) : QVariant();
+    case Qt::ToolTipRole:
+        return index.column() == ColumnName ? QVariant(TypeText(*entry)) : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() == ColumnSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     default:
@@ -163,16 +165,49 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
     return {};
 }
 
+namespace
+{
+std::string UpperExtension(const std::string& fileName)
+{
+    std::string extension = GetPathPart(fileName, PathExtension);
+    for (char& c : extension)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return extension;
+}
+} // namespace
+
 QIcon CFileListModel::IconFor(const FileEntry& entry) const
 {
-    const auto type = static_cast<std::size_t>(entry.type);
-    if (type >= typeIcons.size())
-        return {};
-    if (!typeIconKnown[type])
-    {
+    const std::string key = UpperExtension(entry.fileName);
+    auto known = typeIcons.find(key);
+    if (known == typeIcons.end())
         // The icon the desktop gives the first file of the type stands for all of them.
-        typeIcons[type] = iconProvider.icon(QFileInfo(QString::fromStdString(entry.folder + entry.fileName)));
-        typeIconKnown[type] = true;
+        known =
+            typeIcons
+                .emplace(key,
+                         iconProvider.icon(QFileInfo(QString::fromStdString(entry.folder + entry.fileName))))
+                .first;
+    return known->second;
+}
+
+QString CFileListModel::TypeText(const FileEntry& entry)
+{
+    const std::string extension = UpperExtension(entry.fileName);
+    if (extension == ".SF2")
+        return UiText(IDS_FILE_TYPE_SF2);
+    if (extension == ".SF3")
+        return UiText(IDS_FILE_TYPE_SF3);
+    switch (entry.type)
+    {
+    case FileTypeSoundFont:
+        return UiText(IDS_FILE_TYPE_SBK);
+    case FileTypeWave:
+        return UiText(IDS_FILE_TYPE_WAV);
+    case FileTypeDocument:
+        return UiText(IDS_FILE_TYPE_TMB);
+    case FileTypeNone:
+        break;
     }
-    return typeIcons[type];
+    return {};
 }

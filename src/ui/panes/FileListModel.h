@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,10 +59,13 @@ public:
 
 private:
     QIcon IconFor(const FileEntry& entry) const;
+    // "SoundFont 2 bank", "Wave file"...: the entry's kind, by its extension.
+    static QString TypeText(const FileEntry& entry);
 
     std::vector<FileEntry> entries;
     QString heading;
     QFileIconProvider iconProvider;
-    mutable std::array<QIcon, 5> typeIcons; // by FileType, filled on first use
-    mutable std::array<bool, 5> typeIconKnown{};
+    // By upper-cased extension, filled on first use: SoundFonts of every
+    // version are one FileType but each has its own icon.
+    mutable std::map<std::string, QIcon> typeIcons;
 };

@@ -112,7 +112,7 @@ QVariant CPatchListModel::data(const QModelIndex& index, int role) const
     case ColumnName:
         return QString::fromStdString(StoredTextToDisplay(patch->GetName()));
     case ColumnNumber:
-        return QString::number(patch->GetSourcePatch());
+        return QString::fromStdString(SourcePatchText(*patch));
     case ColumnSamples:
         return QString::number(patch->GetSampleCount());
     case ColumnSize:

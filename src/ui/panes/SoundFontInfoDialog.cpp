@@ -36,7 +36,7 @@ CSoundFontInfoDialog::CSoundFontInfoDialog(QWidget* parent) : QDialog(parent)
 
     tabs = new QTabWidget(this);
     auto* page = new QWidget(tabs);
-    auto* form = new QFormLayout(page);
+    form = new QFormLayout(page);
     nameEdit = ReadOnlyField(page);
     productEdit = ReadOnlyField(page);
     dateEdit = ReadOnlyField(page);
@@ -52,6 +52,14 @@ CSoundFontInfoDialog::CSoundFontInfoDialog(QWidget* parent) : QDialog(parent)
     form->addRow(UiText(IDS_INFO_ENGINEER), engineerEdit);
     form->addRow(UiText(IDS_INFO_COPYRIGHT), copyrightEdit);
     form->addRow(UiText(IDS_INFO_COMMENT), commentEdit);
+    versionEdit = ReadOnlyField(page);
+    engineEdit = ReadOnlyField(page);
+    romEdit = ReadOnlyField(page);
+    softwareEdit = ReadOnlyField(page);
+    form->addRow(UiText(IDS_INFO_VERSION), versionEdit);
+    form->addRow(UiText(IDS_INFO_ENGINE), engineEdit);
+    form->addRow(UiText(IDS_INFO_ROM), romEdit);
+    form->addRow(UiText(IDS_INFO_SOFTWARE), softwareEdit);
     tabs->addTab(page, UiText(IDS_INFO_TAB));
 
     auto* buttons = new QDialogButtonBox(this);
@@ -74,6 +82,15 @@ void CSoundFontInfoDialog::SetTexts(const CSoundFontReader& reader)
     engineer = reader.engineer;
     copyright = reader.copyright;
     comment = reader.comment;
+    if (reader.GetMajorVersion() >= 2)
+    {
+        version = reader.GetVersionText();
+        soundEngine = reader.soundEngine;
+        rom = reader.romName;
+        if (!reader.romVersion.empty())
+            rom.append(rom.empty() ? "" : " ").append(reader.romVersion);
+        software = reader.software;
+    }
 }
 
 void CSoundFontInfoDialog::InitDialog()
@@ -88,6 +105,13 @@ void CSoundFontInfoDialog::InitDialog()
     commentText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     commentText.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     commentEdit->setPlainText(commentText);
+    versionEdit->setText(Display(version));
+    engineEdit->setText(Display(soundEngine));
+    romEdit->setText(Display(rom));
+    softwareEdit->setText(Display(software));
+    for (QWidget* field : {static_cast<QWidget*>(versionEdit), static_cast<QWidget*>(engineEdit),
+                           static_cast<QWidget*>(romEdit), static_cast<QWidget*>(softwareEdit)})
+        form->setRowVisible(field, !version.empty());
 
     const std::string title = StoredTextToDisplay(GetPathPart(path, PathFileName));
     setWindowTitle(QString::fromStdString(FormatString(IDS_INFO_CAPTION, title.c_str())));

@@ -1,8 +1,10 @@
 #pragma once
 // Shows the six INFO texts of a SoundFont bank file, read-only, on one
-// "&Info" tab, with the caption "Info on '<file title>'". The caller fills
-// the texts (bytes as the file holds them) and the path, then runs the
-// dialog; nothing entered in it is used.
+// "&Info" tab, with the caption "Info on '<file title>'"; for a SoundFont 2
+// or 3 bank also its version, sound engine, ROM and software (a SoundFont 1
+// bank's dialog stays as it always was). The caller fills the texts (bytes
+// as the file holds them) and the path, then runs the dialog; nothing
+// entered in it is used.
 
 #include <QDialog>
 
@@ -34,6 +36,11 @@ public:
     std::string copyright;
     std::string comment;
     std::string path; // the file's full path, for the caption
+    // Version 2 and 3 banks; version empty for a version 1 bank.
+    std::string version;
+    std::string soundEngine;
+    std::string rom;
+    std::string software;
 
     QTabWidget* GetTabs() const { return tabs; }
     QLineEdit* GetNameEdit() const { return nameEdit; }
@@ -42,6 +49,10 @@ public:
     QLineEdit* GetEngineerEdit() const { return engineerEdit; }
     QLineEdit* GetCopyrightEdit() const { return copyrightEdit; }
     QPlainTextEdit* GetCommentEdit() const { return commentEdit; }
+    QLineEdit* GetVersionEdit() const { return versionEdit; }
+    QLineEdit* GetEngineEdit() const { return engineEdit; }
+    QLineEdit* GetRomEdit() const { return romEdit; }
+    QLineEdit* GetSoftwareEdit() const { return softwareEdit; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -54,5 +65,10 @@ private:
     QLineEdit* engineerEdit = nullptr;
     QLineEdit* copyrightEdit = nullptr;
     QPlainTextEdit* commentEdit = nullptr;
+    QLineEdit* versionEdit = nullptr;
+    QLineEdit* engineEdit = nullptr;
+    QLineEdit* romEdit = nullptr;
+    QLineEdit* softwareEdit = nullptr;
+    class QFormLayout* form = nullptr;
     bool initialized = false;
 };
