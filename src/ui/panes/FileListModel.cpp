@@ -206,6 +206,8 @@ QString CFileListModel::TypeText(const FileEntry& entry)
         return UiText(IDS_FILE_TYPE_WAV);
     case FileTypeDocument:
         return UiText(IDS_FILE_TYPE_TMB);
+    case FileTypeMidi:
+        return UiText(IDS_FILE_TYPE_MIDI);
     case FileTypeNone:
         break;
     }
