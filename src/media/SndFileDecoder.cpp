@@ -65,7 +65,7 @@ const char* ContainerName(int format)
 
 std::unique_ptr<CSndFileDecoder> CSndFileDecoder::Open(IByteSource& source, std::string& error)
 {
-    std::unique_ptr<CSndFileDecoder> decoder(new CSndFileDecoder(source));
+    std::unique_ptr<CSndFileDecoder> decoder(new CSndFileDecoder());
     if (!source.Seek(0))
     {
         error = "cannot be read";

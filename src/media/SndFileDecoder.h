@@ -27,9 +27,9 @@ public:
     std::size_t Read(float* out, std::size_t frames) override;
 
 private:
-    explicit CSndFileDecoder(IByteSource& source) : source(source) {}
+    // libsndfile reads through the caller's source, which outlives the decoder.
+    CSndFileDecoder() = default;
 
-    IByteSource& source;
     SNDFILE* file = nullptr;
     SF_INFO info{};
 };
