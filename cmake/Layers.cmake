@@ -34,9 +34,11 @@ set(TAMBERLY_BANK_SOURCES
 # Audio libraries the file formats declare interfaces for and the programs
 # install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
 # reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3
-# samples. The core itself never links them.
-set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/VorbisSampleDecoder.cpp media/SndFileDecoder.cpp
-  media/SoxrResampler.cpp)
+# samples. The core itself never links them. The SoundFont 3 decoder is a
+# library of its own: the emulated card's plug-in links only it, not the
+# codecs libsndfile brings.
+set(TAMBERLY_VORBIS_SOURCES media/VorbisSampleDecoder.cpp)
+set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -140,14 +142,17 @@ function(tamberly_add_core_layers version)
   tamberly_add_layer(tamberly_soundfont FOLDER soundfont SOURCES ${TAMBERLY_SOUNDFONT_SOURCES} LAYERS tamberly_platform)
   tamberly_add_layer(tamberly_synth FOLDER synth SOURCES ${TAMBERLY_SYNTH_SOURCES} LAYERS tamberly_platform)
   # The media layer above the file formats (see TAMBERLY_MEDIA_SOURCES); the
-  # emulated card links it to count and copy SoundFont 3 samples.
+  # emulated card links its SoundFont 3 decoder to count and copy samples.
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(SndFile REQUIRED IMPORTED_TARGET GLOBAL sndfile)
   pkg_check_modules(Soxr REQUIRED IMPORTED_TARGET GLOBAL soxr)
   pkg_check_modules(VorbisFile REQUIRED IMPORTED_TARGET GLOBAL vorbisfile)
-  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
+  tamberly_add_layer(tamberly_vorbis FOLDER media SOURCES ${TAMBERLY_VORBIS_SOURCES}
     LAYERS tamberly_soundfont tamberly_platform)
-  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr PkgConfig::VorbisFile)
+  target_link_libraries(tamberly_vorbis PRIVATE PkgConfig::VorbisFile)
+  tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
+    LAYERS tamberly_vorbis tamberly_soundfont tamberly_platform)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)
@@ -164,5 +169,5 @@ function(tamberly_add_core_layers version)
   # check it directly; the plug-in exports AWEManager and nothing else (the code
   # it links in from static libraries is hidden too).
   tamberly_add_layer(tamberly_aweman FOLDER aweman SOURCES ${TAMBERLY_AWEMAN_SOURCES}
-    LAYERS tamberly_cardstate tamberly_media tamberly_soundfont tamberly_synth tamberly_platform)
+    LAYERS tamberly_cardstate tamberly_vorbis tamberly_soundfont tamberly_synth tamberly_platform)
 endfunction()
