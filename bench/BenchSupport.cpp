@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include "soundfont/SoundFontReader.h"
 #include "support/RiffBuilder.h"
 #include "support/SoundFontBuilder.h"
 
@@ -60,4 +61,15 @@ void ReportRatio(benchmark::State& state, const char* ratioName, Timing measured
     state.counters[std::string(measured.name) + suffix] = measured.seconds * scale;
     state.counters[std::string(baseline.name) + suffix] = baseline.seconds * scale;
     state.counters[ratioName] = measured.seconds / baseline.seconds;
+}
+
+std::int64_t ListBank(const std::string& path)
+{
+    CSoundFontReader reader;
+    if (!reader.Open(path))
+        return -1;
+    std::int64_t sum = 0;
+    for (int i = 0; i < reader.GetPresetCount(); ++i)
+        sum += reader.GetSampleCount(i, -1) + reader.GetPresetSampleBytes(i);
+    return sum;
 }

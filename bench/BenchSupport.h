@@ -53,6 +53,11 @@ AgainstBaseline TimeAgainstBaseline(benchmark::State& state, auto&& work, auto&&
 // reads. The bytes read; 0 when the file does not open.
 std::size_t PlainRead(const std::string& path);
 
+// What listing a bank's presets costs, as the preset list does it: the bank
+// opened and every preset's sample count and bytes asked. Their sum, so the
+// work cannot be optimized away; -1 when the bank does not open.
+std::int64_t ListBank(const std::string& path);
+
 // The file of MakeLargeBank(presets, sampleBytes), written on first use into
 // a folder that lives as long as the run; benchmarks asking for the same
 // bank share one file.

@@ -90,7 +90,7 @@ std::uintmax_t EnumerateFolder(const std::string& folder)
     return total;
 }
 
-std::int64_t ListBank(const std::string& path)
+std::int64_t ListPresetRows(const std::string& path)
 {
     CSoundFontReader reader;
     if (!reader.Open(path))
@@ -159,7 +159,7 @@ void BM_PresetListOf1000Presets(benchmark::State& state)
     }
 
     const AgainstBaseline time =
-        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(ListBank(bank)); });
+        TimeAgainstBaseline(state, fill, [&] { benchmark::DoNotOptimize(ListPresetRows(bank)); });
     ReportRatio(state, "ratio", {"list", time.seconds}, {"reader", time.baseline});
 }
 BENCHMARK(BM_PresetListOf1000Presets)->Unit(benchmark::kMillisecond);

@@ -25,17 +25,6 @@ namespace
 constexpr const char* kFluidR3 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
 constexpr const char* kTimGM = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
-std::int64_t ListBank(const std::string& path)
-{
-    CSoundFontReader reader;
-    if (!reader.Open(path))
-        return -1;
-    std::int64_t sum = 0;
-    for (int i = 0; i < reader.GetPresetCount(); ++i)
-        sum += reader.GetSampleCount(i, -1) + reader.GetPresetSampleBytes(i);
-    return sum;
-}
-
 void BM_ListFluidR3(benchmark::State& state)
 {
     if (::access(kFluidR3, R_OK) != 0 || ListBank(kFluidR3) <= 0)

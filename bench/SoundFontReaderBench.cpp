@@ -14,17 +14,6 @@ namespace
 constexpr int kPresets = 128;
 constexpr std::uint32_t kSampleBytes = 28u << 20;
 
-std::int64_t ListBank(const std::string& path)
-{
-    CSoundFontReader reader;
-    if (!reader.Open(path))
-        return -1;
-    std::int64_t sum = 0;
-    for (int i = 0; i < reader.GetPresetCount(); ++i)
-        sum += reader.GetSampleCount(i, -1) + reader.GetPresetSampleBytes(i);
-    return sum;
-}
-
 void BM_ReadWholeLargeBank(benchmark::State& state)
 {
     const std::string& path = LargeBankFile(kPresets, kSampleBytes);
