@@ -4,6 +4,7 @@
 #include "platform/TextEncoding.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -282,18 +283,33 @@ bool PathResolverSettings::AddMapping(const std::string& text, std::string* erro
     return true;
 }
 
-// The files of one folder tree by folded name.
+// The files of one folder tree by folded name. A tree can hold many
+// thousands of files and only a few are ever asked for, so a file costs one
+// short name here and its folder is kept once for all the files in it.
 struct CPathResolver::Candidate
 {
-    std::string path;
-    std::string foldedParent;
-    int depth = 0;
+    std::uint32_t folder = 0; // in Index::folders
+    std::string name;         // as the folder lists it
 };
 
 struct CPathResolver::Index
 {
+    struct Folder
+    {
+        std::string path;
+        std::string foldedName;
+        int depth = 0;
+    };
+    std::vector<Folder> folders;
     std::unordered_map<std::string, std::vector<Candidate>> byName;
     std::size_t entries = 0;
+
+    std::string PathOf(const Candidate& c) const
+    {
+        const std::string& folder = folders[c.folder].path;
+        // The root folder "/" already ends in a separator.
+        return folder.ends_with('/') ? folder + c.name : folder + "/" + c.name;
+    }
 };
 
 CPathResolver::CPathResolver(std::string folder, PathResolverSettings resolverSettings)
@@ -305,6 +321,15 @@ CPathResolver::~CPathResolver() = default;
 
 std::string CPathResolver::FoldName(const std::string& name)
 {
+    // Most names are plain ASCII: small letters made in place, no decoding.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    {
+        std::string out = name;
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    }
     const std::string text = IsValidUtf8(name) ? name : Windows1252ToUtf8(name);
     std::string out;
     out.reserve(text.size());
@@ -343,6 +368,8 @@ CPathResolver::Index& CPathResolver::IndexOf(const std::string& root)
         Pending folder = std::move(pending.back());
         pending.pop_back();
         ++foldersRead;
+        const auto folderIndex = static_cast<std::uint32_t>(index.folders.size());
+        index.folders.push_back({folder.path.native(), folder.foldedName, folder.depth});
         std::vector<Pending> subfolders;
         fs::directory_iterator it(folder.path, fs::directory_options::skip_permission_denied, error);
         for (; !error && it != fs::directory_iterator(); it.increment(error))
@@ -361,16 +388,19 @@ CPathResolver::Index& CPathResolver::IndexOf(const std::string& root)
                 type = fs::file_type::directory;
             if (typeError)
                 continue;
+            // The name is the last part of what the listing gave: no path
+            // object is built for a file that is only counted.
+            const std::string& full = entry.path().native();
+            std::string name = full.substr(full.rfind('/') + 1);
             if (type == fs::file_type::regular)
             {
-                index.byName[FoldName(entry.path().filename().native())].push_back(
-                    {entry.path().native(), folder.foldedName, folder.depth});
+                index.byName[FoldName(name)].push_back({folderIndex, std::move(name)});
                 if (++index.entries >= kMaxIndexEntries)
                     break;
             }
             else if (type == fs::file_type::directory && folder.depth < kMaxDepth)
             {
-                std::string real = folder.real + "/" + entry.path().filename().native();
+                std::string real = folder.real + "/" + name;
                 if (link)
                 {
                     std::error_code linkError;
@@ -379,8 +409,7 @@ CPathResolver::Index& CPathResolver::IndexOf(const std::string& root)
                         continue;
                 }
                 if (visited.insert(real).second)
-                    subfolders.push_back(
-                        {entry.path(), real, FoldName(entry.path().filename().native()), folder.depth + 1});
+                    subfolders.push_back({entry.path(), real, FoldName(name), folder.depth + 1});
             }
         }
         // An unreadable folder (or one that stopped listing) keeps what was read.
@@ -415,16 +444,20 @@ bool CPathResolver::FindByName(const std::vector<std::string>& parts, const std:
         const auto found = index.byName.find(name);
         if (found == index.byName.end() || found->second.empty())
             continue;
-        const auto rank = [&](const Candidate& c) {
-            return std::make_tuple(parent.empty() || c.foldedParent != parent, c.depth, c.path.size(),
-                                   c.path);
+        const auto rank = [&](const Candidate& c)
+        {
+            const Index::Folder& folder = index.folders[c.folder];
+            std::string path = index.PathOf(c);
+            const std::size_t size = path.size();
+            return std::make_tuple(parent.empty() || folder.foldedName != parent, folder.depth, size,
+                                   std::move(path));
         };
         const auto best =
             std::min_element(found->second.begin(), found->second.end(),
                              [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); });
         result.found = true;
         result.step = StepByName;
-        result.path = best->path;
+        result.path = index.PathOf(*best);
         result.namesakes = static_cast<int>(found->second.size()) - 1;
         return true;
     }
