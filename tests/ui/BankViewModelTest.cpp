@@ -57,6 +57,35 @@ TEST_F(BankViewModelTest, SlotsKnowTheirDocumentPatchAndTheDropHighlight)
     EXPECT_EQ(Cell(model, 5, 0), "[005]");
 }
 
+TEST_F(BankViewModelTest, ASlotWhosePatchFileIsMissingCarriesTheMarkAndNamesTheFile)
+{
+    const std::string goneFile = Write("GONE.SBK", {}) + ".moved";
+    CPatchItemList list;
+    CPatchItemListGuard guard(list);
+    CPatchItem* gone = AddFilePatch(list, "Gone", goneFile, 0, 2, 3);
+    document->AddPatches(nullptr, list); // the card cannot load it
+    gone->SetFileMissing(true);          // as opening a document whose file was not found leaves it
+    ASSERT_FALSE(gone->IsLoaded());
+    CPatchItem* organ = Add("Organ", 2, 4);
+    ASSERT_TRUE(organ->IsLoaded());
+
+    CBankViewModel model(*document);
+    const auto check = CheckModel(&model);
+    model.Fill(2);
+    const QModelIndex missing = model.index(3, 0);
+    EXPECT_TRUE(missing.data(Qt::ToolTipRole).toString().contains(QString::fromStdString(goneFile)));
+    const QModelIndex loaded = model.index(4, 0);
+    EXPECT_TRUE(loaded.data(Qt::ToolTipRole).isNull());
+    EXPECT_NE(missing.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+              loaded.data(Qt::DecorationRole).value<QIcon>().cacheKey());
+    EXPECT_TRUE(model.index(5, 0).data(Qt::ToolTipRole).isNull()); // nothing was meant for it
+
+    // Found again (relinked and loaded): the mark goes with the next read.
+    gone->SetFileMissing(false);
+    model.Fill(2);
+    EXPECT_TRUE(model.index(3, 0).data(Qt::ToolTipRole).isNull());
+}
+
 TEST_F(BankViewModelTest, TheReportRenamesThePatchBehindASortedRowThroughTheDocument)
 {
     for (const char* name : {"Zed", "Alpha", "Mid"})

@@ -89,6 +89,16 @@ CBankViewModel::SlotRow CBankViewModel::ReadSlot(int slot) const
     const CPatchItem* patch = document.GetPatch(slot, bank);
     if (!patch)
         return row;
+    // A document patch meant for this slot whose file was not found cannot
+    // be on the card; the slot says so rather than look merely empty.
+    if (!patch->IsDocumentPatch())
+        for (const CPatchItem* item : document.GetPatches())
+            if (item->GetTargetBank() == bank && item->GetTargetPatch() == slot && item->IsFileMissing())
+            {
+                row.missingFile = QString::fromStdString(
+                    FormatString(IDS_FILE_NOT_FOUND_TIP, StoredTextToDisplay(item->GetSourceFile()).c_str()));
+                break;
+            }
     const std::string name = StoredTextToDisplay(patch->GetName());
     row.text = QString::fromStdString(FormatString(IDS_SLOT_ROW, patch->GetTargetPatch(), name.c_str()));
     // A slot without a name shows its number alone.
@@ -240,7 +250,9 @@ QVariant CBankViewModel::data(const QModelIndex& index, int role) const
         if (role == Qt::DisplayRole)
             return slot.text;
         if (role == Qt::DecorationRole)
-            return icons[slot.documentPatch ? 1 : 0];
+            return slot.missingFile.isEmpty() ? icons[slot.documentPatch ? 1 : 0] : missingIcon;
+        if (role == Qt::ToolTipRole && !slot.missingFile.isEmpty())
+            return slot.missingFile;
         return {};
     }
 

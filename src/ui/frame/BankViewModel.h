@@ -83,6 +83,7 @@ private:
     {
         QString text;               // "[nnn] name"
         bool documentPatch = false; // a loaded document patch fills the slot
+        QString missingFile; // stored path of a document patch meant for the slot whose file was not found
     };
     SlotRow ReadSlot(int slot) const;
     bool IsDropRow(int row) const;
