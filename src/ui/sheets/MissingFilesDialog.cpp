@@ -8,16 +8,20 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+
 #include <QPushButton>
 #include <QStringList>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace
 {
 // The stored path travels in the row, as bytes: its display text may not
 // turn back into the same bytes (Windows-1252 documents).
 constexpr int kStoredRole = Qt::UserRole + 1;
+// The widest a path or patch column starts, in pixels.
+constexpr int kMaxColumnWidth = 380;
 
 QString StoredText(const std::string& bytes)
 {
@@ -70,7 +74,7 @@ CMissingFilesDialog::CMissingFilesDialog(CTamberlyDoc& doc, std::function<QStrin
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list);
     layout->addWidget(buttons);
-    resize(720, 320);
+    resize(880, 360);
     Fill();
 }
 
@@ -82,7 +86,15 @@ void CMissingFilesDialog::Fill()
         auto* row =
             new QTreeWidgetItem(list, QStringList{StoredText(file.stored), NeededBy(file), Tried(file)});
         row->setData(0, kStoredRole, QByteArray::fromStdString(file.stored));
+        row->setToolTip(0, row->text(0));
         row->setToolTip(2, row->text(2));
+    }
+    // The stored path is what the user recognises: its column takes the
+    // room its longest path needs, up to a share that leaves the rest readable.
+    for (int column : {0, 1})
+    {
+        list->resizeColumnToContents(column);
+        list->setColumnWidth(column, std::min(list->columnWidth(column), kMaxColumnWidth));
     }
     if (list->topLevelItemCount() > 0)
         list->setCurrentItem(list->topLevelItem(0));

@@ -11,6 +11,7 @@
 #include "ui/sheets/SettingsDialog.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QImage>
 #include <QListWidget>
@@ -93,6 +94,9 @@ TEST_F(MissingFilesTest, TheWindowListsRelinksAndEmpties)
     EXPECT_EQ(Rows(dialog), (QStringList{Q("D:\\DRUMS.SBK | [003]"), Q("C:\\SBK\\PIANO.SBK | Piano, Strings"),
                                          Q("C:\\SBK\\ORGAN.SBK | Organ")}));
     EXPECT_TRUE(dialog.GetList()->topLevelItem(1)->text(2).contains(Q("no folder in the drive map for C:")));
+    // The stored paths read whole, not cut to "C:\SBK\PI...".
+    const QFontMetrics metrics(dialog.GetList()->font());
+    EXPECT_GE(dialog.GetList()->columnWidth(0), metrics.horizontalAdvance(Q("C:\\SBK\\PIANO.SBK")));
 
     dialog.GetSearchButton()->click();
     EXPECT_EQ(Rows(dialog), QStringList{Q("C:\\SBK\\ORGAN.SBK | Organ")});
