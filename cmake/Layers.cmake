@@ -57,7 +57,7 @@ set(TAMBERLY_CLI_SOURCES
 # change of its target and never leaves its moc code out of an existing build.
 set(TAMBERLY_UI_SOURCES
   ui/CommandRouter.cpp ui/CommandRouter.h ui/CommandTarget.h ui/ItemRoles.h ui/PatchMimeData.cpp ui/PatchMimeData.h
-  ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
+  ui/FileFilter.cpp ui/FileFilter.h ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
   ui/frame/BankViewModel.cpp ui/frame/BankViewModel.h ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
   ui/frame/SongBar.cpp ui/frame/SongBar.h
@@ -86,7 +86,7 @@ set(TAMBERLY_UI_SOURCES
 # The application: everything of the window but main() (app/main.cpp).
 set(TAMBERLY_APP_SOURCES
   app/CommandLineInfo.cpp app/CommandLineInfo.h app/DocTemplate.cpp app/DocTemplate.h
-  app/DocumentTarget.cpp app/DocumentTarget.h app/FileFilter.cpp app/FileFilter.h
+  app/DocumentTarget.cpp app/DocumentTarget.h
   app/IdleProcessor.cpp app/IdleProcessor.h app/RecentFileList.cpp app/RecentFileList.h
   app/TamberlyApp.cpp app/TamberlyApp.h app/UserPrompts.cpp app/UserPrompts.h)
 

@@ -1,7 +1,7 @@
 #include "app/DocTemplate.h"
 
-#include "app/FileFilter.h"
 #include "platform/StringTable.h"
+#include "ui/FileFilter.h"
 #include "ui/UiText.h"
 
 #include <QFileInfo>

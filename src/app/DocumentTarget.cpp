@@ -1,12 +1,12 @@
 #include "app/DocumentTarget.h"
 
-#include "app/FileFilter.h"
 #include "app/UserPrompts.h"
 #include "bank/CommandIds.h"
 #include "bank/DocumentCommands.h"
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
+#include "ui/FileFilter.h"
 #include "ui/Profile.h"
 #include "ui/UiText.h"
 #include "ui/WaitCursor.h"

@@ -1,6 +1,6 @@
 #include "app/UserPrompts.h"
 
-#include "app/FileFilter.h"
+#include "ui/FileFilter.h"
 
 #include "platform/StringTable.h"
 #include "ui/UiText.h"

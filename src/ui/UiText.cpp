@@ -23,24 +23,3 @@ int DialogUnitsY(const QWidget& widget, int units)
 {
     return units * QFontMetrics(widget.font()).height() / 8;
 }
-
-QString QtFileFilter(const std::string& filter)
-{
-    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-    {
-        QString text = parts[i];
-        QString patterns = parts[i + 1];
-        if (text.isEmpty() && patterns.isEmpty())
-            break;
-        text.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
-        patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from the text's closing parentheses.
-        if (!text.endsWith(QLatin1Char(')')))
-            text += QStringLiteral(" (") + patterns + QLatin1Char(')');
-        out.push_back(text);
-    }
-    return out.join(QStringLiteral(";;"));
-}

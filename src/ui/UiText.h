@@ -20,8 +20,3 @@ QString StoredToUi(const std::string& bytes);
 // of the average character width across, an eighth of the line height down.
 int DialogUnitsX(const class QWidget& widget, int units);
 int DialogUnitsY(const class QWidget& widget, int units);
-
-// A file-dialog filter of the string table ("Text (*.x)|*.x|...||") in Qt's
-// form ("Text (*.x);;..."). "*.*" becomes "*": on this system a file name
-// needs no dot to be a file.
-QString QtFileFilter(const std::string& filter);

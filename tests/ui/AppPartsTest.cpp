@@ -4,10 +4,10 @@
 #include "QtPrinters.h"
 #include "app/CommandLineInfo.h"
 #include "app/DocTemplate.h"
-#include "app/FileFilter.h"
 #include "app/RecentFileList.h"
 #include "platform/StringTable.h"
 #include "support/RiffBuilder.h"
+#include "ui/FileFilter.h"
 #include "ui/Profile.h"
 #include "ui/frame/LockKeys.h"
 

@@ -378,8 +378,10 @@ TEST_F(AppTest, CardCommandsFromTheMenus)
     prompts->openFiles = {QString::fromStdString(drums)};
     Run(ID_LOAD_FILE_IN_BANK);
     ASSERT_EQ(prompts->openFilters.size(), 1u);
-    EXPECT_EQ(prompts->openFilters[0],
-              QStringLiteral("Soundfont files (*.sbk *.SBK);;Wave Files (*.wav *.WAV);;All files (*)"));
+    EXPECT_EQ(
+        prompts->openFilters[0],
+        QStringLiteral("Soundfont files (*.sbk *.SBK *.sf2 *.SF2 *.sf3 *.SF3);;Wave Files (*.wav *.WAV);;All "
+                       "files (*)"));
     EXPECT_TRUE(Doc().IsModified());
     EXPECT_EQ(View()->GetTabs()->tabText(4), QStringLiteral("[003] DRUMS.SBK"));
     EXPECT_EQ(RowText(7), QStringLiteral("[007] Snare"));
@@ -388,6 +390,16 @@ TEST_F(AppTest, CardCommandsFromTheMenus)
     Run(ID_CLEAR_CURRENT_BANK);
     EXPECT_EQ(View()->GetTabs()->tabText(4), QStringLiteral("[003]"));
     EXPECT_EQ(RowText(7), QStringLiteral("[007]"));
+
+    // A SoundFont 2 bank is chosen the same way and fills the slots.
+    SoundFontBuilder harpBank;
+    harpBank.Version(2, 4).SampleData(1000);
+    harpBank.AddPreset("Harp", 0, 0, {harpBank.AddInstrument("Harp", {harpBank.AddSample(0, 100)})});
+    prompts->openFiles = {QString::fromStdString(files.Write("HARP.SF2", harpBank.Build()))};
+    Run(ID_LOAD_FILE_IN_BANK);
+    EXPECT_EQ(View()->GetTabs()->tabText(4), QStringLiteral("[003] HARP"));
+    EXPECT_EQ(RowText(0), QStringLiteral("[000] Harp"));
+    Run(ID_CLEAR_CURRENT_BANK);
 
     // Synth modes with their check marks.
     Run(ID_SYNTH_MT32);

@@ -5,6 +5,7 @@
 #include "bank/PatchItemListGuard.h"
 #include "bank/TamberlyDoc.h"
 #include "synth/CardLimits.h"
+#include "ui/FileFilter.h"
 #include "ui/UiText.h"
 #include "ui/sheets/UpDownCtrl.h"
 
@@ -193,7 +194,7 @@ void CPatchEditPage1::Browse()
     if (!workingPatch)
         return;
     const QString chosen = fileChooser(this, StoredToUi(workingPatch->GetSourceFile()),
-                                       QtFileFilter(LoadString(IDS_FILTER_BANK_FILES)));
+                                       FileFilter::FromStringTable(IDS_FILTER_BANK_FILES));
     if (chosen.isEmpty())
         return;
     const std::string path = chosen.toStdString();

@@ -263,8 +263,8 @@ TEST_F(PatchEditSheetTest, BrowseTakesOnlyANewFile)
     EXPECT_EQ(chooserCalls[0].first, QString::fromStdString(pianos));
     EXPECT_EQ(chooserCalls[1].first, QString::fromStdString(pianos));
     EXPECT_EQ(chooserCalls[2].first, QString::fromStdString(drums));
-    EXPECT_EQ(chooserCalls[0].second,
-              QStringLiteral("Soundfont files (*.sbk);;Wave Files (*.wav);;All files (*)"));
+    EXPECT_EQ(chooserCalls[0].second, QStringLiteral("Soundfont files (*.sbk *.SBK *.sf2 *.SF2 *.sf3 "
+                                                     "*.SF3);;Wave Files (*.wav *.WAV);;All files (*)"));
     EXPECT_EQ(piano->GetSourceFile(), pianos);
 }
 
