@@ -1,6 +1,7 @@
 #include "bank/DropPlan.h"
 
 #include "bank/PatchItemList.h"
+#include "soundfont/SoundFontReader.h"
 
 #include <algorithm>
 
@@ -25,7 +26,10 @@ CDropPlan::CDropPlan(const CPatchItemList& dropped, int pointerRow, int rowCount
         std::vector<bool> taken(static_cast<std::size_t>(rowCount));
         for (int i = 0; i < dropped.GetSize(); ++i)
         {
-            const int slot = dropped.GetItem(i)->GetSourcePatch();
+            // A SoundFont 2 preset of a variation bank or a drum kit carries
+            // its bank in the high half of its number; its program is its slot.
+            const int source = dropped.GetItem(i)->GetSourcePatch();
+            const int slot = source < 0 ? -1 : SourcePresetProgram(static_cast<std::uint32_t>(source));
             if (slot < 0 || slot >= rowCount || taken[static_cast<std::size_t>(slot)])
                 continue;
             taken[static_cast<std::size_t>(slot)] = true;

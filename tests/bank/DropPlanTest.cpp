@@ -35,6 +35,10 @@ TEST(DropPlan, ByNumbersEachPresetTakesTheSlotOfItsNumberInDropOrder)
     const CDropPlan plan = Plan({48, 0, 48, 200, -1}, 90, kSlots, false, true);
     EXPECT_EQ(plan.GetTargets(), (Targets{{48, 0}, {0, 1}}));
     EXPECT_EQ(plan.GetRows(), (std::vector<int>{0, 48}));
+    // Presets of a SoundFont 2 variation bank (8:5) or drum kit (128:0) take
+    // the slot of their program; the first of a number wins.
+    EXPECT_EQ(Plan({(8 << 16) | 5, (128 << 16) | 0, 0}, 90, kSlots, false, true).GetTargets(),
+              (Targets{{5, 0}, {0, 1}}));
     // Numbers that fit nowhere still drop over the slots, placing nothing.
     EXPECT_EQ(Plan({-1}, 3, kSlots, false, true).GetKind(), Kind::Place);
 }
