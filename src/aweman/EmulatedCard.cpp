@@ -1,6 +1,7 @@
 #include "aweman/EmulatedCard.h"
 
 #include "aweman/CardListeners.h"
+#include "aweman/CardNames.h"
 #include "aweman/SynthBank.h"
 #include "media/VorbisSampleDecoder.h"
 #include "platform/AtomicFile.h"
@@ -11,6 +12,7 @@
 #include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 #include "synth/AweManager.h"
+#include "synth/ManagerRecords.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,57 +30,17 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace cardnames;
+using namespace manager;
+
 namespace
 {
-// The longest path a FileReference may name.
-constexpr std::uint32_t kMaxPathLength = 4096;
-constexpr std::size_t kMaxNameLength = 255;
 constexpr std::uint64_t kWordsPerKB = 512;
 // The card's sound memory is volatile, as a real card's is: its state and
 // memory copies are replaced atomically (a killed process leaves the old or
 // the new state, whole) but not synced to disk. A power failure empties a
 // real card anyway, and syncing made every preset load wait for the disk.
 constexpr auto kCardMemory = CAtomicFile::Durability::Volatile;
-
-// Records are copied in and fields copied out byte-wise: the caller's
-// pointers carry no alignment promise.
-template <typename Record> bool ReadRecord(std::uintptr_t pointer, Record& record)
-{
-    if (pointer == 0)
-        return false;
-    std::memcpy(&record, reinterpret_cast<const void*>(pointer), sizeof record);
-    return true;
-}
-
-template <typename Field> void WriteField(std::uintptr_t pointer, std::size_t offset, const Field& value)
-{
-    std::memcpy(reinterpret_cast<void*>(pointer + offset), &value, sizeof value);
-}
-
-// The path a FileReference names: its length must be the path's, up to the NUL.
-std::optional<std::string> ReferencedPath(const FileReference& file)
-{
-    if (!file.path || file.length == 0 || file.length > kMaxPathLength)
-        return std::nullopt;
-    // Reads at most length + 1 bytes: the path and its NUL when the length is true.
-    if (::strnlen(file.path, file.length + 1) != file.length)
-        return std::nullopt;
-    return std::string(file.path, file.length);
-}
-
-// Checks a NameBuffer before anything else is done, so that a refusal changes nothing.
-bool UsableBuffer(const NameBuffer& name)
-{
-    return name.buffer != nullptr && name.size > 0;
-}
-
-// The name, cut to the buffer and always ended by a NUL inside it.
-void WriteName(const NameBuffer& name, const std::string& text)
-{
-    const std::size_t length = std::min<std::size_t>(text.size(), name.size - 1);
-    std::memcpy(name.buffer, text.data(), length);
-    name.buffer[length] = '\0';
-}
 
 std::string Absolute(const std::string& path)
 {
@@ -93,29 +55,6 @@ bool SameFile(const std::string& a, const std::string& b)
         return true;
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-std::string TrimmedName(std::string text)
-{
-    text = text.substr(0, text.find('\0'));
-    const auto last = text.find_last_not_of(" \t\r\n");
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    if (text.size() > kMaxNameLength)
-        text.resize(kMaxNameLength);
-    return text;
-}
-
-// A preset's name as the card shows it: the stored name, or its number when the name is blank.
-std::string PresetName(const PresetHeader& header)
-{
-    std::string name = TrimmedName(std::string(header.name.data(), header.name.size()));
-    if (name.empty())
-    {
-        char number[16];
-        std::snprintf(number, sizeof number, "Preset %03u", static_cast<unsigned>(header.presetNumber));
-        name = number;
-    }
-    return name;
 }
 
 std::uint64_t WordsOfBytes(std::uint64_t bytes)
