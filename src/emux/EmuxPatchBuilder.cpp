@@ -192,6 +192,10 @@ bool CEmuxPatchBuilder::Open(std::unique_ptr<IByteSource> source, std::string* e
             return false;
         }
     }
+    starts.clear();
+    for (int sample = 0; sample < reader.GetSampleRecordCount(); ++sample)
+        starts.push_back(reader.GetSampleRecord(sample).start);
+    std::sort(starts.begin(), starts.end());
     return true;
 }
 
@@ -272,6 +276,14 @@ std::vector<CEmuxPatchBuilder::Voice> CEmuxPatchBuilder::Voices(int index) const
             v.rate_offset = emux::RateOffset(sample.sampleRate);
             const int modes = value(G::SampleModes) & 3;
             v.mode = (modes == 1 || modes == 3) ? SNDRV_SFNT_MODE_LOOPING : 0;
+            const std::uint32_t silence = SamplePoints(voice.sample) - (sample.end - sample.start);
+            if (v.mode == 0 && silence > 2 * kBlankLoopMargin)
+            {
+                v.loopstart =
+                    static_cast<int>(sample.end + kBlankLoopMargin) - static_cast<int>(sample.loopStart);
+                v.loopend = static_cast<int>(sample.end + silence - kBlankLoopMargin) -
+                            static_cast<int>(sample.loopEnd);
+            }
             const int rootKey = value(G::RootKey);
             v.root = static_cast<short>(rootKey >= 0 && rootKey <= 127 ? rootKey : sample.originalPitch);
             v.tune = static_cast<short>(std::clamp(
@@ -349,7 +361,11 @@ std::uint32_t CEmuxPatchBuilder::SamplePoints(int sample) const
     if ((record.sampleType & soundfont::kSampleRom) != 0 || record.end <= record.start ||
         record.end > dataPoints)
         return 0;
-    return record.end - record.start + std::min(kBlankPoints, dataPoints - record.end);
+    const auto next = std::upper_bound(starts.begin(), starts.end(), record.end - 1);
+    const std::uint32_t silence = next == starts.end()
+                                      ? std::min(kLastBlankPoints, dataPoints - record.end)
+                                      : std::min({kBlankPoints, *next - record.end, dataPoints - record.end});
+    return record.end - record.start + silence;
 }
 
 std::optional<emux::PatchBytes> CEmuxPatchBuilder::SamplePatch(int sample)

@@ -53,19 +53,26 @@ public:
     // what the driver had there, the others add to it.
     static std::vector<emux::PatchBytes> InfoPatches(int bank, int program, const std::vector<Voice>& voices);
 
-    // Points a sample record sends (its own plus the silence that follows
-    // it, up to kBlankPoints); 0 for a sample outside the data.
+    // Points a sample record sends: its own and the silence the file keeps
+    // after it (up to the next sample, at most kBlankPoints); 0 for a sample
+    // outside the data.
     std::uint32_t SamplePoints(int sample) const;
     // The LOAD_DATA patch of sample record index with its points read from
     // the file; nullopt when they cannot be read.
     std::optional<emux::PatchBytes> SamplePatch(int sample);
 
-    // Silence the driver wants after a sample for its interpolator: what
-    // a version 2 file keeps there (at least 46 points) is sent, cut to this.
-    static constexpr std::uint32_t kBlankPoints = 32;
+    // The silence a version 2 file keeps between samples; after the last
+    // one, kLastBlankPoints where the data has them.
+    static constexpr std::uint32_t kBlankPoints = 46;
+    static constexpr std::uint32_t kLastBlankPoints = 48;
+    // The chip always loops: a voice that does not loop its sample loops
+    // inside the silence after it instead, this many points from either end
+    // of the silence, so that it ends in silence.
+    static constexpr std::uint32_t kBlankLoopMargin = 8;
 
 private:
     CSoundFontReader reader;
-    std::vector<std::uint8_t> image; // the converted version 1 bank
+    std::vector<std::uint8_t> image;   // the converted version 1 bank
+    std::vector<std::uint32_t> starts; // every sample's start, sorted, to find the silence after each
     int originalVersion = 0;
 };

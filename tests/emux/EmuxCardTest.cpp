@@ -110,8 +110,9 @@ TEST_F(EmuxCardTest, APresetIsOneFontOfItsSamplesAndVoicesOnTheSlot)
     const auto samples = Log().Samples();
     ASSERT_EQ(2u, samples.size());
     EXPECT_EQ(300, samples.at(0).info.end - samples.at(0).info.start);
-    // Each sample's own points and the silence the driver wants after it.
-    EXPECT_EQ(std::size_t(300 + 32) * 2, samples.at(0).data.size());
+    // Each sample's own points and the silence after it, as far as the next sample.
+    EXPECT_EQ(std::size_t(300 + 46) * 2, samples.at(0).data.size());
+    EXPECT_EQ(std::size_t(500 + 46) * 2, samples.at(1).data.size());
     const auto voices = Log().Voices();
     ASSERT_EQ(2u, voices.size());
     for (const auto& voice : voices)

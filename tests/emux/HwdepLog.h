@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,8 +47,10 @@ struct HwdepLog
     static HwdepLog ReadFile(const std::string& path)
     {
         HwdepLog log;
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        std::vector<char> raw(in ? static_cast<std::size_t>(in.tellg()) : 0);
+        in.seekg(0);
+        in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
         std::size_t at = 0;
         while (at + 12 <= raw.size())
         {
@@ -106,6 +108,24 @@ struct HwdepLog
         }
         return voices;
     }
+
+    // Voices(), worked out once.
+    const std::vector<SentVoice>& VoiceList() const
+    {
+        if (!voiceList)
+            voiceList = std::make_shared<std::vector<SentVoice>>(Voices());
+        return *voiceList;
+    }
+    mutable std::shared_ptr<std::vector<SentVoice>> voiceList;
+
+    // Samples(), worked out once.
+    const std::map<int, SentSample>& SampleMap() const
+    {
+        if (!sampleMap)
+            sampleMap = std::make_shared<std::map<int, SentSample>>(Samples());
+        return *sampleMap;
+    }
+    mutable std::shared_ptr<std::map<int, SentSample>> sampleMap;
 
     // The samples sent, by sample id.
     std::map<int, SentSample> Samples() const
