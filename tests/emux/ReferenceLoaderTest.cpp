@@ -54,8 +54,8 @@ constexpr const char* kDevice = "hw:7,2";
 constexpr const char* kOwnFields[] = {"amplitude", "attenuation", "envelope, LFO and filter registers",
                                       "write mode"};
 
-HwdepLog Record(const std::vector<std::string>& args, const std::string& recordFile, const std::string& program,
-                const std::vector<std::pair<std::string, std::string>>& more = {})
+HwdepLog Record(const std::vector<std::string>& args, const std::string& recordFile,
+                const std::string& program, const std::vector<std::pair<std::string, std::string>>& more = {})
 {
     CliOptions options;
     options.program = program;
@@ -160,8 +160,8 @@ protected:
     // asfxload with its bank 0 presets moved to `bank`, as a user bank holds them.
     HwdepLog Reference(const std::string& file, int bank)
     {
-        return Record({"--hwdep=" + std::string(kDevice), "-b", std::to_string(bank), file}, dir.File("theirs.rec"),
-                      kAsfxload);
+        return Record({"--hwdep=" + std::string(kDevice), "-b", std::to_string(bank), file},
+                      dir.File("theirs.rec"), kAsfxload);
     }
     HwdepLog Ours(const std::vector<std::string>& args)
     {
@@ -191,9 +191,11 @@ SoundFontBuilder SmallBank(std::uint16_t version)
     const int c = bank.AddSample(1246, 2000);
     bank.AddPreset("Piano", 0, 0, {bank.AddInstrument("Piano", {a, b})});
     const int strings = bank.AddInstrumentZones(
-        "Str", {{{kSfGenKeyRange, 0x7F00}, {kSampleModes, 1}, {kSfGenSampleId, static_cast<std::uint16_t>(c)}}});
-    bank.AddPresetZones("Strings", 48, 0,
-                        {{{kSfGenKeyRange, 0x5020}, {kSfGenInstrument, static_cast<std::uint16_t>(strings)}}});
+        "Str",
+        {{{kSfGenKeyRange, 0x7F00}, {kSampleModes, 1}, {kSfGenSampleId, static_cast<std::uint16_t>(c)}}});
+    bank.AddPresetZones(
+        "Strings", 48, 0,
+        {{{kSfGenKeyRange, 0x5020}, {kSfGenInstrument, static_cast<std::uint16_t>(strings)}}});
     return bank;
 }
 
@@ -255,8 +257,10 @@ TEST_F(ReferenceLoaderTest, TimGM6mbSendsWhatAsfxloadSends)
         EXPECT_TRUE(std::equal(sample.data.begin(), sample.data.begin() + static_cast<std::ptrdiff_t>(common),
                                reference.data.begin()))
             << "sample " << id;
-        EXPECT_EQ(reference.info.loopstart - reference.info.start, sample.info.loopstart - sample.info.start) << id;
-        EXPECT_EQ(reference.info.loopend - reference.info.start, sample.info.loopend - sample.info.start) << id;
+        EXPECT_EQ(reference.info.loopstart - reference.info.start, sample.info.loopstart - sample.info.start)
+            << id;
+        EXPECT_EQ(reference.info.loopend - reference.info.start, sample.info.loopend - sample.info.start)
+            << id;
     }
     ReportOwn(own);
 }
