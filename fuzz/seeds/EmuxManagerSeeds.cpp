@@ -32,10 +32,12 @@ Bytes Bank(std::uint16_t version)
     const int a = bank.AddSample(0, 300);
     const int b = bank.AddSample(346, 900);
     const int looped = bank.AddInstrumentZones(
-        "Looped", {{{48, 60}}, {{kSfGenKeyRange, 0x4000}, {54, 1}, {kSfGenSampleId, static_cast<std::uint16_t>(b)}}});
+        "Looped",
+        {{{48, 60}}, {{kSfGenKeyRange, 0x4000}, {54, 1}, {kSfGenSampleId, static_cast<std::uint16_t>(b)}}});
     bank.AddPreset("One", 0, 0, {bank.AddInstrument("One", {a, b})});
-    bank.AddPresetZones("Two", 5, 0,
-                        {{{48, 20}}, {{kSfGenKeyRange, 0x7F20}, {kSfGenInstrument, static_cast<std::uint16_t>(looped)}}});
+    bank.AddPresetZones(
+        "Two", 5, 0,
+        {{{48, 20}}, {{kSfGenKeyRange, 0x7F20}, {kSfGenInstrument, static_cast<std::uint16_t>(looped)}}});
     return bank.Build();
 }
 

@@ -80,7 +80,8 @@ public:
             {
                 soundfont_sample_info sample;
                 std::memcpy(&sample, static_cast<const char*>(argument) + sizeof header, sizeof sample);
-                FUZZ_CHECK(sample.size > 0 && header.len == static_cast<int>(sizeof sample) + 2 * sample.size);
+                FUZZ_CHECK(sample.size > 0 &&
+                           header.len == static_cast<int>(sizeof sample) + 2 * sample.size);
             }
             if ((header.type == SNDRV_SFNT_LOAD_INFO || header.type == SNDRV_SFNT_LOAD_DATA) &&
                 ++script.loads == script.refuseLoad)
@@ -178,7 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(result != 0 || std::memchr(nameBytes, '\0', sizeof nameBytes));
             break;
         case 7:
-            result = card.Call(handle, code = kAweGetBankName, static_cast<std::uintptr_t>(targetBank), p(name));
+            result =
+                card.Call(handle, code = kAweGetBankName, static_cast<std::uintptr_t>(targetBank), p(name));
             break;
         case 8:
             result = card.Call(handle, code = kAweSelectSynthBank, static_cast<std::uintptr_t>(op % 4), 0);

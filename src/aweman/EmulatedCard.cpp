@@ -112,7 +112,7 @@ void CEmulatedCard::Install()
     const std::lock_guard guard(mutex);
     try
     {
-        if (handles.empty() && Attach())
+        if (handles.Empty() && Attach())
             Detach();
     }
     catch (...)
@@ -131,13 +131,13 @@ std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::
     try
     {
         if (code == kAweOpen)
-            result = Open(param1);
+            result = handles.Open(param1, [this] { return Attach(); });
         else if (code == kAweClose)
-            result = Close(handle);
-        else if (!handles.contains(handle))
+            result = handles.Close(handle, [this] { Detach(); });
+        else if (!handles.Contains(handle))
             result = CardResult::BadHandle;
         else
-            result = Dispatch(code, param1, param2);
+            result = DispatchCommand(*this, code, param1, param2);
     }
     catch (...)
     {
@@ -150,60 +150,6 @@ std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::
     if (changed)
         CCardListeners::Instance().Notify();
     return static_cast<std::int32_t>(result);
-}
-
-CardResult CEmulatedCard::Open(std::uintptr_t handleOut)
-{
-    if (handleOut == 0)
-        return CardResult::BadRecord;
-    if (handles.empty() && !Attach())
-        return CardResult::Unavailable;
-    do
-        ++lastHandle;
-    while (lastHandle == 0 || handles.contains(lastHandle));
-    handles.insert(lastHandle);
-    WriteField(handleOut, 0, lastHandle);
-    return CardResult::Ok;
-}
-
-CardResult CEmulatedCard::Close(std::uint32_t handle)
-{
-    if (handles.erase(handle) == 0)
-        return CardResult::BadHandle;
-    if (handles.empty())
-        Detach();
-    return CardResult::Ok;
-}
-
-CardResult CEmulatedCard::Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2)
-{
-    switch (code)
-    {
-    case kAweGetMemory:
-        return GetMemory(param1, param2);
-    case kAweGetEffects:
-        return GetEffects(param1);
-    case kAweSetEffects:
-        return SetEffects(param1);
-    case kAweGetSynthBank:
-        return GetSynthBank(param1);
-    case kAweSelectSynthBank:
-        return SelectSynthBank(param1);
-    case kAweLoadBank:
-        return LoadBank(param1, param2);
-    case kAweGetBankName:
-        return GetBankName(param1, param2);
-    case kAweClearBank:
-        return ClearBank(param1);
-    case kAweLoadPreset:
-        return LoadPreset(param1, param2);
-    case kAweGetPresetName:
-        return GetPresetName(param1, param2);
-    case kAweClearPreset:
-        return ClearPreset(param1, param2);
-    default:
-        return CardResult::UnknownCommand;
-    }
 }
 
 // ---- commands ----

@@ -22,6 +22,7 @@
 // The library opens only the device it was given and reads only the files a
 // command names.
 
+#include "aweman/ManagerCalls.h"
 #include "cardstate/CardModel.h"
 #include "emux/HwdepDevice.h"
 
@@ -61,9 +62,9 @@ public:
     static constexpr const char* kDeviceEnvironment = "TAMBERLY_EMUX_DEVICE";
 
 private:
-    CardResult Open(std::uintptr_t handleOut);
-    CardResult Close(std::uint32_t handle);
-    CardResult Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2);
+    template <typename Card>
+    friend CardResult DispatchCommand(Card& card, std::uint32_t code, std::uintptr_t param1,
+                                      std::uintptr_t param2);
 
     CardResult GetMemory(std::uintptr_t totalOut, std::uintptr_t freeOut);
     CardResult GetEffects(std::uintptr_t record) const;
@@ -104,8 +105,7 @@ private:
     std::unique_ptr<IHwdepDevice> device;
 
     mutable std::mutex mutex;
-    std::set<std::uint32_t> handles;
-    std::uint32_t lastHandle = 0;
+    CManagerHandles handles;
     std::string home;
     int lockFd = -1;
     CCardModel model;

@@ -34,8 +34,9 @@ TEST(EmuxPatchBuilderTest, PresetValuesAddToInstrumentValuesAndRangesMeet)
     // Instrument: a global zone (attenuation 60 cB, root key 64) and a zone
     // on keys 10..90 that sets its own attenuation and loops.
     const int instrument = bank.AddInstrumentZones(
-        "I", {{{kAttenuation, 60}, {kRootKey, 64}},
-              {{kSfGenKeyRange, (90 << 8) | 10}, {kAttenuation, 30}, {kSampleModes, 1}, {kSfGenSampleId, s}}});
+        "I",
+        {{{kAttenuation, 60}, {kRootKey, 64}},
+         {{kSfGenKeyRange, (90 << 8) | 10}, {kAttenuation, 30}, {kSampleModes, 1}, {kSfGenSampleId, s}}});
     // Preset: a global zone adding 2 semitones, a zone on keys 50..127 at velocities 0..63 adding 15 cB.
     bank.AddPresetZones("P", 3, 0,
                         {{{kCoarseTune, 2}},
@@ -66,14 +67,17 @@ TEST(EmuxPatchBuilderTest, WhatCannotSoundIsLeftOut)
     const auto outside = static_cast<std::uint16_t>(bank.AddSample(900, 5000)); // past the data
     const auto rom = static_cast<std::uint16_t>(bank.AddSample(0, 100));
     bank.SampleType(rom, 0x8001);
-    const int instrument = bank.AddInstrumentZones("I", {{{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, inside}},
-                                                         {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, outside}},
-                                                         {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, rom}},
-                                                         {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, 999}},
-                                                         // keys 100..20: a range that holds nothing
-                                                         {{kSfGenKeyRange, (20 << 8) | 100}, {kSfGenSampleId, inside}}});
-    bank.AddPresetZones("P", 0, 0, {{{kSfGenKeyRange, 0x7F00}, {kSfGenInstrument, static_cast<std::uint16_t>(instrument)}},
-                                    {{kSfGenKeyRange, 0x7F00}, {kSfGenInstrument, 77}}});
+    const int instrument =
+        bank.AddInstrumentZones("I", {{{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, inside}},
+                                      {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, outside}},
+                                      {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, rom}},
+                                      {{kSfGenKeyRange, 0x7F00}, {kSfGenSampleId, 999}},
+                                      // keys 100..20: a range that holds nothing
+                                      {{kSfGenKeyRange, (20 << 8) | 100}, {kSfGenSampleId, inside}}});
+    bank.AddPresetZones(
+        "P", 0, 0,
+        {{{kSfGenKeyRange, 0x7F00}, {kSfGenInstrument, static_cast<std::uint16_t>(instrument)}},
+         {{kSfGenKeyRange, 0x7F00}, {kSfGenInstrument, 77}}});
     const auto builder = Open(bank.Build());
     const auto voices = builder->Voices(0);
     ASSERT_EQ(1u, voices.size());
