@@ -2,7 +2,7 @@
 # package CPack makes of that (scripts/package).
 #
 #   bin/                         tamberly, tamberly-cli
-#   lib/tamberly/                libaweman32.so, libtamberly-sound.so
+#   lib/tamberly/                libaweman32.so, libaweman32-emux.so, libtamberly-sound.so
 #   share/tamberly/              tips.txt, screenshot.png
 #   share/applications/          tamberly.desktop
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
@@ -23,7 +23,7 @@ install(TARGETS tamberly-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # for it at that place relative to themselves (their install rpath and the
 # card session's own lookup).
 set(TAMBERLY_PRIVATE_LIBDIR lib/tamberly)
-install(TARGETS aweman32 tamberly-sound LIBRARY DESTINATION ${TAMBERLY_PRIVATE_LIBDIR})
+install(TARGETS aweman32 aweman32-emux tamberly-sound LIBRARY DESTINATION ${TAMBERLY_PRIVATE_LIBDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/tips.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
 install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)

@@ -42,6 +42,8 @@ set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp medi
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
+# The card driven by ALSA's Emux driver, without its plug-in entry point (emux/EmuxEntry.cpp).
+set(TAMBERLY_EMUX_SOURCES emux/EmuxCard.cpp emux/EmuxPatchBuilder.cpp emux/EmuxUnits.cpp emux/HwdepDevice.cpp)
 # The sound engine, without its plug-in entry point (engine/SoundModule.cpp).
 set(TAMBERLY_ENGINE_SOURCES
   engine/AudioOutput.cpp engine/CardChangeListener.cpp engine/CardEffects.cpp engine/CardEngine.cpp

@@ -1,6 +1,7 @@
 #include "aweman/EmulatedCard.h"
 
 #include "aweman/CardListeners.h"
+#include "aweman/CardNames.h"
 #include "aweman/SynthBank.h"
 #include "media/VorbisSampleDecoder.h"
 #include "platform/AtomicFile.h"
@@ -11,6 +12,7 @@
 #include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 #include "synth/AweManager.h"
+#include "synth/ManagerRecords.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,57 +30,17 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace cardnames;
+using namespace manager;
+
 namespace
 {
-// The longest path a FileReference may name.
-constexpr std::uint32_t kMaxPathLength = 4096;
-constexpr std::size_t kMaxNameLength = 255;
 constexpr std::uint64_t kWordsPerKB = 512;
 // The card's sound memory is volatile, as a real card's is: its state and
 // memory copies are replaced atomically (a killed process leaves the old or
 // the new state, whole) but not synced to disk. A power failure empties a
 // real card anyway, and syncing made every preset load wait for the disk.
 constexpr auto kCardMemory = CAtomicFile::Durability::Volatile;
-
-// Records are copied in and fields copied out byte-wise: the caller's
-// pointers carry no alignment promise.
-template <typename Record> bool ReadRecord(std::uintptr_t pointer, Record& record)
-{
-    if (pointer == 0)
-        return false;
-    std::memcpy(&record, reinterpret_cast<const void*>(pointer), sizeof record);
-    return true;
-}
-
-template <typename Field> void WriteField(std::uintptr_t pointer, std::size_t offset, const Field& value)
-{
-    std::memcpy(reinterpret_cast<void*>(pointer + offset), &value, sizeof value);
-}
-
-// The path a FileReference names: its length must be the path's, up to the NUL.
-std::optional<std::string> ReferencedPath(const FileReference& file)
-{
-    if (!file.path || file.length == 0 || file.length > kMaxPathLength)
-        return std::nullopt;
-    // Reads at most length + 1 bytes: the path and its NUL when the length is true.
-    if (::strnlen(file.path, file.length + 1) != file.length)
-        return std::nullopt;
-    return std::string(file.path, file.length);
-}
-
-// Checks a NameBuffer before anything else is done, so that a refusal changes nothing.
-bool UsableBuffer(const NameBuffer& name)
-{
-    return name.buffer != nullptr && name.size > 0;
-}
-
-// The name, cut to the buffer and always ended by a NUL inside it.
-void WriteName(const NameBuffer& name, const std::string& text)
-{
-    const std::size_t length = std::min<std::size_t>(text.size(), name.size - 1);
-    std::memcpy(name.buffer, text.data(), length);
-    name.buffer[length] = '\0';
-}
 
 std::string Absolute(const std::string& path)
 {
@@ -93,29 +55,6 @@ bool SameFile(const std::string& a, const std::string& b)
         return true;
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-std::string TrimmedName(std::string text)
-{
-    text = text.substr(0, text.find('\0'));
-    const auto last = text.find_last_not_of(" \t\r\n");
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    if (text.size() > kMaxNameLength)
-        text.resize(kMaxNameLength);
-    return text;
-}
-
-// A preset's name as the card shows it: the stored name, or its number when the name is blank.
-std::string PresetName(const PresetHeader& header)
-{
-    std::string name = TrimmedName(std::string(header.name.data(), header.name.size()));
-    if (name.empty())
-    {
-        char number[16];
-        std::snprintf(number, sizeof number, "Preset %03u", static_cast<unsigned>(header.presetNumber));
-        name = number;
-    }
-    return name;
 }
 
 std::uint64_t WordsOfBytes(std::uint64_t bytes)
@@ -173,7 +112,7 @@ void CEmulatedCard::Install()
     const std::lock_guard guard(mutex);
     try
     {
-        if (handles.empty() && Attach())
+        if (handles.Empty() && Attach())
             Detach();
     }
     catch (...)
@@ -192,13 +131,13 @@ std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::
     try
     {
         if (code == kAweOpen)
-            result = Open(param1);
+            result = handles.Open(param1, [this] { return Attach(); });
         else if (code == kAweClose)
-            result = Close(handle);
-        else if (!handles.contains(handle))
+            result = handles.Close(handle, [this] { Detach(); });
+        else if (!handles.Contains(handle))
             result = CardResult::BadHandle;
         else
-            result = Dispatch(code, param1, param2);
+            result = DispatchCommand(*this, code, param1, param2);
     }
     catch (...)
     {
@@ -211,60 +150,6 @@ std::int32_t CEmulatedCard::Call(std::uint32_t handle, std::uint32_t code, std::
     if (changed)
         CCardListeners::Instance().Notify();
     return static_cast<std::int32_t>(result);
-}
-
-CardResult CEmulatedCard::Open(std::uintptr_t handleOut)
-{
-    if (handleOut == 0)
-        return CardResult::BadRecord;
-    if (handles.empty() && !Attach())
-        return CardResult::Unavailable;
-    do
-        ++lastHandle;
-    while (lastHandle == 0 || handles.contains(lastHandle));
-    handles.insert(lastHandle);
-    WriteField(handleOut, 0, lastHandle);
-    return CardResult::Ok;
-}
-
-CardResult CEmulatedCard::Close(std::uint32_t handle)
-{
-    if (handles.erase(handle) == 0)
-        return CardResult::BadHandle;
-    if (handles.empty())
-        Detach();
-    return CardResult::Ok;
-}
-
-CardResult CEmulatedCard::Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2)
-{
-    switch (code)
-    {
-    case kAweGetMemory:
-        return GetMemory(param1, param2);
-    case kAweGetEffects:
-        return GetEffects(param1);
-    case kAweSetEffects:
-        return SetEffects(param1);
-    case kAweGetSynthBank:
-        return GetSynthBank(param1);
-    case kAweSelectSynthBank:
-        return SelectSynthBank(param1);
-    case kAweLoadBank:
-        return LoadBank(param1, param2);
-    case kAweGetBankName:
-        return GetBankName(param1, param2);
-    case kAweClearBank:
-        return ClearBank(param1);
-    case kAweLoadPreset:
-        return LoadPreset(param1, param2);
-    case kAweGetPresetName:
-        return GetPresetName(param1, param2);
-    case kAweClearPreset:
-        return ClearPreset(param1, param2);
-    default:
-        return CardResult::UnknownCommand;
-    }
 }
 
 // ---- commands ----

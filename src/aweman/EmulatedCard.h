@@ -30,6 +30,7 @@
 // of the first (the home folder is fixed until all are closed).
 
 #include "aweman/CardDriver.h"
+#include "aweman/ManagerCalls.h"
 #include "cardstate/CardFiles.h"
 #include "cardstate/CardModel.h"
 
@@ -60,9 +61,9 @@ public:
     std::int32_t Call(std::uint32_t handle, std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2);
 
 private:
-    CardResult Open(std::uintptr_t handleOut);
-    CardResult Close(std::uint32_t handle);
-    CardResult Dispatch(std::uint32_t code, std::uintptr_t param1, std::uintptr_t param2);
+    template <typename Card>
+    friend CardResult DispatchCommand(Card& card, std::uint32_t code, std::uintptr_t param1,
+                                      std::uintptr_t param2);
 
     CardResult GetMemory(std::uintptr_t totalOut, std::uintptr_t freeOut) const;
     CardResult GetEffects(std::uintptr_t record) const;
@@ -100,8 +101,7 @@ private:
     bool NewToken();
 
     std::mutex mutex;
-    std::set<std::uint32_t> handles;
-    std::uint32_t lastHandle = 0;
+    CManagerHandles handles;
 
     // Valid while a handle is open.
     std::string home;

@@ -1,0 +1,31 @@
+// The symbols the Emux card's library exports, with C linkage: the manager
+// entry point, and the card's status line for the program's status bar.
+// Everything else is hidden.
+
+#include "emux/EmuxCard.h"
+#include "synth/AweManager.h"
+
+#include <algorithm>
+#include <cstring>
+
+#define AWEMAN_EXPORT __attribute__((visibility("default")))
+
+extern "C" AWEMAN_EXPORT std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code,
+                                                 std::uintptr_t param1, std::uintptr_t param2)
+{
+    return CEmuxCard::Instance().Call(handle, code, param1, param2);
+}
+
+// Copies the status line (empty when all is well) into buffer, cut to size
+// and ended by a NUL; returns its full length.
+extern "C" AWEMAN_EXPORT std::uint32_t TamberlyCardStatus(char* buffer, std::uint32_t size)
+{
+    const std::string text = CEmuxCard::Instance().StatusText();
+    if (buffer && size > 0)
+    {
+        const std::size_t length = std::min<std::size_t>(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), length);
+        buffer[length] = '\0';
+    }
+    return static_cast<std::uint32_t>(text.size());
+}
