@@ -44,6 +44,16 @@ bool CDocumentTarget::OnUpdateCommand(CCmdUI& ui)
     case ID_VIEW_KEYBOARD:
         ui.SetCheck(state->checked);
         break;
+    case ID_EDIT_UNDO:
+        ui.SetText(document.CanUndo()
+                       ? UiText(IDS_ITEM_UNDO).arg(QString::fromStdString(document.GetUndoName()))
+                       : UiText(IDS_ITEM_CANT_UNDO));
+        break;
+    case ID_EDIT_REDO:
+        ui.SetText(document.CanRedo()
+                       ? UiText(IDS_ITEM_REDO).arg(QString::fromStdString(document.GetRedoName()))
+                       : UiText(IDS_ITEM_CANT_REDO));
+        break;
     case ID_INDICATOR_PATCH:
         ui.SetText(QString::fromStdString(StoredTextToDisplay(document.GetCurrentPatchPaneText())));
         break;
@@ -91,6 +101,18 @@ bool CDocumentTarget::OnCommand(int id)
         if (keyboard)
             keyboard->ToggleVisible();
         return true;
+    case ID_EDIT_UNDO:
+    {
+        const CWaitCursor wait;
+        document.Undo();
+        return true;
+    }
+    case ID_EDIT_REDO:
+    {
+        const CWaitCursor wait;
+        document.Redo();
+        return true;
+    }
     case ID_VIEW_REFRESH_TREE:
         document.RefreshFolderTree();
         return true;

@@ -34,6 +34,7 @@ enum CommandId : int
 
     // Edit
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 33080,
     ID_EDIT_CUT = 57635,
     ID_EDIT_COPY = 57634,
     ID_EDIT_PASTE = 57637,

@@ -29,6 +29,12 @@ std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int 
     case ID_VIEW_KEYBOARD:
         state.checked = keyboardVisible;
         break;
+    case ID_EDIT_UNDO:
+        state.enabled = document.CanUndo();
+        break;
+    case ID_EDIT_REDO:
+        state.enabled = document.CanRedo();
+        break;
     case ID_SELECT_FX:
     case ID_CLEAR_ALL_BANKS:
     case ID_VIEW_REFRESH_TREE:

@@ -12,6 +12,7 @@
 //   32807                refresh folder tree        RefreshFolderTree()
 //   32809                import SHB                 chooser, ImportShbFile(path)
 //   32810                info                       EditInfo(runner)
+//   57643, 33080         undo, redo                 Undo(), Redo() (texts: GetUndoName, GetRedoName)
 //   512, 37              status panes               GetFreeMemoryPaneText, GetCurrentPatchPaneText
 //
 // (The numbers are those of the front end's command table.)

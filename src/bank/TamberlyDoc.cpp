@@ -1,4 +1,4 @@
-#include "bank/TamberlyDoc.h"
+#include "bank/TamberlyDocEdit.h"
 
 #include "bank/ArchiveException.h"
 #include "bank/ArchiveReader.h"
@@ -203,6 +203,9 @@ void CTamberlyDoc::Retire(CPatchItem* item)
 
 void CTamberlyDoc::DeleteContents()
 {
+    // An emptied document has no edits to take back: their patches are gone.
+    const CEditScope lifecycle(*this, 0);
+    undo.Clear();
     currentBank = -1;
     patches.DeleteAll();
     // The text belongs to the document it came with; a new document after
@@ -243,6 +246,8 @@ bool CTamberlyDoc::OnOpenDocument(const std::string& path)
         return Fail(FileErrorMessage(e, path, IDS_FAILED_TO_OPEN_DOC));
     }
 
+    // The open is no edit; whatever it calls records nothing.
+    const CEditScope lifecycle(*this, 0);
     DeleteContents();
     modified = true;
     std::string failure;
@@ -268,6 +273,7 @@ bool CTamberlyDoc::OnOpenDocument(const std::string& path)
         failure = LoadString(IDS_FAILED_TO_OPEN_DOC);
     }
     openingPath.clear();
+    undo.Clear();
     if (!failure.empty())
     {
         DeleteContents();
@@ -307,6 +313,7 @@ bool CTamberlyDoc::OnSaveDocument(const std::string& path)
     if (!file.Commit())
         return Fail(FileErrorMessage(CFileException::FromErrno(errno, path), path, IDS_FAILED_TO_SAVE_DOC));
     modified = false;
+    undo.SetClean();
     pathName = path;
     return true;
 }

@@ -26,6 +26,7 @@
 #include "bank/DocumentObserver.h"
 #include "bank/PatchItemList.h"
 #include "bank/PathResolver.h"
+#include "bank/UndoStack.h"
 
 #include <map>
 #include <memory>
@@ -102,7 +103,10 @@ public:
     const CPatchItemList& GetPatches() const { return patches; }
     const std::string& GetInfoText() const { return infoText; }
     bool IsModified() const { return modified; }
-    void SetModifiedFlag(bool isModified = true) { modified = isModified; }
+    // Not modified: what the document holds now is what its file holds (the
+    // undo stack's clean state). Modified outside an edit the stack records:
+    // no undo brings back the file's state.
+    void SetModifiedFlag(bool isModified = true);
     // The file the document was last opened from or saved to; empty when new.
     const std::string& GetPathName() const { return pathName; }
 
@@ -248,6 +252,25 @@ public:
     };
     LoadReport GetLoadReport() const;
 
+    // Undo (TamberlyDocUndo.cpp) --------------------------------------------------
+    // Every edit below (patches added, placed, replaced, removed, renamed or
+    // changed in their sheet, bank files loaded or cleared, the synth mode,
+    // the effects, the information text, an import, a relink) is one entry;
+    // an edit that changed nothing leaves none. Undoing puts the document and
+    // the card back: patches unloaded, reloaded or loaded again, bank files,
+    // synth mode and effects as they were; redoing does the edit again the
+    // same way. The modified flag follows the stack's clean state. A new,
+    // opened or closed document starts with an empty stack.
+    bool CanUndo() const { return undo.CanUndo(); }
+    bool CanRedo() const { return undo.CanRedo(); }
+    // What Undo and Redo would take back or do again ("Place 3 Patches").
+    std::string GetUndoName() const { return undo.GetUndoName(); }
+    std::string GetRedoName() const { return undo.GetRedoName(); }
+    // False (nothing done) when there is nothing to undo or redo.
+    bool Undo();
+    bool Redo();
+    const CUndoStack& GetUndoStack() const { return undo; }
+
     // Checks -----------------------------------------------------------------
     // Empty when the document is consistent: no null patch, every patch held
     // once and marked a document patch, none of them in the pools, the
@@ -284,6 +307,25 @@ private:
     std::string StoredBankFile(int bank);
     void RememberMissing(const std::string& stored, const CPathResolver::Result& result);
 
+    // What an edit may change, captured before and after it.
+    enum StatePart : unsigned
+    {
+        PartPatches = 0x01,
+        PartInfo = 0x02,
+        PartEffects = 0x04,
+        PartSynth = 0x08,
+        PartBankFiles = 0x10,
+        PartAll = 0x1F,
+    };
+    struct DocState;
+    class CEditEntry;
+    class CEditScope;
+    std::unique_ptr<DocState> CaptureState(unsigned parts, int knownSynthBank = -1);
+    void RestoreState(const DocState& state);
+    void RestorePatches(const DocState& state, std::vector<bool>& reloadBanks);
+    // Pushes the entry of an edit that changed something.
+    void RecordEdit(std::string name, std::unique_ptr<DocState> before);
+
     bool Fail(std::string message);
     bool IsPooled(const CPatchItem* item) const;
     // Hands a patch the document no longer holds to the retired pool.
@@ -310,4 +352,7 @@ private:
     std::string openingPath;                 // the file OnOpenDocument is reading
     std::vector<BankFileLink> bankLinks;
     std::map<std::string, CPathResolver::Result> missingResults; // why a stored path was not found
+
+    CUndoStack undo;
+    int editDepth = 0; // edits running: only the outermost one is recorded
 };

@@ -1,6 +1,6 @@
 // The document's card commands and the patch operations the panes call.
 
-#include "bank/TamberlyDoc.h"
+#include "bank/TamberlyDocEdit.h"
 
 #include "bank/EffectsRunner.h"
 #include "bank/InfoRunner.h"
@@ -36,8 +36,10 @@ private:
 
 void CTamberlyDoc::SelectSynthMode(int mode)
 {
-    if (card->GetSynthBank() == mode)
+    const int previous = card->GetSynthBank();
+    if (previous == mode)
         return;
+    const CEditScope edit(*this, PartSynth | PartPatches, LoadString(IDS_EDIT_SYNTH_MODE), previous);
     if (!card->SelectSynthBank(mode))
         return;
     // The new synth bank replaced the presets the document put there.
@@ -87,6 +89,7 @@ void CTamberlyDoc::ReloadBankPatches(int bank)
 
 void CTamberlyDoc::EditEffects(IEffectsRunner& runner)
 {
+    const CEditScope edit(*this, PartEffects, LoadString(IDS_EDIT_EFFECTS));
     const int reverb = card->GetReverb();
     const int chorus = card->GetChorus();
     if (!runner.RunEffects(*card, reverb, chorus))
@@ -102,6 +105,8 @@ void CTamberlyDoc::EditPatchProperties(CPatchItem* item, IPatchPropertiesRunner&
 {
     if (!item || patches.IndexOf(item) < 0)
         return;
+    // Applying calls ReplacePatch; the sheet is one edit however often it applied.
+    const CEditScope edit(*this, PartPatches, LoadString(IDS_EDIT_PROPERTIES));
     CPatchItem working(*item);
     const CPatchItem saved(*item);
     const bool ok = runner.RunPatchProperties(working, *item, *this);
@@ -118,6 +123,7 @@ void CTamberlyDoc::EditInfo(IInfoRunner& runner)
     std::string text = infoText;
     if (!runner.RunInfo(text))
         return;
+    const CEditScope edit(*this, PartInfo, LoadString(IDS_EDIT_INFO));
     infoText = std::move(text);
     SetModifiedFlag();
 }
@@ -126,6 +132,7 @@ bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std:
 {
     if (currentBank < CardLimits::kFirstUserBank)
         return false;
+    const CEditScope edit(*this, PartBankFiles | PartPatches, LoadString(IDS_EDIT_LOAD_BANK));
     // The card keeps the single presets on the bank's slots over the new
     // bank file, so the document's patches there stay loaded.
     if (!card->LoadBank(currentBank, path))
@@ -138,6 +145,7 @@ bool CTamberlyDoc::LoadFileIntoCurrentBank(IDocumentObserver* sender, const std:
 
 void CTamberlyDoc::OnLoadFileInCurrentBank(const std::string& path)
 {
+    const CEditScope edit(*this, PartBankFiles | PartPatches, LoadString(IDS_EDIT_LOAD_BANK));
     LoadFileIntoCurrentBank(nullptr, path);
     SetModifiedFlag();
 }
@@ -147,6 +155,7 @@ void CTamberlyDoc::ClearCurrentBank()
     // Only user banks can be cleared; reloading "bank -1" would reload every patch.
     if (currentBank < CardLimits::kFirstUserBank)
         return;
+    const CEditScope edit(*this, PartBankFiles | PartPatches, LoadString(IDS_EDIT_CLEAR_BANK));
     card->ClearBank(currentBank);
     ForgetBankLink(currentBank);
     ReloadBankPatches(currentBank);
@@ -156,6 +165,7 @@ void CTamberlyDoc::ClearCurrentBank()
 
 void CTamberlyDoc::ClearAllBanks()
 {
+    const CEditScope edit(*this, PartBankFiles | PartPatches, LoadString(IDS_EDIT_CLEAR_ALL_BANKS));
     card->ClearAllBanks();
     bankLinks.clear();
     for (int bank = CardLimits::kFirstUserBank; bank <= CardLimits::kLastBank; ++bank)
@@ -214,6 +224,7 @@ bool CTamberlyDoc::AddPatches(IDocumentObserver* sender, CPatchItemList& list)
 {
     if (list.IsEmpty())
         return false;
+    CEditScope edit(*this, PartPatches);
     CBorrowedList added;
     for (int i = list.GetSize() - 1; i >= 0; --i)
     {
@@ -237,6 +248,7 @@ bool CTamberlyDoc::AddPatches(IDocumentObserver* sender, CPatchItemList& list)
         item->LoadIntoCard(*card);
         added.Add(item);
     }
+    edit.SetName(CountedEditName(IDS_EDIT_ADD_ONE, IDS_EDIT_ADD_MANY, added.Get().GetSize()));
     SetModifiedFlag();
     UpdateViews(sender, HintPatches, &added.Get());
     return true;
@@ -248,6 +260,7 @@ bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList&
     const int count = std::min(oldList.GetSize(), newList.GetSize());
     if (count == 0)
         return false;
+    CEditScope edit(*this, PartPatches);
     CBorrowedList changed;
     for (int i = count - 1; i >= 0; --i)
     {
@@ -281,6 +294,7 @@ bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList&
         changed.Add(newItem);
         newItem->LoadIntoCard(*card);
     }
+    edit.SetName(CountedEditName(IDS_EDIT_PLACE_ONE, IDS_EDIT_PLACE_MANY, changed.Get().GetSize()));
     SetModifiedFlag();
     UpdateViews(sender, HintPatches, &changed.Get());
     return true;
@@ -290,6 +304,7 @@ bool CTamberlyDoc::ReplacePatch(CPatchItem* item, CPatchItem* newValues)
 {
     if (!item || !newValues || patches.IndexOf(item) < 0)
         return false;
+    const CEditScope edit(*this, PartPatches, LoadString(IDS_EDIT_REPLACE));
     const int bank = newValues->GetTargetBank();
     const int slot = newValues->GetTargetPatch();
     bool unassign = bank == -1 || slot == -1;
@@ -320,6 +335,7 @@ void CTamberlyDoc::RemovePatches(IDocumentObserver* sender, const CPatchItemList
 {
     if (list.IsEmpty())
         return;
+    CEditScope edit(*this, PartPatches);
     CBorrowedList removed;
     for (CPatchItem* item : list)
     {
@@ -332,6 +348,7 @@ void CTamberlyDoc::RemovePatches(IDocumentObserver* sender, const CPatchItemList
         patches.RemoveAt(at);
         removed.Add(item);
     }
+    edit.SetName(CountedEditName(IDS_EDIT_REMOVE_ONE, IDS_EDIT_REMOVE_MANY, removed.Get().GetSize()));
     SetModifiedFlag();
     UpdateViews(sender, HintPatches, &removed.Get());
     for (CPatchItem* item : removed.Get())
@@ -344,6 +361,7 @@ bool CTamberlyDoc::RenamePatch(IDocumentObserver* sender, CPatchItem* item, cons
         return false;
     if (item->GetName() == name)
         return true;
+    const CEditScope edit(*this, PartPatches, LoadString(IDS_EDIT_RENAME));
     item->SetName(name);
     SetModifiedFlag();
     CBorrowedList renamed;

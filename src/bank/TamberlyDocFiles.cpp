@@ -1,7 +1,7 @@
 // Finding the files an opened or imported document names, and relinking the
 // ones that were not found.
 
-#include "bank/TamberlyDoc.h"
+#include "bank/TamberlyDocEdit.h"
 
 #include "synth/AweSession.h"
 #include "synth/CardLimits.h"
@@ -119,6 +119,7 @@ int CTamberlyDoc::RelinkFile(const std::string& stored, const std::string& path)
 {
     if (path.empty())
         return 0;
+    const CEditScope edit(*this, PartAll, LoadString(IDS_EDIT_RELINK));
     int relinked = 0;
     CPatchItemList changed;
     for (CPatchItem* item : patches)
@@ -160,6 +161,7 @@ int CTamberlyDoc::RelinkFile(const std::string& stored, const std::string& path)
 
 int CTamberlyDoc::RelinkFromFolder(const std::string& folder)
 {
+    const CEditScope edit(*this, PartAll, LoadString(IDS_EDIT_RELINK));
     CPathResolver search(CPathResolver::FolderOf(pathName), resolverSettings);
     int relinked = 0;
     for (const MissingFile& file : GetMissingFiles())

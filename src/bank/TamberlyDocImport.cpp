@@ -1,8 +1,9 @@
 // Import of a Soundshelf Manager bank file into the open document.
 
-#include "bank/TamberlyDoc.h"
+#include "bank/TamberlyDocEdit.h"
 
 #include "bank/ShbFile.h"
+#include "platform/StringTable.h"
 #include "synth/AweSession.h"
 #include "synth/CardLimits.h"
 
@@ -10,6 +11,7 @@
 
 CTamberlyDoc::ShbImport CTamberlyDoc::ImportShbFile(const std::string& path)
 {
+    const CEditScope edit(*this, PartAll, LoadString(IDS_EDIT_IMPORT));
     ShbImport result;
     CShbFile file;
     result.readable = file.Load(path);

@@ -9,6 +9,7 @@
 #include "engine/FluidLog.h"
 #include "engine/MemoryFontLoader.h"
 #include "engine/OfflineRenderer.h"
+#include "engine/PreviewChannel.h"
 #include "engine/SongPlayer.h"
 #include "engine/SoundFileWriter.h"
 #include "platform/CardHome.h"
@@ -47,6 +48,8 @@ struct FluidSynth
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
         fluid_settings_setint(settings, "synth.dynamic-sample-loading", 0);
         fluid_settings_setnum(settings, "synth.gain", kGain);
+        // Room for the preview's channel after the sixteen MIDI channels.
+        fluid_settings_setint(settings, "synth.midi-channels", CPreviewChannel::kSynthChannels);
         CAudioOutput::Configure(settings);
         synth = new_fluid_synth(settings);
         if (!synth)
@@ -84,6 +87,7 @@ struct CCardEngine::Impl
     std::mutex renderLock;
     std::optional<CSongPlayer> song;
     std::unique_ptr<CCardMidiPort> port;
+    std::optional<CPreviewChannel> preview;
 
     std::mutex refreshMutex; // one Refresh at a time; guards watcher
     CCardStateWatcher watcher;
@@ -107,6 +111,7 @@ struct CCardEngine::Impl
         // Without a device nobody renders: notes would queue for ever.
         router.emplace(fluid.synth, fonts, options.audioDevice && !audio.IsOpen());
         renderer.emplace(fluid.synth, *router);
+        preview.emplace(fluid.synth);
         song.emplace(fluid.synth, *router, !options.audioDevice);
         if (audio.IsOpen() && options.sequencerPort)
         {
@@ -120,6 +125,7 @@ struct CCardEngine::Impl
     ~Impl()
     {
         port.reset();
+        preview.reset();
         // No stuck notes for the device's last periods; the player's thread ends.
         song.reset();
     }
@@ -449,4 +455,44 @@ std::vector<std::string> CCardEngine::FluidMessages()
 void CCardEngine::ClearFluidMessages()
 {
     CFluidLog::Clear();
+}
+
+// Preview ---------------------------------------------------------------------
+
+bool CCardEngine::LoadPreview(std::vector<std::uint8_t> image)
+{
+    return impl->preview->Load(std::move(image));
+}
+
+void CCardEngine::ClearPreview()
+{
+    impl->preview->Clear();
+}
+
+void CCardEngine::PreviewNote(int key, int velocity)
+{
+    impl->preview->Note(key, velocity);
+}
+
+bool CCardEngine::RenderPreview(const NotePlan& plan, StereoSound& out)
+{
+    out = {};
+    if (impl->audio.IsOpen() || !impl->preview->IsLoaded() || plan.notes.empty() || plan.seconds <= 0 ||
+        plan.seconds > 60 || plan.maxRelease < 0 || plan.maxRelease > 60)
+        return false;
+    const std::lock_guard rendering(impl->renderLock);
+    const auto block = [&](double seconds)
+    {
+        const auto frames = static_cast<std::size_t>(std::lround(seconds * kSampleRate));
+        const std::size_t at = out.left.size();
+        out.left.resize(at + frames);
+        out.right.resize(at + frames);
+        return impl->renderer->Render(out.left.data() + at, out.right.data() + at, frames);
+    };
+    for (const int note : plan.notes)
+        impl->preview->Note(note, plan.velocity);
+    const bool held = block(plan.seconds);
+    for (const int note : plan.notes)
+        impl->preview->Note(note, 0);
+    return held && block(plan.maxRelease);
 }

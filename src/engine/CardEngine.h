@@ -95,6 +95,10 @@ public:
     int ActiveVoices() const override;
     std::string StatusText() const override;
     std::vector<std::string> Problems() const override;
+    bool LoadPreview(std::vector<std::uint8_t> image) override;
+    void ClearPreview() override;
+    void PreviewNote(int key, int velocity) override;
+    bool RenderPreview(const NotePlan& plan, StereoSound& out) override;
 
     // $TAMBERLY_GM_SOUNDFONT, else the first General MIDI set installed in
     // /usr/share/sounds/sf2 (TimGM6mb first), else TimGM6mb's path.

@@ -172,4 +172,17 @@ public:
     // One line for each part of the card that has no sound though the card
     // holds it, and for a General MIDI set that cannot be loaded.
     virtual std::vector<std::string> Problems() const = 0;
+
+    // Preview: one preset heard beside the card, on a channel of its own,
+    // neither the card's memory nor its state changing. image is a SoundFont
+    // 2/3 file whose program 0 of bank 0 is the preset (MakePresetImage,
+    // soundfont/PresetImage.h); false (no preview) when it cannot be loaded.
+    virtual bool LoadPreview(std::vector<std::uint8_t> image) = 0;
+    virtual void ClearPreview() = 0;
+    // A note of the preview (velocity 0 ends it); nothing without a preview.
+    virtual void PreviewNote(int key, int velocity) = 0;
+    // Renders plan.notes played by the preview as RenderNotes renders the
+    // card's (plan.bank and plan.program are not used); false while an
+    // audio device is open, without a preview, or for a plan out of range.
+    virtual bool RenderPreview(const NotePlan& plan, StereoSound& out) = 0;
 };

@@ -1,4 +1,5 @@
 #include "DocumentFixture.h"
+#include "FakeRunners.h"
 #include "bank/ClipboardStream.h"
 #include "bank/DocumentCommands.h"
 #include "bank/EffectsRunner.h"
@@ -36,37 +37,6 @@ std::string Load(int bank, int slot, int source, const std::string& file = kBank
     return "911 h=77 bank=" + std::to_string(bank) + " preset=" + std::to_string(slot) + " path=" + file +
            " source=" + std::to_string(source);
 }
-
-class PropertiesRunner : public IPatchPropertiesRunner
-{
-public:
-    std::function<bool(CPatchItem&, CPatchItem&, CTamberlyDoc&)> run;
-    int calls = 0;
-    bool RunPatchProperties(CPatchItem& working, CPatchItem& original, CTamberlyDoc& document) override
-    {
-        ++calls;
-        return run(working, original, document);
-    }
-};
-
-class EffectsRunner : public IEffectsRunner
-{
-public:
-    std::function<bool(CAweSession&)> run;
-    std::pair<int, int> shown{-1, -1};
-    bool RunEffects(CAweSession& card, int reverb, int chorus) override
-    {
-        shown = {reverb, chorus};
-        return run(card);
-    }
-};
-
-class InfoRunner : public IInfoRunner
-{
-public:
-    std::function<bool(std::string&)> run;
-    bool RunInfo(std::string& text) override { return run(text); }
-};
 
 // A document on banks 0, 1 and 2: Synth (preset 9) on 0:1, Piano on 1:5,
 // Organ on 1:6, Kick on 2:0 (bank 2 has a registered bank file), and an

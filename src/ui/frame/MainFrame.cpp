@@ -84,8 +84,12 @@ const std::vector<CommandEntry>& Commands()
         {ID_EDIT_DELETE, IDS_ITEM_DELETE, {QKeySequence(Qt::Key_Delete)}, false},
         {ID_EDIT_PROPERTIES, IDS_ITEM_PROPERTIES, {}, false},
         {ID_EDIT_UNDO,
-         0,
+         IDS_ITEM_CANT_UNDO,
          {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+         false},
+        {ID_EDIT_REDO,
+         IDS_ITEM_CANT_REDO,
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
          false},
         {ID_SYNTH_GM, IDS_ITEM_SYNTH_GM, {}, true},
         {ID_SYNTH_GS, IDS_ITEM_SYNTH_GS, {}, true},
@@ -246,8 +250,9 @@ void CMainFrame::CreateMenus()
     fileMenu->addAction(Action(ID_APP_EXIT));
 
     AddMenu(nullptr, IDS_MENU_EDIT,
-            {ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE,
-             kSeparator, ID_EDIT_PROPERTIES, kSeparator, ID_EDIT_SETTINGS});
+            {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_NEW, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY,
+             ID_EDIT_PASTE, kSeparator, ID_EDIT_DELETE, kSeparator, ID_EDIT_PROPERTIES, kSeparator,
+             ID_EDIT_SETTINGS});
 
     QMenu* awe32 = AddMenu(nullptr, IDS_MENU_AWE32, {});
     AddMenu(awe32, IDS_MENU_SELECT_SYNTH, {ID_SYNTH_GM, ID_SYNTH_GS, ID_SYNTH_MT32});
