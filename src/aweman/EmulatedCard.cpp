@@ -667,13 +667,16 @@ void CEmulatedCard::SyncRegistry()
     if (CCardDriver::Sync(tree, model, synthFiles))
     {
         // Written again under the store's own lock from what is there by
-        // then; when that fails, the next open tries again.
+        // then; when that fails, the next open tries again. The values the
+        // card writes mirror its volatile memory, so they are not synced
+        // either (the user's own settings are, by whoever writes them).
         store.Update(
             [&](CRegistryStore::Tree& current)
             {
                 CCardDriver::Sync(current, model, synthFiles);
                 tree = current;
-            });
+            },
+            kCardMemory);
     }
     totalWords = std::uint64_t{CCardDriver::MemoryKB(tree)} * kWordsPerKB;
     registryStamp = FileStamp::Of(RegistryPath());
