@@ -406,7 +406,9 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     const int index = reader.FindSourcePreset(file.sourcePreset);
     if (index < 0)
         return CardResult::NoSuchPreset;
-    if (!reader.PresetSamplesDecode(index))
+    // Every page of a version 3 preset's streams: the card makes no copy
+    // now, so a stream damaged past its headers is found only here.
+    if (!reader.PresetSamplesDecode(index, true))
         return CardResult::BadFile;
 
     CCardModel next = model;
