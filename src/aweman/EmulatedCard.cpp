@@ -511,7 +511,10 @@ std::string CEmulatedCard::PinFile(const std::string& path)
     // A second name for the file costs no copy; another file system (or a
     // file the kernel will not link for us) gets a copy of its bytes with
     // its time, so that it can be shared as the link is.
-    if (::link(path.c_str(), pin.c_str()) == 0)
+    // The link is made to the file a symbolic link leads to (Debian's
+    // SoundFonts are links): a link to the link itself, often relative,
+    // would lead nowhere from the memory folder.
+    if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, pin.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return name;
     std::string bytes;
     if (!ReadWholeFile(path, bytes) || bytes.size() != stamp.size ||

@@ -495,6 +495,15 @@ TEST_F(CardTest, LoadedPresetsKeepTheirFilesInSoundMemoryAndThePinsGoWithThem)
     EXPECT_EQ(card->GetPresetName(3, 9), "Cello");
     EXPECT_EQ(memoryFiles(), pins);
 
+    // A bank reached through a relative symbolic link (as Debian installs
+    // its SoundFonts) is pinned as the file the link leads to.
+    std::filesystem::create_directories(files.Path() + "/links");
+    std::filesystem::create_symlink("../strings.sbk", files.Path() + "/links/strings.sbk");
+    ASSERT_TRUE(card->LoadPreset(3, 20, files.Path() + "/links/strings.sbk", 0, nullptr));
+    const std::string linked = CCardModel::MemoryFileName(state().presets.at({3, 20}).memory);
+    EXPECT_FALSE(std::filesystem::is_symlink(home.File(linked)));
+    EXPECT_EQ(ReadHomeFile(linked).size(), std::filesystem::file_size(strings));
+
     ASSERT_TRUE(card->ClearBank(3));
     EXPECT_EQ(memoryFiles(), std::set<std::string>{});
 }
