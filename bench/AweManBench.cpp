@@ -1,8 +1,8 @@
 // Loading presets into the emulated card: 1,000 CAweSession::LoadPreset
 // calls, each onto an empty slot as opening a document does (clear, free
 // memory, load, free memory: four open/command/close brackets, the load
-// reading the preset's samples, copying them into the card's memory and
-// writing the card's state). Each preset holds 32 KB of samples, a small
+// checking the bank and the preset from its headers, pinning the bank in the
+// card's memory and appending to the card's journal). Each preset holds 32 KB of samples, a small
 // instrument. The figure is "ratio": the 1,000 loads over what any loader
 // must do for them, measured in this run: open the bank (its headers read
 // and checked) and read the preset's sample bytes, 1,000 times (goal: at

@@ -1,7 +1,8 @@
 // Opening a virtual bank document of 128 patches, every preset of one 28 MB
 // SoundFont bank on a slot of user bank 1, on the emulated card: the card
-// emptied, the document decoded, and every patch loaded (its samples copied
-// into the card's memory). Two figures, each against a baseline measured in
+// emptied, the document decoded, and every patch loaded (the bank and its
+// presets checked, the bank pinned in the card's memory, each load appended
+// to the card's journal). Two figures, each against a baseline measured in
 // this run:
 // - "x_loads": the open over the same 128 CAweSession::LoadPreset calls
 //   made directly, so the document's own share shows;

@@ -39,7 +39,7 @@ set(TAMBERLY_BANK_SOURCES
 # codecs libsndfile brings.
 set(TAMBERLY_VORBIS_SOURCES media/VorbisSampleDecoder.cpp)
 set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
-set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardModel.cpp)
+set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardJournal.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
 # The card driven by ALSA's Emux driver, without its plug-in entry point (emux/EmuxEntry.cpp).

@@ -8,6 +8,7 @@
 #include "FuzzTarget.h"
 
 #include "aweman/EmulatedCard.h"
+#include "cardstate/CardJournal.h"
 #include "cardstate/CardModel.h"
 #include "platform/AtomicFile.h"
 
@@ -49,16 +50,27 @@ public:
     void Reset()
     {
         std::filesystem::remove(PathOf("card.state"));
+        std::filesystem::remove(PathOf("card.journal"));
         std::filesystem::remove_all(PathOf(CCardModel::kMemoryFolder));
         ClearToken();
     }
-    // Puts text in place as the state file, the way another process would
-    // leave it, and makes every cache of the old state void.
+    // Puts text in place as the state file (without a journal), the way
+    // another process would leave it, and makes every cache of the old state void.
     void PutState(const std::string& text)
     {
         if (!WriteWholeFileAtomic(PathOf("card.state"), text))
             FuzzFail("writing card.state", __FILE__, __LINE__);
+        std::filesystem::remove(PathOf("card.journal"));
         ClearToken();
+    }
+    // The card's state as its readers find it (the snapshot and the journal's
+    // records); nothing without a snapshot or with a damaged one.
+    std::optional<CCardModel> State() const
+    {
+        CardStateOnDisk read = CardStateOnDisk::Read(home);
+        if (read.snapshot != CardStateOnDisk::Snapshot::Read)
+            return std::nullopt;
+        return std::move(read.model);
     }
     // The state file's bytes; nothing when there is none.
     std::optional<std::string> StateText() const

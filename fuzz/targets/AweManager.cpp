@@ -237,10 +237,9 @@ bool Trace()
 
 CCardModel StateModel(const CFuzzCard& card)
 {
-    const std::optional<std::string> text = card.StateText();
-    if (!text)
+    if (!card.StateText())
         return CCardModel(); // no state file yet: a fresh card
-    const std::optional<CCardModel> model = CCardModel::Parse(*text);
+    const std::optional<CCardModel> model = card.State();
     FUZZ_CHECK(model.has_value());
     return *model;
 }

@@ -3,13 +3,12 @@
 #include "aweman/CardListeners.h"
 #include "aweman/CardNames.h"
 #include "aweman/SynthBank.h"
+#include "cardstate/CardJournal.h"
 #include "media/VorbisSampleDecoder.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
 #include "platform/PathNames.h"
 #include "platform/RegistryStore.h"
-#include "soundfont/SoundFont2Converter.h"
-#include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 #include "synth/AweManager.h"
 #include "synth/ManagerRecords.h"
@@ -36,11 +35,16 @@ using namespace manager;
 namespace
 {
 constexpr std::uint64_t kWordsPerKB = 512;
-// The card's sound memory is volatile, as a real card's is: its state and
-// memory copies are replaced atomically (a killed process leaves the old or
-// the new state, whole) but not synced to disk. A power failure empties a
-// real card anyway, and syncing made every preset load wait for the disk.
+// The card's sound memory is volatile, as a real card's is: its snapshot and
+// memory files are replaced atomically and its journal records are checked
+// whole (a killed process leaves the old or the new state) but nothing is
+// synced to disk. A power failure empties a real card anyway, and syncing
+// made every preset load wait for the disk.
 constexpr auto kCardMemory = CAtomicFile::Durability::Volatile;
+// The journal is compacted once it would outgrow both this and the snapshot,
+// so that compaction (one snapshot written) costs no more than the appends
+// before it did, and a reader never replays much more than the state's size.
+constexpr std::uint64_t kCompactBytes = 64 << 10;
 
 std::string Absolute(const std::string& path)
 {
@@ -71,28 +75,26 @@ bool LockExclusive(int fd)
     return result == 0;
 }
 
-enum class StateRead
+bool WriteAll(int fd, const std::string& bytes)
 {
-    Missing,
-    Read,
-    Damaged,
-};
-
-StateRead ReadState(const std::string& path, CCardModel& model)
-{
-    struct stat st
+    std::size_t done = 0;
+    while (done < bytes.size())
     {
-    };
-    if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT ? StateRead::Missing : StateRead::Damaged;
-    std::string text;
-    if (!S_ISREG(st.st_mode) || st.st_size > CardFiles::kMaxStateBytes || !ReadWholeFile(path, text))
-        return StateRead::Damaged;
-    auto parsed = CCardModel::Parse(text);
-    if (!parsed)
-        return StateRead::Damaged;
-    model = std::move(*parsed);
-    return StateRead::Read;
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// A file's contents as they stand (size and time), whatever its name or inode:
+// a pin copied across file systems keeps its file's time.
+bool SameContents(const FileStamp& a, const FileStamp& b)
+{
+    return a.size == b.size && a.seconds == b.seconds && a.nanoseconds == b.nanoseconds && a != FileStamp();
 }
 } // namespace
 
@@ -289,7 +291,9 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     const int index = reader.FindSourcePreset(file.sourcePreset);
     if (index < 0)
         return CardResult::NoSuchPreset;
-    if (!reader.PresetSamplesDecode(index))
+    // Every page of a version 3 preset's streams: the card makes no copy
+    // now, so a stream damaged past its headers is found only here.
+    if (!reader.PresetSamplesDecode(index, true))
         return CardResult::BadFile;
 
     CCardModel next = model;
@@ -318,18 +322,16 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     if (const auto result = next.LoadPreset(bank, slot, std::move(preset), totalWords);
         result != CardResult::Ok)
         return result;
-    // Only a load the card takes is copied into its memory, converted from
-    // the bank as it was read above (the file is not opened again).
-    std::string& memory = next.presets[{bank, slot}].memory;
-    memory = CopyIntoMemory(reader, index, bank, slot);
-    // A later bank's copy that cannot be made (a stream damaged past its
-    // headers) is refused rather than kept as a silent slot.
-    if (memory.empty() && reader.GetMajorVersion() >= 2)
-        return CardResult::BadFile;
-    const std::string copy = memory;
+    // Only a load the card takes holds on to its file.
+    CCardModel::Preset& loaded = next.presets[{bank, slot}];
+    loaded.memory = PinFile(*path);
+    const std::string pin = loaded.memory;
+    const bool newPin =
+        !pin.empty() && std::none_of(model.presets.begin(), model.presets.end(),
+                                     [&](const auto& entry) { return entry.second.memory == pin; });
     const CardResult result = Commit(std::move(next));
-    if (result != CardResult::Ok && !copy.empty())
-        ::unlink(MemoryPath(copy).c_str());
+    if (result != CardResult::Ok && newPin)
+        ::unlink(MemoryPath(pin).c_str());
     return result;
 }
 
@@ -371,27 +373,44 @@ std::string CEmulatedCard::MemoryPath(const std::string& memory) const
     return home + '/' + CCardModel::MemoryFileName(memory);
 }
 
-std::string CEmulatedCard::CopyIntoMemory(CSoundFontReader& reader, int index, int bank, int slot)
+std::string CEmulatedCard::PinFile(const std::string& path)
 {
-    std::vector<std::uint8_t> image;
-    // Version 1 banks are converted (FluidSynth reads only later versions);
-    // later ones keep their own version, compressed samples as they are.
-    const bool copied =
-        reader.GetMajorVersion() >= 2
-            ? CSoundFontExtractor::ExtractPreset(reader, index, image, nullptr, bank, slot,
-                                                 &CVorbisSampleDecoder::Instance())
-            : CSoundFont2Converter().ConvertPreset(reader, reader.GetPresetHeader(index).presetNumber, image,
-                                                   nullptr, bank, slot);
-    if (!copied)
-        return {}; // nothing the card can sound (ROM samples only, or a damaged preset): it stays silent
+    const FileStamp stamp = FileStamp::Of(path);
+    if (stamp == FileStamp())
+        return {};
+    // Presets loaded from one file as it stands share one pin.
+    const std::string file = Absolute(path);
+    for (const auto& [slot, preset] : model.presets)
+        if (!preset.memory.empty() && preset.file == file &&
+            SameContents(FileStamp::Of(MemoryPath(preset.memory)), stamp))
+            return preset.memory;
+
     std::uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
         return {};
     char name[17];
     std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(random));
-    if (!MakeFolders(home + '/' + CCardModel::kMemoryFolder) ||
-        !WriteWholeFileAtomic(MemoryPath(name), std::string(image.begin(), image.end()), kCardMemory))
+    const std::string pin = MemoryPath(name);
+    if (!MakeFolders(home + '/' + CCardModel::kMemoryFolder))
         return {};
+    // A second name for the file costs no copy; another file system (or a
+    // file the kernel will not link for us) gets a copy of its bytes with
+    // its time, so that it can be shared as the link is.
+    // The link is made to the file a symbolic link leads to (Debian's
+    // SoundFonts are links): a link to the link itself, often relative,
+    // would lead nowhere from the memory folder.
+    if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, pin.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return name;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes) || bytes.size() != stamp.size ||
+        !WriteWholeFileAtomic(pin, bytes, kCardMemory))
+        return {};
+    const struct timespec times[2] = {{stamp.seconds, stamp.nanoseconds}, {stamp.seconds, stamp.nanoseconds}};
+    if (::utimensat(AT_FDCWD, pin.c_str(), times, 0) != 0)
+    {
+        ::unlink(pin.c_str());
+        return {};
+    }
     return name;
 }
 
@@ -453,14 +472,22 @@ bool CEmulatedCard::Attach()
     if (::pread(lockFd, &current, sizeof current, 0) != static_cast<ssize_t>(sizeof current))
         current = 0;
     const bool reload = !cached || home != cachedHome || current == 0 || current != token ||
-                        FileStamp::Of(StatePath()) != stateStamp;
+                        FileStamp::Of(StatePath()) != stateStamp ||
+                        FileStamp::Of(CardFiles::JournalPath(home)) != journalStamp;
     if (reload)
     {
         cached = false;
-        model = CCardModel();
-        const bool damaged = ReadState(StatePath(), model) == StateRead::Damaged;
-        if (damaged)
-            model = CCardModel();
+        CardStateOnDisk read = CardStateOnDisk::Read(home);
+        const bool damaged = read.snapshot == CardStateOnDisk::Snapshot::Damaged;
+        model = damaged ? CCardModel() : std::move(read.model);
+        // Records go only after a journal that names the snapshot read; a
+        // card without one writes a new snapshot and journal at its next change.
+        snapshotRead = read.snapshot == CardStateOnDisk::Snapshot::Read && read.journalValid > 0;
+        journalValid = read.journalValid;
+        // A record a killed writer left half written (or records after a
+        // damaged one) are cut off, so that the next one appended is read.
+        if (snapshotRead && read.journalBytes > read.journalValid)
+            ::truncate(CardFiles::JournalPath(home).c_str(), static_cast<off_t>(journalValid));
         if (damaged || current == 0)
         {
             // A new lock file gets a token for the caches to hold on to; a
@@ -468,13 +495,14 @@ bool CEmulatedCard::Attach()
             if (!NewToken())
                 token = 0;
             if (damaged)
-                WriteWholeFileAtomic(StatePath(), model.Serialize(), kCardMemory);
+                WriteSnapshot();
         }
         else
         {
             token = current;
         }
         stateStamp = FileStamp::Of(StatePath());
+        journalStamp = FileStamp::Of(CardFiles::JournalPath(home));
         SweepMemory();
     }
 
@@ -529,16 +557,59 @@ void CEmulatedCard::SyncRegistry()
     if (CCardDriver::Sync(tree, model, synthFiles))
     {
         // Written again under the store's own lock from what is there by
-        // then; when that fails, the next open tries again.
+        // then; when that fails, the next open tries again. The values the
+        // card writes mirror its volatile memory, so they are not synced
+        // either (the user's own settings are, by whoever writes them).
         store.Update(
             [&](CRegistryStore::Tree& current)
             {
                 CCardDriver::Sync(current, model, synthFiles);
                 tree = current;
-            });
+            },
+            kCardMemory);
     }
     totalWords = std::uint64_t{CCardDriver::MemoryKB(tree)} * kWordsPerKB;
     registryStamp = FileStamp::Of(RegistryPath());
+}
+
+bool CEmulatedCard::WriteSnapshot()
+{
+    snapshotRead = false;
+    const std::string text = model.Serialize();
+    const std::string header = CardJournal::Header(text);
+    // The old journal names the old snapshot: between the two writes (or
+    // after a crash there) readers take the new snapshot alone.
+    if (!WriteWholeFileAtomic(StatePath(), text, kCardMemory) ||
+        !WriteWholeFileAtomic(CardFiles::JournalPath(home), header, kCardMemory))
+        return false;
+    journalValid = header.size();
+    snapshotRead = true;
+    stateStamp = FileStamp::Of(StatePath());
+    journalStamp = FileStamp::Of(CardFiles::JournalPath(home));
+    return true;
+}
+
+bool CEmulatedCard::Append(const std::string& record)
+{
+    const std::string journal = CardFiles::JournalPath(home);
+    // Never created here: a journal begins with the name of its snapshot.
+    const int fd = ::open(journal.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const std::string framed = CardJournal::Frame(record);
+    bool ok = WriteAll(fd, framed);
+    // A record written in part is taken back: readers would stop at it.
+    if (!ok && ::ftruncate(fd, static_cast<off_t>(journalValid)) != 0)
+        ok = false;
+    struct stat st
+    {
+    };
+    if (ok && ::fstat(fd, &st) == 0)
+        journalStamp = FileStamp::Of(st);
+    ::close(fd);
+    if (ok)
+        journalValid += framed.size();
+    return ok;
 }
 
 CardResult CEmulatedCard::Commit(CCardModel next)
@@ -548,20 +619,28 @@ CardResult CEmulatedCard::Commit(CCardModel next)
     // Every cached copy of the state is void from here, even when the write fails.
     if (!NewToken())
         return CardResult::Unavailable;
-    if (!WriteWholeFileAtomic(StatePath(), next.Serialize(), kCardMemory))
+    const std::string record = CCardModel::RecordOf(model, next);
+    // Records follow a snapshot: a card without one (fresh, or whose snapshot
+    // could not be replaced) writes one first.
+    const bool compact =
+        !snapshotRead || journalValid + record.size() > std::max(kCompactBytes, stateStamp.size);
+    CCardModel before = std::move(model);
+    model = std::move(next);
+    // A journal that cannot be appended to (gone, or the disk full) is
+    // replaced with the snapshot before the change is refused.
+    if (!((!compact && Append(record)) || WriteSnapshot()))
     {
+        model = std::move(before);
         cached = false;
         return CardResult::Unavailable;
     }
     const bool driverValuesChanged =
-        next.synthMode != model.synthMode ||
-        !std::equal(next.bankFiles.begin(), next.bankFiles.end(), model.bankFiles.begin(),
-                    model.bankFiles.end(),
+        model.synthMode != before.synthMode ||
+        !std::equal(model.bankFiles.begin(), model.bankFiles.end(), before.bankFiles.begin(),
+                    before.bankFiles.end(),
                     [](const auto& a, const auto& b)
                     { return a.first == b.first && a.second.file == b.second.file; });
-    ForgetMemory(model, next);
-    model = std::move(next);
-    stateStamp = FileStamp::Of(StatePath());
+    ForgetMemory(before, model);
     if (driverValuesChanged)
         SyncRegistry();
     return CardResult::Ok;

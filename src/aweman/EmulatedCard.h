@@ -7,10 +7,10 @@
 // in line; the lock is held until the last open handle is closed, so the
 // read-modify-write of a command never interleaves with another process's.
 // A state file that cannot be parsed is a fresh card (and is replaced by
-// one). Every command that changes the card writes the whole state
-// atomically before it answers (not synced to disk: like a real card's
-// memory, the state need not outlive a power failure); a command that would
-// change nothing writes nothing. A refused command leaves the card as it was.
+// one). Every command that changes the card appends its record to the
+// journal before it answers (CardJournal.h; the snapshot is rewritten only
+// when the journal has grown past it); a command that would change nothing
+// writes nothing. A refused command leaves the card as it was.
 //
 // What was read stays cached between opens: the next open reads the state
 // and the registry again only when another writer may have changed them. A
@@ -18,12 +18,13 @@
 // cache holds while the token and the files' identity, size and time are
 // what they were.
 //
-// A preset loaded onto a slot is copied into the card's sound memory, as a
-// real card copies its samples: a SoundFont 1 preset converted to SoundFont
-// 2, a SoundFont 2 or 3 preset extracted in its own version, and kept in
-// <home>/memory under a fresh name the state records (see CCardModel::Preset),
-// so that it still sounds when its file is gone. A copy goes when the state no
-// longer names it.
+// A preset loaded onto a slot keeps its samples on the card after its file
+// is gone, as a real card's memory does (waves reach the card as temporary
+// banks): the card pins the file in <home>/memory under a fresh name the
+// state records (see CCardModel::Preset), a hard link where it can, else a
+// copy of its bytes; presets loaded from one file as it stands share a pin.
+// The card converts nothing: the sound engine makes the preset's sound from
+// the pin when it first needs it. A pin goes when the state no longer names it.
 //
 // Handles are nonzero and valid from kAweOpen to kAweClose; any other handle
 // is refused. Opens while another handle is open share the lock and the state
@@ -38,8 +39,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-
-class CSoundFontReader;
 
 class CEmulatedCard
 {
@@ -81,17 +80,20 @@ private:
     // folder or its lock cannot be used.
     bool Attach();
     void Detach();
-    // Makes next the card's state: written to the state file first, then the
-    // registry entries follow. Unavailable (nothing changed) when the state
-    // file cannot be written.
+    // Makes next the card's state: its record appended to the journal (or a
+    // new snapshot written) first, then the registry entries follow.
+    // Unavailable (nothing changed) when the state cannot be written.
     CardResult Commit(CCardModel next);
+    // The current model as the snapshot, the journal emptied.
+    bool WriteSnapshot();
+    bool Append(const std::string& record);
     std::string StatePath() const;
     std::string MemoryPath(const std::string& memory) const;
-    // The memory copy of a preset loaded onto bank:slot, converted from the
-    // open bank and written under a new name; empty when the preset cannot be
-    // converted or the copy cannot be written.
-    std::string CopyIntoMemory(CSoundFontReader& reader, int index, int bank, int slot);
-    // Removes the copies before names that after does not.
+    // The memory file that holds on to the file at path for a preset loaded
+    // from it (one already made for the file as it stands, else a new one);
+    // empty when none can be made.
+    std::string PinFile(const std::string& path);
+    // Removes the pins before names that after does not.
     void ForgetMemory(const CCardModel& before, const CCardModel& after) const;
     // Removes every file in the memory folder the current state does not name.
     void SweepMemory() const;
@@ -115,5 +117,8 @@ private:
     std::string cachedHome;
     std::uint64_t token = 0;
     FileStamp stateStamp;
+    FileStamp journalStamp;
+    std::uint64_t journalValid = 0; // the journal's bytes of whole records
+    bool snapshotRead = false;      // card.state holds the snapshot the journal follows
     FileStamp registryStamp;
 };

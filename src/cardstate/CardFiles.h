@@ -10,8 +10,11 @@ struct stat;
 
 namespace CardFiles
 {
-// What the card holds (CCardModel's text), replaced whole on every change.
+// What the card holds (CCardModel's text): the snapshot the journal's records
+// follow, replaced whole only when the journal is compacted.
 constexpr const char* kState = "card.state";
+// The changes since the snapshot, one record per command (CardJournal.h).
+constexpr const char* kJournal = "card.journal";
 // Locked from a manager's open to its close; holds the token of the last change.
 constexpr const char* kLock = "card.lock";
 // A state file beyond this is damaged: a full card states about 20,000 short lines.
@@ -20,6 +23,10 @@ constexpr std::int64_t kMaxStateBytes = 16 << 20;
 inline std::string StatePath(const std::string& home)
 {
     return home + '/' + kState;
+}
+inline std::string JournalPath(const std::string& home)
+{
+    return home + '/' + kJournal;
 }
 inline std::string LockPath(const std::string& home)
 {

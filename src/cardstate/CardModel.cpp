@@ -117,6 +117,85 @@ bool AddWords(std::uint64_t& sum, std::uint64_t words)
     sum += words;
     return true;
 }
+
+// ---- items, as the snapshot and the journal's records write them ----
+
+void PutBankFile(std::string& out, int bank, const CCardModel::BankFile& bankFile)
+{
+    out += "bank";
+    PutNumber(out, static_cast<std::uint64_t>(bank));
+    PutNumber(out, bankFile.words);
+    PutText(out, bankFile.file);
+    PutText(out, bankFile.name);
+    out += '\n';
+    for (const auto& [slot, name] : bankFile.presets)
+    {
+        out += "bankpreset";
+        PutNumber(out, static_cast<std::uint64_t>(bank));
+        PutNumber(out, static_cast<std::uint64_t>(slot));
+        PutText(out, name);
+        out += '\n';
+    }
+}
+
+void PutSlotLine(std::string& out, const char* word, int bank, int slot)
+{
+    out += word;
+    PutNumber(out, static_cast<std::uint64_t>(bank));
+    PutNumber(out, static_cast<std::uint64_t>(slot));
+    out += '\n';
+}
+
+void PutPreset(std::string& out, const CCardModel::Slot& where, const CCardModel::Preset& preset)
+{
+    out += "preset";
+    PutNumber(out, static_cast<std::uint64_t>(where.first));
+    PutNumber(out, static_cast<std::uint64_t>(where.second));
+    PutNumber(out, preset.source);
+    PutNumber(out, preset.words);
+    PutText(out, preset.file);
+    PutText(out, preset.name);
+    PutText(out, preset.memory);
+    out += '\n';
+}
+
+// The items of the lines both formats share; nothing for a broken line.
+std::optional<std::pair<int, CCardModel::BankFile>> BankLine(const CLine& line)
+{
+    const auto bank = line.Int(1, 1, CCardModel::kLastBank);
+    const auto words = line.Number(2, kMaxItemWords);
+    auto file = line.Text(3);
+    auto name = line.Text(4);
+    if (line.Size() != 5 || !bank || !words || !file || file->empty() || !name)
+        return std::nullopt;
+    return std::pair{*bank, CCardModel::BankFile{std::move(*file), std::move(*name), *words, {}, {}}};
+}
+
+std::optional<CCardModel::Slot> SlotLine(const CLine& line, int lowBank)
+{
+    const auto bank = line.Int(1, lowBank, CCardModel::kLastBank);
+    const auto slot = line.Int(2, 0, CCardModel::kLastSlot);
+    if (line.Size() != 3 || !bank || !slot)
+        return std::nullopt;
+    return CCardModel::Slot{*bank, *slot};
+}
+
+std::optional<std::pair<CCardModel::Slot, CCardModel::Preset>> PresetLine(const CLine& line)
+{
+    const auto bank = line.Int(1, 0, CCardModel::kLastBank);
+    const auto slot = line.Int(2, 0, CCardModel::kLastSlot);
+    const auto source = line.Number(3, std::numeric_limits<std::uint32_t>::max());
+    const auto words = line.Number(4, kMaxItemWords);
+    auto file = line.Text(5);
+    auto name = line.Text(6);
+    auto memory = line.Size() == 8 ? line.Text(7) : std::optional<std::string>(std::string());
+    if ((line.Size() != 7 && line.Size() != 8) || !bank || !slot || !source || !words || !file ||
+        file->empty() || !name || !memory || (!memory->empty() && !CCardModel::IsMemoryName(*memory)))
+        return std::nullopt;
+    return std::pair{CCardModel::Slot{*bank, *slot},
+                     CCardModel::Preset{std::move(*file), static_cast<std::uint32_t>(*source),
+                                        std::move(*name), *words, std::move(*memory)}};
+}
 } // namespace
 
 std::uint64_t CCardModel::UsedWords() const
@@ -277,40 +356,12 @@ std::string CCardModel::Serialize() const
     out += '\n';
     for (const auto& [bank, bankFile] : bankFiles)
     {
-        out += "bank";
-        PutNumber(out, static_cast<std::uint64_t>(bank));
-        PutNumber(out, bankFile.words);
-        PutText(out, bankFile.file);
-        PutText(out, bankFile.name);
-        out += '\n';
-        for (const auto& [slot, name] : bankFile.presets)
-        {
-            out += "bankpreset";
-            PutNumber(out, static_cast<std::uint64_t>(bank));
-            PutNumber(out, static_cast<std::uint64_t>(slot));
-            PutText(out, name);
-            out += '\n';
-        }
+        PutBankFile(out, bank, bankFile);
         for (const int slot : bankFile.emptied)
-        {
-            out += "emptied";
-            PutNumber(out, static_cast<std::uint64_t>(bank));
-            PutNumber(out, static_cast<std::uint64_t>(slot));
-            out += '\n';
-        }
+            PutSlotLine(out, "emptied", bank, slot);
     }
     for (const auto& [where, preset] : presets)
-    {
-        out += "preset";
-        PutNumber(out, static_cast<std::uint64_t>(where.first));
-        PutNumber(out, static_cast<std::uint64_t>(where.second));
-        PutNumber(out, preset.source);
-        PutNumber(out, preset.words);
-        PutText(out, preset.file);
-        PutText(out, preset.name);
-        PutText(out, preset.memory);
-        out += '\n';
-    }
+        PutPreset(out, where, preset);
     out += "end\n";
     return out;
 }
@@ -359,16 +410,12 @@ std::optional<CCardModel> CCardModel::Parse(std::string_view text)
             model.chorus = *chorusType;
             sawEffects = true;
         }
-        else if (word == "bank" && line.Size() == 5)
+        else if (word == "bank")
         {
-            const auto bank = line.Int(1, 1, kLastBank);
-            const auto words = line.Number(2, kMaxItemWords);
-            auto file = line.Text(3);
-            auto name = line.Text(4);
-            if (!bank || !words || !file || file->empty() || !name || model.bankFiles.contains(*bank) ||
-                !AddWords(total, *words))
+            auto item = BankLine(line);
+            if (!item || model.bankFiles.contains(item->first) || !AddWords(total, item->second.words))
                 return std::nullopt;
-            model.bankFiles[*bank] = BankFile{std::move(*file), std::move(*name), *words, {}, {}};
+            model.bankFiles.insert(std::move(*item));
         }
         else if (word == "bankpreset" && line.Size() == 4)
         {
@@ -380,31 +427,21 @@ std::optional<CCardModel> CCardModel::Parse(std::string_view text)
             if (!model.bankFiles[*bank].presets.emplace(*slot, std::move(*name)).second)
                 return std::nullopt;
         }
-        else if (word == "emptied" && line.Size() == 3)
+        else if (word == "emptied")
         {
-            const auto bank = line.Int(1, 1, kLastBank);
-            const auto slot = line.Int(2, 0, kLastSlot);
-            if (!bank || !slot || !model.bankFiles.contains(*bank))
+            const auto where = SlotLine(line, 1);
+            if (!where || !model.bankFiles.contains(where->first))
                 return std::nullopt;
-            BankFile& bankFile = model.bankFiles[*bank];
-            if (!bankFile.presets.contains(*slot) || !bankFile.emptied.insert(*slot).second)
+            BankFile& bankFile = model.bankFiles[where->first];
+            if (!bankFile.presets.contains(where->second) || !bankFile.emptied.insert(where->second).second)
                 return std::nullopt;
         }
-        else if (word == "preset" && (line.Size() == 7 || line.Size() == 8))
+        else if (word == "preset")
         {
-            const auto bank = line.Int(1, 0, kLastBank);
-            const auto slot = line.Int(2, 0, kLastSlot);
-            const auto source = line.Number(3, std::numeric_limits<std::uint32_t>::max());
-            const auto words = line.Number(4, kMaxItemWords);
-            auto file = line.Text(5);
-            auto name = line.Text(6);
-            auto memory = line.Size() == 8 ? line.Text(7) : std::optional<std::string>(std::string());
-            if (!bank || !slot || !source || !words || !file || file->empty() || !name || !memory ||
-                (!memory->empty() && !IsMemoryName(*memory)) || model.presets.contains({*bank, *slot}) ||
-                !AddWords(total, *words))
+            auto item = PresetLine(line);
+            if (!item || model.presets.contains(item->first) || !AddWords(total, item->second.words))
                 return std::nullopt;
-            model.presets[{*bank, *slot}] = Preset{std::move(*file), static_cast<std::uint32_t>(*source),
-                                                   std::move(*name), *words, std::move(*memory)};
+            model.presets.insert(std::move(*item));
         }
         else if (word == "end" && line.Size() == 1)
         {
@@ -418,4 +455,188 @@ std::optional<CCardModel> CCardModel::Parse(std::string_view text)
     if (!ended || !sawSynth || !sawEffects)
         return std::nullopt;
     return model;
+}
+
+// A record is the lines of the items a change touched, applied in order:
+//   synth <mode> / effects <reverb> <chorus>      the value as it now is
+//   bank ... and its bankpreset lines             the bank file put anew (nothing emptied)
+//   unbank <bank>                                 the bank file gone
+//   emptied <bank> <slot> / unemptied <bank> <slot>
+//   preset ...                                    the slot's preset put anew
+//   unpreset <bank> <slot>                        the slot's preset gone
+// Each line states a value, never a step from the one before, so replaying a
+// record over a state that already holds it changes nothing.
+std::string CCardModel::RecordOf(const CCardModel& before, const CCardModel& after)
+{
+    std::string out;
+    if (after.synthMode != before.synthMode)
+    {
+        out += "synth";
+        PutNumber(out, static_cast<std::uint64_t>(after.synthMode));
+        out += '\n';
+    }
+    if (after.reverb != before.reverb || after.chorus != before.chorus)
+    {
+        out += "effects";
+        PutNumber(out, static_cast<std::uint64_t>(after.reverb));
+        PutNumber(out, static_cast<std::uint64_t>(after.chorus));
+        out += '\n';
+    }
+    for (const auto& [bank, bankFile] : before.bankFiles)
+        if (!after.bankFiles.contains(bank))
+        {
+            out += "unbank";
+            PutNumber(out, static_cast<std::uint64_t>(bank));
+            out += '\n';
+        }
+    for (const auto& [bank, bankFile] : after.bankFiles)
+    {
+        const auto old = before.bankFiles.find(bank);
+        const bool same = old != before.bankFiles.end() && old->second.file == bankFile.file &&
+                          old->second.name == bankFile.name && old->second.words == bankFile.words &&
+                          old->second.presets == bankFile.presets;
+        if (!same)
+            PutBankFile(out, bank, bankFile);
+        for (const int slot : bankFile.emptied)
+            if (!same || !old->second.emptied.contains(slot))
+                PutSlotLine(out, "emptied", bank, slot);
+        if (same)
+            for (const int slot : old->second.emptied)
+                if (!bankFile.emptied.contains(slot))
+                    PutSlotLine(out, "unemptied", bank, slot);
+    }
+    for (const auto& [where, preset] : before.presets)
+        if (!after.presets.contains(where))
+            PutSlotLine(out, "unpreset", where.first, where.second);
+    for (const auto& [where, preset] : after.presets)
+        if (const auto old = before.presets.find(where); old == before.presets.end() || old->second != preset)
+            PutPreset(out, where, preset);
+    return out;
+}
+
+bool CCardModel::ApplyRecord(std::string_view record)
+{
+    // Changed in place, with the first value of each item the record touches
+    // kept to put back if a later line fails: a copy of the whole card for
+    // every record would make a replay quadratic.
+    const int oldSynth = synthMode, oldReverb = reverb, oldChorus = chorus;
+    std::map<int, std::optional<BankFile>> oldBanks;
+    std::map<Slot, std::optional<Preset>> oldPresets;
+    const auto touchBank = [&](int bank)
+    {
+        if (!oldBanks.contains(bank))
+        {
+            const auto found = bankFiles.find(bank);
+            oldBanks[bank] = found == bankFiles.end() ? std::nullopt : std::optional<BankFile>(found->second);
+        }
+    };
+    const auto touchPreset = [&](const Slot& where)
+    {
+        if (!oldPresets.contains(where))
+        {
+            const auto found = presets.find(where);
+            oldPresets[where] = found == presets.end() ? std::nullopt : std::optional<Preset>(found->second);
+        }
+    };
+    const auto undo = [&]
+    {
+        synthMode = oldSynth;
+        reverb = oldReverb;
+        chorus = oldChorus;
+        for (auto& [bank, old] : oldBanks)
+            if (old)
+                bankFiles[bank] = std::move(*old);
+            else
+                bankFiles.erase(bank);
+        for (auto& [where, old] : oldPresets)
+            if (old)
+                presets[where] = std::move(*old);
+            else
+                presets.erase(where);
+        return false;
+    };
+    while (!record.empty())
+    {
+        const auto newline = record.find('\n');
+        if (newline == std::string_view::npos)
+            return undo();
+        const CLine line(record.substr(0, newline));
+        record.remove_prefix(newline + 1);
+        const auto word = line.Word(0);
+        if (word == "synth" && line.Size() == 2)
+        {
+            const auto mode = line.Int(1, 0, kLastSynthMode);
+            if (!mode)
+                return undo();
+            synthMode = *mode;
+        }
+        else if (word == "effects" && line.Size() == 3)
+        {
+            const auto reverbType = line.Int(1, 0, kLastEffect);
+            const auto chorusType = line.Int(2, 0, kLastEffect);
+            if (!reverbType || !chorusType)
+                return undo();
+            reverb = *reverbType;
+            chorus = *chorusType;
+        }
+        else if (word == "bank")
+        {
+            auto item = BankLine(line);
+            if (!item)
+                return undo();
+            touchBank(item->first);
+            bankFiles[item->first] = std::move(item->second);
+        }
+        else if (word == "bankpreset" && line.Size() == 4)
+        {
+            const auto bank = line.Int(1, 1, kLastBank);
+            const auto slot = line.Int(2, 0, kLastSlot);
+            auto name = line.Text(3);
+            if (!bank || !slot || !name || !bankFiles.contains(*bank))
+                return undo();
+            touchBank(*bank);
+            bankFiles[*bank].presets[*slot] = std::move(*name);
+        }
+        else if (word == "unbank" && line.Size() == 2)
+        {
+            const auto bank = line.Int(1, 1, kLastBank);
+            if (!bank)
+                return undo();
+            touchBank(*bank);
+            bankFiles.erase(*bank);
+        }
+        else if (word == "emptied" || word == "unemptied")
+        {
+            const auto where = SlotLine(line, 1);
+            const auto bankFile = where ? bankFiles.find(where->first) : bankFiles.end();
+            if (bankFile == bankFiles.end() || !bankFile->second.presets.contains(where->second))
+                return undo();
+            touchBank(where->first);
+            if (word == "emptied")
+                bankFile->second.emptied.insert(where->second);
+            else
+                bankFile->second.emptied.erase(where->second);
+        }
+        else if (word == "preset")
+        {
+            auto item = PresetLine(line);
+            if (!item)
+                return undo();
+            touchPreset(item->first);
+            presets[item->first] = std::move(item->second);
+        }
+        else if (word == "unpreset")
+        {
+            const auto where = SlotLine(line, 0);
+            if (!where)
+                return undo();
+            touchPreset(*where);
+            presets.erase(*where);
+        }
+        else
+        {
+            return undo();
+        }
+    }
+    return true;
 }

@@ -67,11 +67,11 @@ public:
         std::uint32_t source = 0; // preset number in the file
         std::string name;
         std::uint64_t words = 0;
-        // The card's own copy of the preset's sound, taken when it was loaded
-        // (the file it came from may be gone by now: waves are loaded through
-        // temporary files): MemoryFileName(memory) in the card's home folder,
-        // a SoundFont 2 file with the preset alone as program <slot> of bank
-        // <bank>. Empty when the preset could not be turned into sound.
+        // The card's hold on the file the preset was loaded from (which may be
+        // gone by now: waves are loaded through temporary files):
+        // MemoryFileName(memory) in the card's home folder, the file's bytes as
+        // they were loaded, shared by the presets loaded from that file. Empty
+        // when the preset has no samples of its own.
         std::string memory;
         bool operator==(const Preset&) const = default;
     };
@@ -128,4 +128,11 @@ public:
     // Nothing for a damaged text: a wrong version line, an unknown or broken
     // line, a number out of range, an item given twice, a missing end line.
     static std::optional<CCardModel> Parse(std::string_view text);
+
+    // The change from before to after as lines of the same vocabulary (see
+    // CardModel.cpp), for the card's journal: empty when nothing changed.
+    static std::string RecordOf(const CCardModel& before, const CCardModel& after);
+    // Applies a record made by RecordOf: true and the change made, or false
+    // and the model as it was for a record that does not read whole.
+    bool ApplyRecord(std::string_view record);
 };

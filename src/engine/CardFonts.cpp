@@ -8,6 +8,7 @@
 #include "platform/ByteStream.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
+#include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 
 #include <cstdlib>
@@ -97,7 +98,7 @@ CCardFonts::LoadedFont CCardFonts::LoadBankFile(int bank, const CCardModel::Bank
 }
 
 CCardFonts::LoadedFont CCardFonts::LoadPreset(int bank, int slot, const CCardModel::Preset& preset,
-                                              std::string key)
+                                              std::string key, OpenPins& pins)
 {
     LoadedFont font;
     font.key = std::move(key);
@@ -109,10 +110,30 @@ CCardFonts::LoadedFont CCardFonts::LoadPreset(int bank, int slot, const CCardMod
     };
     if (preset.memory.empty())
         return fail(LoadString(IDS_CARD_SOUND_NO_COPY));
-    std::string bytes;
-    if (!ReadWholeFile(home + '/' + CCardModel::MemoryFileName(preset.memory), bytes))
+    // Presets pinned by one memory file are made from one reading of it.
+    auto& reader = pins[preset.memory];
+    if (!reader)
+    {
+        reader = std::make_unique<CSoundFontReader>();
+        if (!reader->Open(home + '/' + CCardModel::MemoryFileName(preset.memory)))
+            reader->Close();
+    }
+    const int index = reader->IsOpen() ? reader->FindSourcePreset(preset.source) : -1;
+    if (index < 0)
         return fail(LoadString(IDS_CARD_SOUND_NO_COPY));
-    font.id = LoadImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    // Version 1 presets are converted (FluidSynth reads only later versions);
+    // later ones keep their own version, compressed samples as they are (the
+    // card checked that they decode when it took the preset).
+    std::vector<std::uint8_t> image;
+    const bool made =
+        reader->GetMajorVersion() >= 2
+            ? CSoundFontExtractor::ExtractPreset(*reader, index, image, nullptr, bank, slot)
+            : CSoundFont2Converter().ConvertPreset(*reader, reader->GetPresetHeader(index).presetNumber,
+                                                   image, nullptr, bank, slot);
+    if (!made)
+        return fail(LoadString(IDS_CARD_SOUND_NO_COPY)); // ROM samples only, or a damaged preset
+    conversions.fetch_add(1, std::memory_order_relaxed);
+    font.id = LoadImage(std::move(image));
     if (font.id < 0)
         return fail(CFluidLog::Last());
     fluid_sfont_t* loaded = fluid_synth_get_sfont_by_id(synth, font.id);
@@ -152,14 +173,19 @@ std::set<int> CCardFonts::Update(CCardModel next)
         else
             nextBanks[bank] = LoadBankFile(bank, bankFile, std::move(key));
     }
+    OpenPins pins;
     for (const auto& [slot, preset] : next.presets)
     {
-        std::string key = preset.memory;
+        // The sound is made once for a preset of its memory file as it stands:
+        // the same file with another stamp (written in place) is made again.
+        std::string key = preset.memory + '\n' +
+                          FileStamp::Of(home + '/' + CCardModel::MemoryFileName(preset.memory)).Text() +
+                          '\n' + std::to_string(preset.source);
         if (const auto old = oldPresets.find(slot);
-            old != oldPresets.end() && old->second.key == key && !key.empty())
+            old != oldPresets.end() && old->second.key == key && !preset.memory.empty())
             nextPresets[slot] = old->second;
         else
-            nextPresets[slot] = LoadPreset(slot.first, slot.second, preset, std::move(key));
+            nextPresets[slot] = LoadPreset(slot.first, slot.second, preset, std::move(key), pins);
     }
 
     std::set<int> keep;

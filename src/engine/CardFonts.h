@@ -2,11 +2,13 @@
 // The card's sounds as FluidSynth fonts, and the card's state they were made
 // from: bank 0's General MIDI set from disk; each user bank's bank file
 // converted to SoundFont 2 in memory, one font a bank; each preset loaded onto
-// a slot from the card's own memory copy of it, one font a slot. A bank file
-// of version 2 or 3 is loaded by FluidSynth from the file as it stands. A font is
-// remade only when what it is made from changed (a bank file's identity,
-// size or time; a preset's memory copy), so a change of one slot costs one
-// small load, not the whole card.
+// a slot made in memory from the file the card pinned for it (converted from
+// version 1, extracted alone from versions 2 and 3), one font a slot. A bank
+// file of version 2 or 3 is loaded by FluidSynth from the file as it stands. A
+// font is remade only when what it is made from changed (a bank file's
+// identity, size or time; a preset's memory file, its stamp or its preset),
+// so a change of one slot costs one small load, not the whole card, and the
+// card's own load does no conversion at all.
 //
 // Lock rules: one mutex guards the state and the three font tables; every
 // const member takes it and may be called from any thread. Update runs one at
@@ -16,10 +18,13 @@
 // before this one (CChannelRouter does), never after.
 
 #include "cardstate/CardModel.h"
+#include "soundfont/SoundFontReader.h"
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -63,6 +68,8 @@ public:
     std::string GeneralMidiProblem() const;
 
     const std::string& Home() const { return home; }
+    // How many preset sounds were made (converted or extracted) so far.
+    std::size_t Conversions() const { return conversions.load(std::memory_order_relaxed); }
 
     // $TAMBERLY_GM_SOUNDFONT, else the first General MIDI set installed in
     // /usr/share/sounds/sf2 (TimGM6mb first), else TimGM6mb's path.
@@ -82,7 +89,11 @@ private:
 
     int LoadImage(std::vector<std::uint8_t> image);
     LoadedFont LoadBankFile(int bank, const CCardModel::BankFile& bankFile, std::string key);
-    LoadedFont LoadPreset(int bank, int slot, const CCardModel::Preset& preset, std::string key);
+    // The memory files one Update has open, by name (a reader that is not
+    // open: the file cannot be read).
+    using OpenPins = std::map<std::string, std::unique_ptr<CSoundFontReader>>;
+    LoadedFont LoadPreset(int bank, int slot, const CCardModel::Preset& preset, std::string key,
+                          OpenPins& pins);
     // Under the mutex.
     FontTarget TargetForLocked(int bank, int program, bool drumChannel) const;
 
@@ -96,4 +107,5 @@ private:
     std::set<int> gmKits;
     std::map<int, LoadedFont> bankFonts;
     std::map<CCardModel::Slot, LoadedFont> presetFonts;
+    std::atomic<std::size_t> conversions{0};
 };

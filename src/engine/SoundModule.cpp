@@ -2,6 +2,7 @@
 
 #include "engine/CardEngine.h"
 #include "engine/SoundEngineLoader.h"
+#include "media/VorbisSampleDecoder.h"
 
 #include <exception>
 #include <string>
@@ -13,6 +14,10 @@ TamberlyCreateSoundEngine(const CardEngineOptions* options, std::string* error)
     // Nothing may unwind into the loader across the plug-in boundary.
     try
     {
+        // The plug-in keeps its own copy of the SoundFont reader: the
+        // program's decoder does not reach it, and version 3 presets made
+        // into fonts need theirs.
+        InstallSampleDecoder();
         return new CCardEngine(options ? *options : CardEngineOptions());
     }
     catch (const std::exception& failure)

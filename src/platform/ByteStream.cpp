@@ -62,6 +62,11 @@ bool CFileSource::Seek(std::uint64_t to)
 {
     if (!file || to > size)
         return false;
+    // Readers seek to where they stand before most reads; stdio would drop
+    // its buffer and ask the kernel each time. (A stream at its end seeks,
+    // which clears the end mark for the reads after.)
+    if (to == position && !std::feof(file) && !std::ferror(file))
+        return true;
     if (fseeko(file, static_cast<off_t>(to), SEEK_SET) != 0)
         return false;
     position = to;

@@ -441,7 +441,7 @@ std::optional<std::string> CRegistryStore::EnumKey(std::string_view key, std::si
     return Read().EnumKey(key, index);
 }
 
-bool CRegistryStore::Update(const std::function<void(Tree&)>& change)
+bool CRegistryStore::Update(const std::function<void(Tree&)>& change, CAtomicFile::Durability durability)
 {
     if (!MakeFolders(folder))
         return false;
@@ -458,5 +458,5 @@ bool CRegistryStore::Update(const std::function<void(Tree&)>& change)
     const std::string text = tree.Serialize();
     if (loaded == Load::Ok && text == old)
         return true;
-    return WriteWholeFileAtomic(FilePath(), text);
+    return WriteWholeFileAtomic(FilePath(), text, durability);
 }

@@ -21,6 +21,8 @@
 // the file, so two processes never lose each other's changes and a crash
 // never leaves a half-written file. Readers need no lock.
 
+#include "platform/AtomicFile.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -95,8 +97,10 @@ public:
     // Reads the file, lets change edit the tree and writes the result back,
     // all under the lock; creates the folder when missing. False (file
     // untouched) when the folder, lock or file cannot be used. An exception
-    // from change leaves the file untouched and passes on.
-    bool Update(const std::function<void(Tree&)>& change);
+    // from change leaves the file untouched and passes on. Synced to disk
+    // unless the caller says the values need not outlive a power failure.
+    bool Update(const std::function<void(Tree&)>& change,
+                CAtomicFile::Durability durability = CAtomicFile::Durability::Synced);
 
 private:
     std::string folder;

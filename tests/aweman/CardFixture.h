@@ -4,6 +4,7 @@
 // bank files written by the SoundFont builder, sessions on the built library
 // and direct calls of its entry point.
 
+#include "cardstate/CardJournal.h"
 #include "platform/AtomicFile.h"
 #include "platform/RegistryStore.h"
 #include "support/RiffBuilder.h"
@@ -118,28 +119,30 @@ protected:
                         .Update([&](CRegistryStore::Tree& tree) { tree.SetValue(settings, name, value); }));
     }
 
-    // What a refused command must leave as it was: the state file (down to
-    // its identity and time, so that it was not even rewritten) and the registry.
+    // The card's state as every reader finds it: the snapshot with the
+    // journal's records; nothing when the snapshot is missing or damaged.
+    std::optional<CCardModel> ReadState() const
+    {
+        CardStateOnDisk read = CardStateOnDisk::Read(home.Path());
+        if (read.snapshot != CardStateOnDisk::Snapshot::Read)
+            return std::nullopt;
+        return std::move(read.model);
+    }
+
+    // What a refused command must leave as it was: the state's files (down to
+    // their identity and time, so that they were not even rewritten) and the registry.
     struct Snapshot
     {
         std::string state;
+        std::string journal;
         std::string registry;
-        std::uint64_t inode = 0;
-        std::int64_t nanoseconds = 0;
+        FileStamp stateStamp, journalStamp;
         bool operator==(const Snapshot&) const = default;
     };
     Snapshot Take() const
     {
-        Snapshot snapshot{ReadHomeFile("card.state"), ReadHomeFile("registry.reg")};
-        struct stat st
-        {
-        };
-        if (::stat(home.File("card.state").c_str(), &st) == 0)
-        {
-            snapshot.inode = st.st_ino;
-            snapshot.nanoseconds = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-        }
-        return snapshot;
+        return {ReadHomeFile("card.state"), ReadHomeFile("card.journal"), ReadHomeFile("registry.reg"),
+                FileStamp::Of(home.File("card.state")), FileStamp::Of(home.File("card.journal"))};
     }
 
     ScopedCardHome home;

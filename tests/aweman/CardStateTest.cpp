@@ -126,7 +126,10 @@ TEST_F(CardTest, ADamagedStateFileIsAFreshCard)
         ASSERT_TRUE(card->SelectSynthBank(1));
         ASSERT_TRUE(card->SetReverb(0));
     }
-    const std::string good = ReadHomeFile("card.state");
+    // The card as a whole snapshot (the commands above are in the journal).
+    const auto read = ReadState();
+    ASSERT_TRUE(read);
+    const std::string good = read->Serialize();
     const std::string damaged[] = {
         good.substr(0, good.size() / 2),
         std::string(5000, '\xff'),
@@ -234,7 +237,7 @@ TEST_F(CardTest, TwoProcessesLoadingAtOnceLoseNothing)
     const auto card = Session();
     for (int slot = 0; slot < 2 * kPerChild; ++slot)
         EXPECT_EQ(card->GetPresetName(9, slot), slot < kPerChild ? "Violin" : "Cello") << slot;
-    const auto state = CCardModel::Parse(ReadHomeFile("card.state"));
+    const auto state = ReadState();
     ASSERT_TRUE(state);
     EXPECT_EQ(state->presets.size(), 2u * kPerChild);
     EXPECT_EQ(state->UsedWords(), 2u * kPerChild * 16);

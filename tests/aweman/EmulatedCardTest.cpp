@@ -437,14 +437,9 @@ TEST_F(CardTest, HandlesAreNonzeroAndEachClosesOnce)
     EXPECT_NE(manager(second, kAweClose), 0);
 }
 
-TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
+TEST_F(CardTest, LoadedPresetsKeepTheirFilesInSoundMemoryAndThePinsGoWithThem)
 {
-    const auto state = [this]
-    {
-        const auto parsed = CCardModel::Parse(ReadHomeFile("card.state"));
-        EXPECT_TRUE(parsed);
-        return parsed.value_or(CCardModel());
-    };
+    const auto state = [this] { return ReadState().value_or(CCardModel()); };
     const auto memoryFiles = [this]
     {
         std::set<std::string> names;
@@ -455,26 +450,22 @@ TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
     };
     // A bank the way a wave reaches the card: a temporary file, deleted once loaded.
     const std::string wave = WriteBank("TMB1234.tmp", {{"Sine", 0, 0, 4000}}, 8000);
+    std::string waveBytes;
+    ASSERT_TRUE(ReadWholeFile(wave, waveBytes));
     const auto card = Session();
     ASSERT_TRUE(card->LoadPreset(3, 9, wave, 0, nullptr));
     ASSERT_EQ(::unlink(wave.c_str()), 0);
 
+    // The card keeps the file as it was loaded (the engine makes the sound of it).
     const std::string first = state().presets.at({3, 9}).memory;
     ASSERT_TRUE(CCardModel::IsMemoryName(first)) << first;
     EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(first)});
-    const std::string copy = ReadHomeFile(CCardModel::MemoryFileName(first));
-    ASSERT_GT(copy.size(), 8000u) << "the copy holds the sample data";
-    EXPECT_EQ(copy.substr(0, 4), "RIFF");
-    EXPECT_EQ(copy.substr(8, 4), "sfbk");
-    CSoundFontReader reader;
-    ASSERT_TRUE(reader.Open(home.File(CCardModel::MemoryFileName(first))));
-    ASSERT_EQ(reader.GetPresetCount(), 1);
-    EXPECT_EQ(reader.GetPresetHeader(0).bank, 3) << "the copy names the slot it sounds on";
-    EXPECT_EQ(reader.GetPresetHeader(0).presetNumber, 9);
-    reader.Close();
+    EXPECT_EQ(ReadHomeFile(CCardModel::MemoryFileName(first)), waveBytes);
+    EXPECT_EQ(card->GetPresetName(3, 9), "Sine");
 
-    // Loading over the slot replaces the copy; a preset without sound of its
-    // own (its only sample lies in the card's ROM) loads without one.
+    // Loading over the slot replaces the pin; presets of one file share one,
+    // and a preset of another file has its own (even one whose only sample
+    // lies in the card's ROM: what sounds of it is the engine's to find).
     SoundFontBuilder romOnly;
     romOnly.SampleData(4096);
     const int rom = romOnly.AddSample(100, 600);
@@ -483,22 +474,35 @@ TEST_F(CardTest, LoadedPresetsAreCopiedIntoSoundMemoryAndTheCopiesGoWithThem)
     const std::string romFile = files.Write("rom.sbk", romOnly.Build());
     const std::string strings = WriteBank("strings.sbk", StringPresets(), 64 * 1024, "Strings");
     ASSERT_TRUE(card->LoadPreset(3, 9, strings, 5, nullptr));
+    ASSERT_TRUE(card->LoadPreset(3, 12, strings, 0, nullptr));
     ASSERT_TRUE(card->LoadPreset(3, 10, romFile, 0, nullptr));
     const CCardModel loaded = state();
     const std::string second = loaded.presets.at({3, 9}).memory;
     EXPECT_NE(second, first);
-    EXPECT_EQ(loaded.presets.at({3, 10}).memory, "");
-    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+    EXPECT_EQ(loaded.presets.at({3, 12}).memory, second);
+    const std::string third = loaded.presets.at({3, 10}).memory;
+    EXPECT_NE(third, second);
+    const std::set<std::string> pins{CCardModel::MemoryFileName(second), CCardModel::MemoryFileName(third)};
+    EXPECT_EQ(memoryFiles(), pins);
 
-    // A refused load leaves the copies as they were.
+    // A refused load leaves the pins as they were.
     EXPECT_FALSE(card->LoadPreset(3, 11, strings, 77, nullptr));
-    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+    EXPECT_EQ(memoryFiles(), pins);
 
     // Whatever a crash left in the memory folder goes when the card next reads its state.
     ASSERT_TRUE(WriteWholeFileAtomic(home.File("memory/0badc0de.sf2"), "stray"));
     ASSERT_TRUE(WriteWholeFileAtomic(home.File("card.state"), ReadHomeFile("card.state")));
     EXPECT_EQ(card->GetPresetName(3, 9), "Cello");
-    EXPECT_EQ(memoryFiles(), std::set<std::string>{CCardModel::MemoryFileName(second)});
+    EXPECT_EQ(memoryFiles(), pins);
+
+    // A bank reached through a relative symbolic link (as Debian installs
+    // its SoundFonts) is pinned as the file the link leads to.
+    std::filesystem::create_directories(files.Path() + "/links");
+    std::filesystem::create_symlink("../strings.sbk", files.Path() + "/links/strings.sbk");
+    ASSERT_TRUE(card->LoadPreset(3, 20, files.Path() + "/links/strings.sbk", 0, nullptr));
+    const std::string linked = CCardModel::MemoryFileName(state().presets.at({3, 20}).memory);
+    EXPECT_FALSE(std::filesystem::is_symlink(home.File(linked)));
+    EXPECT_EQ(ReadHomeFile(linked).size(), std::filesystem::file_size(strings));
 
     ASSERT_TRUE(card->ClearBank(3));
     EXPECT_EQ(memoryFiles(), std::set<std::string>{});

@@ -129,7 +129,7 @@ TEST_F(CardTest, CopiesOfALargeBankFillTheCardAndEveryLaterOneIsRefusedWhole)
     // The card's own account: the copies that fit, one word short of another.
     EXPECT_EQ(card.Memory().second, totalWords - kFit * kCardFillingBankWords);
     EXPECT_EQ(card.Memory().second, kCardFillingBankWords - 1);
-    const auto state = CCardModel::Parse(ReadHomeFile("card.state"));
+    const auto state = ReadState();
     ASSERT_TRUE(state);
     ASSERT_EQ(state->bankFiles.size(), static_cast<std::size_t>(kFit));
     for (const auto& [bank, bankFile] : state->bankFiles)

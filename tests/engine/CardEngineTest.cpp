@@ -1,6 +1,7 @@
 // The engine's housekeeping: devices, status, what cannot sound, effects, and
 // the keyboard's in-process devices.
 
+#include "cardstate/CardJournal.h"
 #include "engine/EngineFixture.h"
 #include "engine/EngineMidiDevices.h"
 #include "platform/AtomicFile.h"
@@ -128,15 +129,8 @@ TEST_F(EngineTest, WhatCannotSoundIsReportedAndStaysSilentWhileTheRestPlays)
     ASSERT_TRUE(session->LoadBank(7, files.File("spoilt.sbk")));
 
     // The memory copy of slot 5:1 is lost; one bank file is deleted, the other spoilt.
-    const auto state = CCardModel::Parse(
-        [&]
-        {
-            std::string text;
-            ReadWholeFile(home.File("card.state"), text);
-            return text;
-        }());
-    ASSERT_TRUE(state);
-    ASSERT_EQ(::unlink(home.File(CCardModel::MemoryFileName(state->presets.at({5, 1}).memory)).c_str()), 0);
+    const auto state = CardStateOnDisk::Read(home.Path()).model;
+    ASSERT_EQ(::unlink(home.File(CCardModel::MemoryFileName(state.presets.at({5, 1}).memory)).c_str()), 0);
     ASSERT_EQ(::unlink(files.File("gone.sbk").c_str()), 0);
     ASSERT_TRUE(WriteWholeFileAtomic(files.File("spoilt.sbk"), "RIFF\x04\0\0\0sfbk"));
 
