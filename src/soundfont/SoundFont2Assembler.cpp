@@ -75,6 +75,7 @@ struct Sample
     std::uint8_t key = 60;
     std::int8_t correction = 0;
     std::uint16_t type = kMono;
+    std::uint16_t readType = kMono; // as the source had it, before a lost partner made it mono
     int partner = -1;
 };
 
@@ -288,15 +289,18 @@ int CSoundFont2Assembler::State::CopySample(Source& source, std::size_t index)
     sample.correction = static_cast<std::int8_t>(record[41]);
     const std::uint16_t channel = type & (kRight | kLeft | kLinked);
     sample.type = channel == kRight || channel == kLeft || channel == kLinked ? channel : kMono;
+    sample.readType = sample.type;
 
-    // Equal content is stored once; a stereo half only with its own partner.
+    // Equal content is stored once. A stereo half found again keeps the
+    // partner it was first stored with: links only tell players which
+    // samples belong together, and equal halves sound alike.
     const std::size_t hash = std::hash<std::string_view>()(
         std::string_view(reinterpret_cast<const char*>(sample.points.data()), sample.points.size()));
     const auto [first, last] = samplesByContent.equal_range(hash);
     for (auto it = first; it != last; ++it)
     {
         const Sample& other = samples[static_cast<std::size_t>(it->second)];
-        if (sample.type == kMono && other.type == kMono && other.points == sample.points &&
+        if (other.readType == sample.readType && other.points == sample.points &&
             other.loopStart == sample.loopStart && other.loopEnd == sample.loopEnd &&
             other.rate == sample.rate && other.key == sample.key && other.correction == sample.correction)
         {
