@@ -32,7 +32,7 @@ set(TAMBERLY_BANK_SOURCES
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
   bank/TamberlyDocImport.cpp
-  bank/SoundFontExport.cpp)
+  bank/SoundFontExport.cpp bank/TamberlyDocExport.cpp)
 # Audio libraries the file formats declare interfaces for and the programs
 # install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
 # reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3
