@@ -22,7 +22,8 @@ set(TAMBERLY_PLATFORM_SOURCES
   platform/RiffFile.cpp platform/StringTable.cpp platform/TextEncoding.cpp)
 set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SampleServices.cpp soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp
-  soundfont/PresetImage.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp)
+  soundfont/PresetImage.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp
+  soundfont/SoundFont2Assembler.cpp)
 set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiFile.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
@@ -30,7 +31,8 @@ set(TAMBERLY_BANK_SOURCES
   bank/ClipboardStream.cpp bank/DocumentCommands.cpp bank/DocumentFile.cpp bank/DropPlan.cpp bank/FileHelpers.cpp
   bank/PatchItem.cpp bank/PatchItemCard.cpp bank/PatchItemList.cpp bank/PatchItemListFile.cpp
   bank/PathResolver.cpp bank/ShbFile.cpp bank/TamberlyDoc.cpp bank/TamberlyDocCard.cpp bank/TamberlyDocFiles.cpp
-  bank/TamberlyDocImport.cpp bank/TamberlyDocUndo.cpp bank/UndoStack.cpp)
+  bank/TamberlyDocImport.cpp bank/TamberlyDocUndo.cpp bank/UndoStack.cpp
+  bank/SoundFontExport.cpp bank/TamberlyDocExport.cpp)
 # Audio libraries the file formats declare interfaces for and the programs
 # install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
 # reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3

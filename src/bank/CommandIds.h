@@ -29,8 +29,9 @@ enum CommandId : int
     ID_FILE_MRU_FIRST = 57616,
     ID_FILE_IMPORT_SHB = 32809,
     ID_FILE_INFO = 32810,
-    ID_FILE_PLAY_MIDI = 32850,      // a MIDI file through the card
-    ID_FILE_SAVE_SONG_WAVE = 32851, // the song rendered through the card to a file
+    ID_FILE_PLAY_MIDI = 32850,        // a MIDI file through the card
+    ID_FILE_SAVE_SONG_WAVE = 32851,   // the song rendered through the card to a file
+    ID_FILE_EXPORT_SOUNDFONT = 33000, // the virtual bank as one SoundFont 2 file
 
     // Edit
     ID_EDIT_UNDO = 57643,

@@ -26,6 +26,7 @@
 #include "bank/DocumentObserver.h"
 #include "bank/PatchItemList.h"
 #include "bank/PathResolver.h"
+#include "bank/SoundFontExport.h"
 #include "bank/UndoStack.h"
 
 #include <map>
@@ -222,6 +223,12 @@ public:
     // The drive map and search folders the next open or import uses.
     void SetResolverSettings(PathResolverSettings settings) { resolverSettings = std::move(settings); }
     const PathResolverSettings& GetResolverSettings() const { return resolverSettings; }
+
+    // The virtual bank as one SoundFont 2 file (File > Export as SoundFont):
+    // the bank files and patches as the document would store them, its files
+    // looked for as opening it looks for them.
+    SoundFontExportResult ExportSoundFont(const std::string& path,
+                                          const CSoundFontExport::Progress& progress);
 
     // One stored path that was not found, and what needs it.
     struct MissingFile

@@ -3,13 +3,15 @@
 // this machine; load sets the card up from one exactly as opening it in the
 // program does (and leaves the card so); relink writes the found paths into
 // a document; import-shb makes a new document from a Soundshelf Manager bank
-// file; presets lists what a source file offers.
+// file; presets lists what a source file offers; export writes the virtual
+// bank as one SoundFont 2 file.
 // Dumps are tab-separated, one record a line, stable for scripts and tests.
 
 #include "bank/ArchiveException.h"
 #include "bank/DocumentFile.h"
 #include "bank/PatchItemListGuard.h"
 #include "bank/ShbFile.h"
+#include "bank/SoundFontExport.h"
 #include "bank/TamberlyDoc.h"
 #include "cli/CliCommand.h"
 #include "cli/CliText.h"
@@ -28,6 +30,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -57,6 +60,12 @@ const std::vector<CliSubcommand>& Subcommands()
          "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb "
          "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
+        {"export", "FILE.tmb OUT.sf2 [--search DIR]... [--map X:=DIR]...",
+         "Write the virtual bank as one SoundFont 2 file: the presets of every user bank's bank file and "
+         "every patch on their own bank and program, wave patches converted as the card converts them, "
+         "samples used by several presets stored once. Files not found are listed (and the rest exported); "
+         "exit status 1 then. A bank too large for SoundFont 2 is refused with the limit it passes. The file "
+         "is written whole or not at all."},
         {"presets", "FILE",
          "List what a .sbk, .sf2, .sf3, .wav (or other sample file) or .tmb file offers as patches (name, "
          "number, samples, size), as the "
@@ -594,6 +603,49 @@ int Presets(const std::string& path, CliContext& context)
     return out ? kExitOk : kExitFailure;
 }
 
+int Export(const FindOptions& options, const std::string& output, CliContext& context)
+{
+    int status = kExitOk;
+    const auto document = ReadDocument(options.file, context, status);
+    if (!document)
+        return status;
+    CPatchItemListGuard guard(document->patches);
+    CSoundFontExport exporter(CPathResolver::FolderOf(options.file), options.settings);
+    // A progress line only where a person watches.
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    int shown = -1;
+    const auto progress = [&](double share)
+    {
+        const int percent = static_cast<int>(share * 100);
+        if (terminal && percent != shown)
+        {
+            shown = percent;
+            context.err << "\rExporting... " << percent << '%' << std::flush;
+        }
+        return true;
+    };
+    const SoundFontExportResult result =
+        exporter.Export(document->header, document->patches, GetPathPart(options.file, PathFileName),
+                        document->infoText, output, progress);
+    if (terminal)
+        context.err << "\r\033[K" << std::flush;
+    std::ostream& out = context.out;
+    for (const std::string& stored : result.missing)
+        out << "missing\t" << Escape(stored) << '\n';
+    for (const std::string& line : result.skipped)
+        out << "skipped\t" << Escape(line) << '\n';
+    if (!result.written)
+    {
+        out.flush();
+        return CliBadInput(context, output, result.error);
+    }
+    out << "Presets:\t" << result.presets << '\n' << "Missing:\t" << result.missing.size() << '\n';
+    out.flush();
+    if (!out)
+        return kExitFailure;
+    return result.missing.empty() && result.skipped.empty() ? kExitOk : kExitFailure;
+}
+
 int RunTmb(const std::vector<std::string>& args, CliContext& context)
 {
     const auto bad = [&](const std::string& why)
@@ -617,6 +669,18 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
             return Load(*options, context);
         return Relink(*options, context);
     }
+    if (command == "export")
+    {
+        if (count < 2 || args[2].starts_with("-"))
+            return bad("expects a .tmb file and the SoundFont file to write");
+        std::vector<std::string> rest = {args[0], args[1]};
+        rest.insert(rest.end(), args.begin() + 3, args.end());
+        std::string error;
+        const auto options = ParseFindOptions(rest, false, error);
+        if (!options)
+            return bad(error);
+        return Export(*options, args[2], context);
+    }
     if (command == "show" || command == "presets")
     {
         if (count != 1)
@@ -634,9 +698,10 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
     return bad("unknown subcommand");
 }
 
-const bool registered =
-    RegisterCliCommand({"tmb", "",
-                        "virtual bank documents: dump one, find the files it names, set the card up from "
-                        "one, relink it, import a Soundshelf Manager bank file, list a source file's presets",
-                        RunTmb, "", Subcommands()});
+const bool registered = RegisterCliCommand(
+    {"tmb", "",
+     "virtual bank documents: dump one, find the files it names, set the card up from "
+     "one, relink it, import a Soundshelf Manager bank file, list a source file's presets, export "
+     "it as one SoundFont 2 file",
+     RunTmb, "", Subcommands()});
 } // namespace

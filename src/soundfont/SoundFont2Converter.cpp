@@ -28,6 +28,7 @@ constexpr FourCC kListSdta = MakeFourCC("sdta");
 
 // Record, bag and generator indices of version 2 are 16-bit words.
 constexpr std::size_t kMaxIndex = 0xFFFF;
+constexpr std::size_t kMaxResolvedZones = 64 * kMaxIndex;
 
 constexpr std::size_t kPresetBagOffset = 24;
 constexpr std::size_t kInstrumentBagOffset = 20;
@@ -260,14 +261,67 @@ struct OutInstrument
 {
     std::array<char, kNameSize> name{};
     std::vector<OutZone> zones;
+    // What every zone has alike goes once into a global zone before them: it
+    // keeps large banks inside the 16-bit generator indices. Ranges stay in
+    // the zones, as some players read a global range as none.
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> global;
+};
+
+// The generators (operator and amount) that all zones carry alike; nothing for a single zone.
+std::vector<std::pair<std::uint16_t, std::uint16_t>> CommonGenerators(const std::vector<OutZone>& zones)
+{
+    if (zones.size() < 2)
+        return {};
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> common;
+    for (const auto& generator : zones.front().generators)
+    {
+        if (generator.first == kGenKeyRange || generator.first == kGenVelRange)
+            continue;
+        const bool everywhere =
+            std::all_of(zones.begin() + 1, zones.end(),
+                        [&](const OutZone& zone) {
+                            return std::find(zone.generators.begin(), zone.generators.end(), generator) !=
+                                   zone.generators.end();
+                        });
+        if (everywhere)
+            common.push_back(generator);
+    }
+    return common;
+}
+
+// A zone's own generators: those not given by its instrument's global zone.
+template <typename Visit>
+void ForOwnGenerators(const OutInstrument& instrument, const OutZone& zone, Visit&& visit)
+{
+    for (const auto& generator : zone.generators)
+    {
+        if (std::find(instrument.global.begin(), instrument.global.end(), generator) ==
+            instrument.global.end())
+            visit(generator);
+    }
+}
+
+struct OutPresetZone
+{
+    // Key and velocity ranges kept at the preset level (where they leave
+    // every instrument zone as version 1 would make it), so that presets
+    // layering one instrument over several ranges share it.
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> ranges;
+    std::uint16_t instrument = 0;
 };
 
 struct OutPreset
 {
     std::array<char, kNameSize> name{};
     std::uint16_t program = 0, bank = 0;
-    std::vector<std::uint16_t> instruments;
+    std::vector<OutPresetZone> zones;
 };
+
+// "lo | hi << 8", bounded to 0..127.
+std::pair<int, int> RangeOf(std::uint16_t amount)
+{
+    return {std::min(amount & 0xFF, 127), std::min(amount >> 8, 127)};
+}
 
 // Version 2 wants names closed by a zero byte: at most 19 characters are kept.
 void PutName(Bytes& out, const std::array<char, kNameSize>& name)
@@ -351,11 +405,13 @@ private:
     GenSet ZoneGenerators(Span bags, Span generators, std::size_t bag) const;
     std::optional<std::size_t> RegionOf(std::size_t sample);
     int ResolveInstrument(std::size_t instrument, const GenSet& presetZone);
+    bool RangeCoversInstrument(std::size_t instrument, std::uint16_t op, std::uint16_t presetRange) const;
     OutZone ConvertZone(const GenSet& zone, std::size_t region);
     std::uint16_t SampleHeaderFor(std::size_t region, int key, int correction);
     void Check();
 
     // The file's parts, in the order they are written.
+    void CheckLimits() const;
     void LayOutSampleData();
     void WriteInfo(CRiffWriter& riff) const;
     void WriteSampleData(CRiffWriter& riff) const;
@@ -654,6 +710,35 @@ OutZone CConversion::ConvertZone(const GenSet& zone, std::size_t region)
     return out;
 }
 
+// Version 1 gives every instrument zone the preset zone's range; version 2
+// plays the overlap of the two. They agree where each zone's own range (or
+// its instrument's global one, or none) holds the preset's.
+bool CConversion::RangeCoversInstrument(std::size_t instrument, std::uint16_t op,
+                                        std::uint16_t presetRange) const
+{
+    const auto [low, high] = RangeOf(presetRange);
+    std::optional<std::uint16_t> global;
+    const std::size_t firstBag = BagOf(inst, kInstrumentHeaderSize, kInstrumentBagOffset, instrument);
+    const std::size_t endBag = BagOf(inst, kInstrumentHeaderSize, kInstrumentBagOffset, instrument + 1);
+    for (std::size_t bag = firstBag; bag < endBag; ++bag)
+    {
+        const GenSet zone = ZoneGenerators(ibag, igen, bag);
+        if (!zone.Has(kGenSampleId))
+        {
+            if (bag == firstBag && zone.Has(op))
+                global = zone.Get(op);
+            continue;
+        }
+        const std::optional<std::uint16_t> own = zone.Has(op) ? std::optional(zone.Get(op)) : global;
+        if (!own)
+            continue;
+        const auto [ownLow, ownHigh] = RangeOf(*own);
+        if (ownLow > low || ownHigh < high)
+            return false;
+    }
+    return true;
+}
+
 int CConversion::ResolveInstrument(std::size_t instrument, const GenSet& presetZone)
 {
     OutInstrument out;
@@ -679,8 +764,10 @@ int CConversion::ResolveInstrument(std::size_t instrument, const GenSet& presetZ
         const auto region = RegionOf(sample);
         if (!region)
             continue;
-        if (++resolvedZones > kMaxIndex)
-            throw ConvertError("too many zones for a SoundFont 2 file");
+        // Shared instruments make most resolved zones vanish again; this only
+        // bounds the work a corrupt bank of crossing indices could ask for.
+        if (++resolvedZones > kMaxResolvedZones)
+            throw ConvertError(Format("too many zones to resolve (more than %zu)", kMaxResolvedZones));
 
         zone.Fill(global);
         // Ranges are the preset's; every other preset value only fills a gap.
@@ -711,8 +798,9 @@ int CConversion::ResolveInstrument(std::size_t instrument, const GenSet& presetZ
     if (const auto found = instrumentIndex.find(key); found != instrumentIndex.end())
         return found->second;
     if (instruments.size() >= kMaxIndex)
-        throw ConvertError("too many instruments for a SoundFont 2 file");
+        throw ConvertError(Format("too many instruments for a SoundFont 2 file (more than %zu)", kMaxIndex));
     const auto index = static_cast<std::uint16_t>(instruments.size());
+    out.global = CommonGenerators(out.zones);
     instruments.push_back(std::move(out));
     instrumentIndex.emplace(std::move(key), index);
     return index;
@@ -748,9 +836,21 @@ void CConversion::AddPreset(std::size_t index, std::uint16_t program, std::uint1
             throw ConvertError(Format("corrupt SoundFont bank (preset %zu names instrument %zu of %zu)",
                                       index, instrument, instrumentCount));
         zone.Fill(global);
+        OutPresetZone out;
+        for (const std::uint16_t op : {kGenKeyRange, kGenVelRange})
+        {
+            if (!zone.Has(op) || !RangeCoversInstrument(instrument, op, zone.Get(op)))
+                continue;
+            const auto [low, high] = RangeOf(zone.Get(op));
+            if (low != 0 || high != 127)
+                out.ranges.emplace_back(op, static_cast<std::uint16_t>(low | (high << 8)));
+            zone.set[op] = false;
+        }
         const int resolved = ResolveInstrument(instrument, zone);
-        if (resolved >= 0)
-            preset.instruments.push_back(static_cast<std::uint16_t>(resolved));
+        if (resolved < 0)
+            continue;
+        out.instrument = static_cast<std::uint16_t>(resolved);
+        preset.zones.push_back(std::move(out));
     }
     if (presets.size() >= kMaxIndex)
         throw ConvertError("too many presets for a SoundFont 2 file");
@@ -762,6 +862,7 @@ void CConversion::Write(Bytes& out)
     // Players refuse a file without samples, and a preset of ROM samples alone would only be silent.
     if (samples.empty())
         throw ConvertError("no sample data to convert (samples in the card's ROM are left out)");
+    CheckLimits();
     LayOutSampleData();
 
     // The whole file grows in one buffer sized ahead: the sample data is
@@ -777,6 +878,43 @@ void CConversion::Write(Bytes& out)
     WritePresetData(riff);
     End(riff, form);
     out = sink.Take();
+}
+
+// Every 16-bit index of the file, counted before anything is written, so
+// that a bank too large is refused with each limit it passes and by how much.
+void CConversion::CheckLimits() const
+{
+    std::size_t presetZones = 0, presetGenerators = 0, instrumentZones = 0, instrumentGenerators = 0;
+    for (const OutPreset& preset : presets)
+    {
+        presetZones += preset.zones.size();
+        for (const OutPresetZone& zone : preset.zones)
+            presetGenerators += zone.ranges.size() + 1;
+    }
+    for (const OutInstrument& instrument : instruments)
+    {
+        instrumentZones += instrument.zones.size() + (instrument.global.empty() ? 0 : 1);
+        instrumentGenerators += instrument.global.size();
+        for (const OutZone& zone : instrument.zones)
+        {
+            ForOwnGenerators(instrument, zone, [&](const auto&) { ++instrumentGenerators; });
+            ++instrumentGenerators; // the sample
+        }
+    }
+    std::string problems;
+    const auto limit = [&](const char* what, std::size_t count)
+    {
+        if (count <= kMaxIndex)
+            return;
+        problems += problems.empty() ? "" : "; ";
+        problems += Format("%zu %s, %zu over the limit of %zu", count, what, count - kMaxIndex, kMaxIndex);
+    };
+    limit("preset zones", presetZones);
+    limit("preset generators", presetGenerators);
+    limit("instrument zones", instrumentZones);
+    limit("instrument generators", instrumentGenerators);
+    if (!problems.empty())
+        throw ConvertError("too large for a SoundFont 2 file (" + problems + ")");
 }
 
 // Where each sample's points go: one after another, each followed by silence.
@@ -864,8 +1002,7 @@ void CConversion::WritePresetData(CRiffWriter& riff) const
     End(riff, pdta);
 }
 
-// Every preset zone names one instrument and has one generator: the zone
-// index and the generator index are the same.
+// Every preset zone names one instrument, after the ranges it keeps.
 Bytes CConversion::PresetHeaders() const
 {
     Bytes out;
@@ -877,10 +1014,8 @@ Bytes CConversion::PresetHeaders() const
         AppendLE16(out, preset.bank);
         AppendLE16(out, static_cast<std::uint16_t>(zones));
         out.insert(out.end(), 12, 0); // library, genre, morphology
-        zones += preset.instruments.size();
+        zones += preset.zones.size();
     }
-    if (zones >= kMaxIndex)
-        throw ConvertError("too many zones for a SoundFont 2 file");
     PutName(out, MakeName("EOP"));
     out.insert(out.end(), 4, 0);
     AppendLE16(out, static_cast<std::uint16_t>(zones));
@@ -891,14 +1026,16 @@ Bytes CConversion::PresetHeaders() const
 Bytes CConversion::PresetZones() const
 {
     Bytes out;
-    std::size_t zones = 0;
+    std::size_t generators = 0;
     for (const OutPreset& preset : presets)
-        zones += preset.instruments.size();
-    for (std::size_t zone = 0; zone <= zones; ++zone) // and the closing one
-    {
-        AppendLE16(out, static_cast<std::uint16_t>(zone));
-        AppendLE16(out, 0);
-    }
+        for (const OutPresetZone& zone : preset.zones)
+        {
+            AppendLE16(out, static_cast<std::uint16_t>(generators));
+            AppendLE16(out, 0);
+            generators += zone.ranges.size() + 1;
+        }
+    AppendLE16(out, static_cast<std::uint16_t>(generators)); // the closing zone
+    AppendLE16(out, 0);
     return out;
 }
 
@@ -906,10 +1043,15 @@ Bytes CConversion::PresetGenerators() const
 {
     Bytes out;
     for (const OutPreset& preset : presets)
-        for (const std::uint16_t instrument : preset.instruments)
+        for (const OutPresetZone& zone : preset.zones)
         {
+            for (const auto& [op, amount] : zone.ranges)
+            {
+                AppendLE16(out, op);
+                AppendLE16(out, amount);
+            }
             AppendLE16(out, kGenInstrument);
-            AppendLE16(out, instrument);
+            AppendLE16(out, zone.instrument);
         }
     out.insert(out.end(), kGeneratorSize, 0);
     return out;
@@ -923,7 +1065,7 @@ Bytes CConversion::Instruments() const
     {
         PutName(out, instrument.name);
         AppendLE16(out, static_cast<std::uint16_t>(zones));
-        zones += instrument.zones.size();
+        zones += instrument.zones.size() + (instrument.global.empty() ? 0 : 1);
     }
     PutName(out, MakeName("EOI"));
     AppendLE16(out, static_cast<std::uint16_t>(zones));
@@ -935,15 +1077,23 @@ Bytes CConversion::InstrumentZones() const
 {
     Bytes out;
     std::size_t generators = 0;
+    const auto bag = [&](std::size_t count)
+    {
+        AppendLE16(out, static_cast<std::uint16_t>(generators));
+        AppendLE16(out, 0);
+        generators += count;
+    };
     for (const OutInstrument& instrument : instruments)
+    {
+        if (!instrument.global.empty())
+            bag(instrument.global.size());
         for (const OutZone& zone : instrument.zones)
         {
-            if (generators + zone.generators.size() + 1 >= kMaxIndex)
-                throw ConvertError("too many generators for a SoundFont 2 file");
-            AppendLE16(out, static_cast<std::uint16_t>(generators));
-            AppendLE16(out, 0);
-            generators += zone.generators.size() + 1;
+            std::size_t own = 1; // and the sample
+            ForOwnGenerators(instrument, zone, [&](const auto&) { ++own; });
+            bag(own);
         }
+    }
     AppendLE16(out, static_cast<std::uint16_t>(generators));
     AppendLE16(out, 0);
     return out;
@@ -952,17 +1102,20 @@ Bytes CConversion::InstrumentZones() const
 Bytes CConversion::InstrumentGenerators() const
 {
     Bytes out;
+    const auto put = [&out](const std::pair<std::uint16_t, std::uint16_t>& generator)
+    {
+        AppendLE16(out, generator.first);
+        AppendLE16(out, generator.second);
+    };
     for (const OutInstrument& instrument : instruments)
+    {
+        std::for_each(instrument.global.begin(), instrument.global.end(), put);
         for (const OutZone& zone : instrument.zones)
         {
-            for (const auto& [op, amount] : zone.generators)
-            {
-                AppendLE16(out, op);
-                AppendLE16(out, amount);
-            }
-            AppendLE16(out, kGenSampleId);
-            AppendLE16(out, zone.sample);
+            ForOwnGenerators(instrument, zone, put);
+            put({kGenSampleId, zone.sample});
         }
+    }
     out.insert(out.end(), kGeneratorSize, 0);
     return out;
 }

@@ -7,9 +7,13 @@
 //   the version-1 precedence already applied: the instrument zone's own
 //   value wins, a preset-level value only fills what it leaves unset, key and
 //   velocity ranges come from the preset zone. The result carries absolute
-//   values, so the preset zones name the instruments and nothing else.
+//   values, so the preset zones name the instruments and, where that
+//   sounds the same, keep their key and velocity ranges: presets layering
+//   one instrument over ranges then share it.
 // - Generator amounts are converted to version-2 units; where version 1 had
-//   a default of its own, that default is written out.
+//   a default of its own, that default is written out. Values equal to
+//   version 2's defaults are left out, and values all zones of an instrument
+//   share are written once, in a global zone.
 // - The sample pitch (generators 55 and 58) becomes the original key and pitch
 //   correction of a sample header at 44100 Hz; a sample played with two
 //   pitches gets two headers over the same data.
@@ -25,8 +29,8 @@
 // past their chunk, a generator naming an instrument or sample that does not
 // exist, or sample data cut short refuse the file. A sample header reaching
 // past the sample data is cut at its end (a sample left with fewer than two
-// points drops its zones). A result too large for the 16-bit indices of version 2 is
-// refused as well.
+// points drops its zones). A result too large for the 16-bit indices of
+// version 2 is refused as well, naming each index it passes and by how much.
 
 #include "platform/ByteStream.h"
 

@@ -3,12 +3,14 @@
 // through --search and --map, files truly missing.
 
 #include "cli/EmulatedCardCli.h"
+#include "soundfont/SoundFontReader.h"
 #include "support/ArchiveBuilder.h"
 #include "support/FileTree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -129,6 +131,42 @@ TEST_F(TmbFilesCliTest, RelinkWritesTheFoundPathsAndKeepsTheMissingOnes)
     EXPECT_EQ(ReadFileBytes(dir.File("old/song.tmb")), ReadFileBytes(dir.File("new.tmb")));
     EXPECT_EQ(Cli({"tmb", "relink", "old/song.tmb"}), 1);
     EXPECT_EQ(out, "Relinked:\t0\nMissing:\t1\n");
+}
+
+TEST_F(TmbFilesCliTest, ExportWritesWhatIsFoundAndListsTheRest)
+{
+    const auto places = [&](const std::string& path)
+    {
+        CSoundFontReader reader;
+        std::vector<std::string> found;
+        EXPECT_TRUE(reader.Open(path)) << path;
+        EXPECT_EQ(reader.GetMajorVersion(), 2);
+        for (int i = 0; i < reader.GetPresetCount(); ++i)
+        {
+            const PresetHeader header = reader.GetPresetHeader(i);
+            found.push_back(std::to_string(header.bank) + ":" + std::to_string(header.presetNumber) + " " +
+                            CSoundFontReader::GetDisplayName(header));
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "song.sf2"}), 1) << err;
+    EXPECT_EQ(out, "missing\tD:\\\\SOUNDS\\\\DRUMS.SBK\nmissing\tD:\\\\sounds\\\\drums.sbk\n"
+                   "missing\tE:\\\\GONE\\\\X.SBK\nPresets:\t1\nMissing:\t3\n");
+    EXPECT_EQ(places(dir.File("song.sf2")), (std::vector<std::string>{"1:0 Violin"}));
+
+    // Found through --search: the bank file's presets on bank 2, the patches on their slots.
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "song.sf2", "--search", dir.Path() + "/elsewhere"}), 1);
+    EXPECT_EQ(out, "missing\tE:\\\\GONE\\\\X.SBK\nPresets:\t4\nMissing:\t1\n");
+    EXPECT_EQ(places(dir.File("song.sf2")),
+              (std::vector<std::string>{"1:0 Violin", "1:1 Cello", "2:0 Violin", "2:5 Cello"}));
+
+    // Usage, and a place no file can be written: one line, and no file.
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb"}), 2);
+    EXPECT_NE(err.find("expects a .tmb file and the SoundFont file to write"), std::string::npos) << err;
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "none/out.sf2"}), 2);
+    EXPECT_NE(err.find("none/out.sf2: cannot write"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
 }
 
 TEST_F(TmbFilesCliTest, ShbFilesAreShownAndChecked)

@@ -1,9 +1,12 @@
 #include "soundfont/SoundFont2Converter.h"
+#include "soundfont/SoundFontReader.h"
 
 #include "platform/ByteStream.h"
 #include "soundfont/FluidProbe.h"
 #include "soundfont/WaveFile.h"
+#include "support/SoundFont1Layout.h"
 #include "support/SoundFontBuilder.h"
+#include "support/StrictSf2Reader.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
@@ -15,243 +18,10 @@
 #include <optional>
 #include <stdexcept>
 #include <tuple>
+#include <unistd.h>
 
 namespace
 {
-// ---------------------------------------------------------------------------
-// A strict reader of SoundFont 2 files: anything a careful player could
-// object to throws.
-
-void Require(bool condition, const std::string& what)
-{
-    if (!condition)
-        throw std::runtime_error(what);
-}
-
-struct RiffNode
-{
-    std::string id, type;
-    Bytes data; // a list's data without its type
-    std::vector<RiffNode> children;
-
-    const RiffNode& Child(const std::string& key) const
-    {
-        for (const RiffNode& child : children)
-            if (child.id == key || (child.id == "LIST" && child.type == key))
-                return child;
-        throw std::runtime_error("no chunk " + key);
-    }
-    std::vector<std::string> Keys() const
-    {
-        std::vector<std::string> keys;
-        for (const RiffNode& child : children)
-            keys.push_back(child.id == "LIST" ? child.type : child.id);
-        return keys;
-    }
-};
-
-// Chunks must fill their list to the byte; evenSizes: every size is even, as version 2 asks.
-void ParseChildren(const Bytes& file, std::size_t at, std::size_t end, RiffNode& parent, bool evenSizes)
-{
-    while (at < end)
-    {
-        Require(end - at >= 8, "a chunk header is cut");
-        RiffNode node;
-        node.id.assign(file.begin() + static_cast<std::ptrdiff_t>(at),
-                       file.begin() + static_cast<std::ptrdiff_t>(at + 4));
-        const std::uint32_t size = ReadLE32(file.data() + at + 4);
-        Require(size <= end - at - 8, "chunk " + node.id + " claims more than its list holds");
-        Require(!evenSizes || size % 2 == 0, "chunk " + node.id + " has an odd size");
-        const std::size_t data = at + 8;
-        if (node.id == "LIST")
-        {
-            Require(size >= 4, "a list without a type");
-            node.type.assign(file.begin() + static_cast<std::ptrdiff_t>(data),
-                             file.begin() + static_cast<std::ptrdiff_t>(data + 4));
-            ParseChildren(file, data + 4, data + size, node, evenSizes);
-        }
-        else
-            node.data.assign(file.begin() + static_cast<std::ptrdiff_t>(data),
-                             file.begin() + static_cast<std::ptrdiff_t>(data + size));
-        parent.children.push_back(std::move(node));
-        at = data + size + (size & 1u);
-    }
-    Require(at == end, "the last chunk overruns its list");
-}
-
-RiffNode ParseRiff(const Bytes& file, bool evenSizes)
-{
-    Require(file.size() >= 12 && std::string(file.begin(), file.begin() + 4) == "RIFF", "no RIFF header");
-    Require(ReadLE32(file.data() + 4) == file.size() - 8, "the RIFF size is not the file size");
-    RiffNode form;
-    form.id = "RIFF";
-    form.type.assign(file.begin() + 8, file.begin() + 12);
-    ParseChildren(file, 12, file.size(), form, evenSizes);
-    return form;
-}
-
-std::string Name(const Bytes& records, std::size_t at)
-{
-    std::string name(records.begin() + static_cast<std::ptrdiff_t>(at),
-                     records.begin() + static_cast<std::ptrdiff_t>(at + 20));
-    Require(name.find('\0') != std::string::npos, "a name without a closing zero");
-    return name.substr(0, name.find('\0'));
-}
-
-struct Zone
-{
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> generators;
-    std::optional<int> Gen(std::uint16_t op) const
-    {
-        for (const auto& [o, amount] : generators)
-            if (o == op)
-                return static_cast<std::int16_t>(amount);
-        return std::nullopt;
-    }
-    int Low(std::uint16_t rangeOp) const { return Gen(rangeOp) ? (*Gen(rangeOp) & 0xFF) : 0; }
-    int High(std::uint16_t rangeOp) const { return Gen(rangeOp) ? ((*Gen(rangeOp) >> 8) & 0xFF) : 127; }
-};
-
-struct Item // a preset or an instrument
-{
-    std::string name;
-    int program = 0, bank = 0;
-    std::vector<Zone> zones;
-};
-
-struct Sample
-{
-    std::string name;
-    std::uint32_t start = 0, end = 0, loopStart = 0, loopEnd = 0, rate = 0;
-    int key = 0, correction = 0;
-};
-
-struct Sf2
-{
-    RiffNode form;
-    Bytes smpl;
-    std::vector<Item> presets, instruments;
-    std::vector<Sample> samples;
-
-    std::int16_t Point(std::size_t index) const
-    {
-        return static_cast<std::int16_t>(ReadLE16(smpl.data() + 2 * index));
-    }
-    std::string Info(const std::string& id) const
-    {
-        const Bytes& data = form.Child("INFO").Child(id).data;
-        Require(!data.empty() && data.back() == 0, id + " is not zero-terminated");
-        return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
-    }
-};
-
-// Items of "phdr"/"inst" with their bags and generators; `link` is the
-// generator that ends every zone but a first (global) one.
-std::vector<Item> ReadItems(const Bytes& headers, std::size_t size, std::size_t bagAt, const Bytes& bags,
-                            const Bytes& mods, const Bytes& gens, std::uint16_t link, std::size_t linkCount,
-                            const std::string& terminal)
-{
-    Require(headers.size() % size == 0 && !headers.empty(), terminal + ": record size");
-    Require(bags.size() % 4 == 0 && !bags.empty() && gens.size() % 4 == 0 && !gens.empty(),
-            terminal + ": bags");
-    Require(mods.size() % 10 == 0 && !mods.empty(), terminal + ": modulators");
-    const std::size_t count = headers.size() / size - 1;
-    const std::size_t bagCount = bags.size() / 4 - 1, genCount = gens.size() / 4 - 1;
-    Require(Name(headers, count * size) == terminal, "no " + terminal + " record");
-    Require(ReadLE16(headers.data() + count * size + bagAt) == bagCount,
-            terminal + ": bag index of the last record");
-    Require(ReadLE16(bags.data() + bagCount * 4) == genCount, terminal + ": generator index of the last bag");
-    Require(ReadLE16(bags.data() + bagCount * 4 + 2) == mods.size() / 10 - 1, terminal + ": modulator index");
-    std::vector<Item> items(count);
-    for (std::size_t i = 0; i < count; ++i)
-    {
-        const std::uint8_t* record = headers.data() + i * size;
-        items[i].name = Name(headers, i * size);
-        if (size == 38)
-        {
-            items[i].program = ReadLE16(record + 20);
-            items[i].bank = ReadLE16(record + 22);
-        }
-        const std::size_t firstBag = ReadLE16(record + bagAt), endBag = ReadLE16(record + size + bagAt);
-        Require(firstBag <= endBag && endBag <= bagCount, terminal + ": bag indices go back");
-        for (std::size_t b = firstBag; b < endBag; ++b)
-        {
-            const std::size_t first = ReadLE16(bags.data() + 4 * b), end = ReadLE16(bags.data() + 4 * b + 4);
-            Require(first <= end && end <= genCount, terminal + ": generator indices go back");
-            Zone zone;
-            for (std::size_t g = first; g < end; ++g)
-                zone.generators.emplace_back(ReadLE16(gens.data() + 4 * g),
-                                             ReadLE16(gens.data() + 4 * g + 2));
-            for (std::size_t k = 0; k < zone.generators.size(); ++k)
-            {
-                const std::uint16_t op = zone.generators[k].first;
-                Require(op < 61 && op != 14 && op != 18 && op != 19 && op != 20 && op != 42 && op != 49 &&
-                            op != 55 && op != 59,
-                        terminal + ": a generator version 2 does not have");
-                Require(op != 43 || k == 0, terminal + ": key range not first");
-                Require(op != 44 || k == 0 || (k == 1 && zone.generators[0].first == 43),
-                        terminal + ": velocity range");
-                Require(op != link || k + 1 == zone.generators.size(), terminal + ": link not last");
-                Require(op != link || zone.generators[k].second < linkCount,
-                        terminal + ": link out of range");
-            }
-            Require(b == firstBag || zone.Gen(link),
-                    terminal + ": a zone without link that is not the first");
-            items[i].zones.push_back(std::move(zone));
-        }
-    }
-    return items;
-}
-
-Sf2 ReadSf2(const Bytes& file)
-{
-    Sf2 sf2;
-    sf2.form = ParseRiff(file, true);
-    Require(sf2.form.type == "sfbk", "form type");
-    Require(sf2.form.Keys() == std::vector<std::string>({"INFO", "sdta", "pdta"}), "top-level lists");
-    const RiffNode& info = sf2.form.Child("INFO");
-    Require(!info.children.empty() && info.children[0].id == "ifil", "ifil first");
-    Require(info.children[0].data == Bytes({2, 0, 1, 0}), "ifil 2.01");
-    Require(sf2.Info("isng") == "EMU8000" && !sf2.Info("INAM").empty(), "isng and INAM");
-    Require(sf2.form.Child("sdta").Keys() == std::vector<std::string>({"smpl"}), "sdta holds smpl alone");
-    sf2.smpl = sf2.form.Child("sdta").Child("smpl").data;
-
-    const RiffNode& pdta = sf2.form.Child("pdta");
-    Require(pdta.Keys() == std::vector<std::string>(
-                               {"phdr", "pbag", "pmod", "pgen", "inst", "ibag", "imod", "igen", "shdr"}),
-            "pdta chunks");
-    auto data = [&](const char* id) -> const Bytes& { return pdta.Child(id).data; };
-    const Bytes& shdr = data("shdr");
-    Require(shdr.size() % 46 == 0 && !shdr.empty() && Name(shdr, shdr.size() - 46) == "EOS", "shdr records");
-    const std::size_t sampleCount = shdr.size() / 46 - 1;
-    sf2.instruments =
-        ReadItems(data("inst"), 22, 20, data("ibag"), data("imod"), data("igen"), 53, sampleCount, "EOI");
-    sf2.presets = ReadItems(data("phdr"), 38, 24, data("pbag"), data("pmod"), data("pgen"), 41,
-                            sf2.instruments.size(), "EOP");
-
-    const std::size_t points = sf2.smpl.size() / 2;
-    for (std::size_t i = 0; i < sampleCount; ++i)
-    {
-        const std::uint8_t* r = shdr.data() + 46 * i;
-        Sample s{Name(shdr, 46 * i),
-                 ReadLE32(r + 20),
-                 ReadLE32(r + 24),
-                 ReadLE32(r + 28),
-                 ReadLE32(r + 32),
-                 ReadLE32(r + 36),
-                 r[40],
-                 static_cast<std::int8_t>(r[41])};
-        Require(s.start < s.end && s.end + 46 <= points, "sample " + s.name + " lies outside the data");
-        Require(s.start <= s.loopStart && s.loopStart < s.loopEnd && s.loopEnd <= s.end, "loop of " + s.name);
-        Require(s.rate == 44100 && s.key <= 127 && ReadLE16(r + 42) == 0 && ReadLE16(r + 44) == 1,
-                "header of " + s.name);
-        for (std::uint32_t p = s.end; p < s.end + 46; ++p)
-            Require(sf2.Point(p) == 0, "no silence after " + s.name);
-        sf2.samples.push_back(s);
-    }
-    return sf2;
-}
-
 // ---------------------------------------------------------------------------
 
 Sf2 Convert(const Bytes& sbk)
@@ -365,7 +135,7 @@ TEST(Sf2Converter, WaveBankBecomesAStrictSoundFont2)
     EXPECT_EQ(sf2.presets[0].name, "Tamberly Patch");
     ASSERT_EQ(sf2.instruments.size(), 1u);
     EXPECT_EQ(sf2.instruments[0].name, "Generated Instr.");
-    const auto& zones = sf2.instruments[0].zones;
+    const auto zones = PlayedZones(sf2.instruments[0]);
     ASSERT_EQ(zones.size(), 2u);
     ASSERT_EQ(sf2.samples.size(), 2u);
     EXPECT_EQ(sf2.samples[0].name, "Sample 1");
@@ -517,7 +287,7 @@ TEST(Sf2Converter, PresetValuesOnlyFillWhatTheInstrumentLeavesUnset)
     EXPECT_EQ(sf2.presets[0].bank, 1);
     ASSERT_EQ(sf2.presets[0].zones.size(), 1u);
     EXPECT_EQ(sf2.presets[0].zones[0].generators.size(), 1u); // the instrument alone: values are absolute
-    const auto& zones = sf2.instruments.at(0).zones;
+    const auto zones = PlayedZones(sf2.instruments.at(0));
     ASSERT_EQ(zones.size(), 2u);
     EXPECT_EQ(zones[0].Gen(kPan), 500);  // the instrument's own
     EXPECT_EQ(zones[1].Gen(kPan), -500); // filled from the preset
@@ -553,7 +323,7 @@ TEST(Sf2Converter, RomSamplesAreLeftOutWithTheirZones)
     EXPECT_EQ(sf2.presets[1].zones.size(), 0u); // kept, but silent
     EXPECT_EQ(sf2.presets[2].zones.size(), 1u);
     ASSERT_EQ(sf2.instruments.size(), 1u); // "Rom Only" has nothing left; "Mixed" is shared
-    ASSERT_EQ(sf2.instruments[0].zones.size(), 2u);
+    ASSERT_EQ(PlayedZones(sf2.instruments[0]).size(), 2u);
     ASSERT_EQ(sf2.samples.size(), 2u);
     EXPECT_EQ(sf2.samples[0].name, "Sample 3"); // the "snam" names
     EXPECT_EQ(sf2.samples[1].name, "Sample 2");
@@ -804,4 +574,160 @@ TEST_F(Sf2InFluidSynth, MeasuredLevels)
     EXPECT_GT(half / full, 0.7);
     EXPECT_LT(half / full, 0.8);
     EXPECT_GT(level({{kSampleModes, 1}, {kAttenuation, 16}}, 0.1, 0.3), half * 0.5);
+}
+
+// ---------------------------------------------------------------------------
+// Banks of any size
+
+// A zone's generator as the player sees it: its own, else its instrument's global zone's.
+std::optional<int> Effective(const Item& instrument, const Zone& zone, std::uint16_t op)
+{
+    if (const auto own = zone.Gen(op))
+        return own;
+    if (!instrument.zones.empty() && !instrument.zones.front().Gen(53))
+        return instrument.zones.front().Gen(op);
+    return std::nullopt;
+}
+
+TEST(Sf2Converter, ValuesAllZonesShareAreWrittenOnce)
+{
+    SoundFontBuilder bank;
+    bank.SampleData(4000);
+    for (std::uint32_t s = 0; s < 3; ++s)
+        bank.AddSample(s * 500, s * 500 + 400);
+    // The same pan everywhere, an attenuation that differs, ranges of their own.
+    bank.AddInstrumentZones(
+        "Split", {{{kKeyRange, Range(0, 40)}, {kPan, 20}, {kAttenuation, 100}, {kSfGenSampleId, 0}},
+                  {{kKeyRange, Range(41, 80)}, {kPan, 20}, {kAttenuation, 90}, {kSfGenSampleId, 1}},
+                  {{kKeyRange, Range(81, 127)}, {kPan, 20}, {kAttenuation, 90}, {kSfGenSampleId, 2}}});
+    bank.AddPresetZones("Split", 0, 0, {{{kSfGenInstrument, 0}}});
+    const Sf2 sf2 = Convert(bank.Build());
+    ASSERT_EQ(sf2.instruments.size(), 1u);
+    const Item& instrument = sf2.instruments[0];
+    ASSERT_EQ(instrument.zones.size(), 4u);
+    const Zone& global = instrument.zones[0];
+    EXPECT_FALSE(global.Gen(53)) << "the first zone is the global one";
+    EXPECT_TRUE(global.Gen(kPan));
+    EXPECT_FALSE(global.Gen(kKeyRange)) << "ranges stay with their zones";
+    EXPECT_FALSE(global.Gen(kAttenuation)) << "the first zone's attenuation is its own";
+    for (std::size_t z = 1; z < 4; ++z)
+    {
+        const Zone& zone = instrument.zones[z];
+        EXPECT_FALSE(zone.Gen(kPan)) << "pan written again in zone " << z;
+        EXPECT_EQ(Effective(instrument, zone, kPan), global.Gen(kPan));
+        EXPECT_TRUE(zone.Gen(kKeyRange));
+    }
+    // The version-1 LFO rates every zone gets are common too, and so written once.
+    EXPECT_TRUE(global.Gen(22) && global.Gen(24));
+    EXPECT_EQ(Effective(instrument, instrument.zones[1], kAttenuation),
+              *instrument.zones[1].Gen(kAttenuation));
+    EXPECT_EQ(instrument.zones[2].Gen(kAttenuation), instrument.zones[3].Gen(kAttenuation));
+}
+
+TEST(Sf2Converter, PresetsLayeringOneInstrumentOverRangesShareIt)
+{
+    SoundFontBuilder bank;
+    bank.SampleData(4000);
+    bank.AddSample(0, 900);
+    bank.AddSample(1000, 1900);
+    // Zones of their own key ranges, no velocity range.
+    const int piano = bank.AddInstrumentZones("Piano", {{{kKeyRange, Range(0, 59)}, {kSfGenSampleId, 0}},
+                                                        {{kKeyRange, Range(60, 127)}, {kSfGenSampleId, 1}}});
+    const auto layer = [&](int low, int high) {
+        return SfZone{{kVelRange, Range(low, high)}, {kSfGenInstrument, static_cast<std::uint16_t>(piano)}};
+    };
+    bank.AddPresetZones("Soft", 0, 0, {layer(0, 63)});
+    bank.AddPresetZones("Hard", 1, 0, {layer(64, 127)});
+    bank.AddPresetZones("Both", 2, 0, {layer(0, 63), layer(64, 127)});
+    // A key range narrower than a zone's own is the version-1 range of every zone: that instrument is its
+    // own.
+    bank.AddPresetZones(
+        "Upper", 3, 0, {{{kKeyRange, Range(40, 80)}, {kSfGenInstrument, static_cast<std::uint16_t>(piano)}}});
+    const Sf2 sf2 = Convert(bank.Build());
+
+    ASSERT_EQ(sf2.instruments.size(), 2u);
+    for (std::size_t p = 0; p < 3; ++p)
+        for (const Zone& zone : sf2.presets[p].zones)
+        {
+            EXPECT_EQ(zone.Gen(41), 0) << sf2.presets[p].name;
+            EXPECT_TRUE(zone.Gen(kVelRange)) << sf2.presets[p].name << ": the range stays with the preset";
+        }
+    EXPECT_EQ(sf2.presets[1].zones[0].Low(kVelRange), 64);
+    const auto shared = PlayedZones(sf2.instruments[0]);
+    ASSERT_EQ(shared.size(), 2u);
+    EXPECT_EQ(shared[1].Low(kKeyRange), 60) << "the zones keep their own key ranges";
+    EXPECT_FALSE(shared[0].Gen(kVelRange));
+
+    EXPECT_EQ(sf2.presets[3].zones[0].generators.size(), 1u);
+    for (const Zone& zone : PlayedZones(sf2.instruments[1]))
+    {
+        EXPECT_EQ(zone.Low(kKeyRange), 40);
+        EXPECT_EQ(zone.High(kKeyRange), 80);
+    }
+}
+
+TEST(Sf2Converter, ABankPastTheIndexLimitsIsRefusedWithEachLimitAndItsExcess)
+{
+    // 100 zones in one instrument; each of 700 presets fills a different
+    // start offset into it, so each resolves to an instrument of its own.
+    SoundFontBuilder bank;
+    bank.SampleData(2 * 100 * 8);
+    std::vector<SfZone> zones;
+    for (std::uint32_t s = 0; s < 100; ++s)
+    {
+        bank.AddSample(s * 8, s * 8 + 4);
+        zones.push_back({{kKeyRange, Range(static_cast<int>(s), static_cast<int>(s))},
+                         {kSfGenSampleId, static_cast<std::uint16_t>(s)}});
+    }
+    bank.AddInstrumentZones("Many", zones);
+    for (std::uint16_t p = 0; p < 700; ++p)
+        bank.AddPresetZones("P", static_cast<std::uint16_t>(p % 128), static_cast<std::uint16_t>(p / 128),
+                            {{{0, static_cast<std::uint16_t>(p + 1)}, {kSfGenInstrument, 0}}});
+    const Bytes sbk = bank.Build();
+    CMemorySource source(sbk);
+    Bytes out;
+    std::string error;
+    ASSERT_FALSE(CSoundFont2Converter().ConvertBank(source, out, &error));
+    EXPECT_TRUE(out.empty());
+    // 700 instruments of 100 zones and a global one each.
+    const std::size_t zoneCount = 700 * 101;
+    EXPECT_NE(error.find(std::to_string(zoneCount) + " instrument zones, " +
+                         std::to_string(zoneCount - 65535) + " over the limit of 65535"),
+              std::string::npos)
+        << error;
+    EXPECT_NE(error.find("instrument generators"), std::string::npos) << error;
+    EXPECT_EQ(error.find("preset zones"), std::string::npos) << "700 preset zones fit: " << error;
+
+    // One such preset alone fits.
+    ASSERT_TRUE(CSoundFont2Converter().ConvertPreset(source, 5, out, &error)) << error;
+    EXPECT_EQ(ReadSf2(out).instruments.at(0).zones.size(), 101u);
+}
+
+// Debian's FluidR3_GM laid out as SoundFont 1: 148 MB, 189 presets, and more
+// resolved zones and generators than version 2's indices reach unless shared.
+TEST_F(Sf2InFluidSynth, TheFluidR3BankAsSoundFont1Converts)
+{
+    constexpr const char* kFluidR3 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    if (::access(kFluidR3, R_OK) != 0)
+        GTEST_SKIP() << kFluidR3 << " is not installed";
+    CSoundFontReader original;
+    ASSERT_TRUE(original.Open(kFluidR3));
+    const Bytes sbk = LayOutAsSoundFont1(kFluidR3);
+    const Bytes sf2Bytes = ConvertBytes(sbk);
+    ASSERT_FALSE(sf2Bytes.empty());
+    const Sf2 sf2 = ReadSf2(sf2Bytes);
+    EXPECT_EQ(static_cast<int>(sf2.presets.size()), original.GetPresetCount());
+    std::size_t zones = 0;
+    for (const Item& instrument : sf2.instruments)
+        zones += instrument.zones.size();
+    EXPECT_LE(zones, 65535u);
+
+    const int id = Load(sf2Bytes);
+    EXPECT_EQ(static_cast<int>(probe.Presets(id).size()), original.GetPresetCount());
+    for (const auto& [bank, program, key] :
+         {std::tuple{0, 0, 60}, std::tuple{0, 40, 67}, std::tuple{128, 0, 38}})
+    {
+        const FluidRender render = probe.Play(id, bank, program, key, 100, 0.3);
+        EXPECT_GT(Rms(render.left, 0, render.left.size()), 0.001) << bank << ":" << program;
+    }
 }

@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -64,6 +65,7 @@ const std::vector<CommandEntry>& Commands()
         // Ctrl+P prints; M for MIDI.
         {ID_FILE_PLAY_MIDI, IDS_ITEM_PLAY_MIDI, {QKeySequence(Qt::CTRL | Qt::Key_M)}, false},
         {ID_FILE_SAVE_SONG_WAVE, IDS_ITEM_SAVE_SONG_WAVE, {}, false},
+        {ID_FILE_EXPORT_SOUNDFONT, IDS_ITEM_EXPORT_SOUNDFONT, {}, false},
         {ID_FILE_PRINT, IDS_ITEM_PRINT, {QKeySequence(Qt::CTRL | Qt::Key_P)}, false},
         {ID_FILE_PRINT_PREVIEW, IDS_ITEM_PRINT_PREVIEW, {}, false},
         {ID_FILE_PRINT_SETUP, IDS_ITEM_PRINT_SETUP, {}, false},
@@ -239,11 +241,11 @@ QMenu* CMainFrame::AddMenu(QMenu* parent, unsigned textId, std::initializer_list
 
 void CMainFrame::CreateMenus()
 {
-    fileMenu =
-        AddMenu(nullptr, IDS_MENU_FILE,
-                {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator, ID_FILE_IMPORT_SHB,
-                 kSeparator, ID_FILE_INFO, kSeparator, ID_FILE_PLAY_MIDI, ID_FILE_SAVE_SONG_WAVE, kSeparator,
-                 ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
+    fileMenu = AddMenu(nullptr, IDS_MENU_FILE,
+                       {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
+                        ID_FILE_IMPORT_SHB, ID_FILE_EXPORT_SOUNDFONT, kSeparator, ID_FILE_INFO, kSeparator,
+                        ID_FILE_PLAY_MIDI, ID_FILE_SAVE_SONG_WAVE, kSeparator, ID_FILE_PRINT,
+                        ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, kSeparator});
     for (int i = 0; i < 6; ++i)
         fileMenu->addAction(Action(ID_FILE_MRU_FIRST + i));
     fileMenu->addSeparator();
@@ -602,6 +604,58 @@ void CMainFrame::ShowPopupMenu(int menuId, QPoint globalPos)
         router->Execute(chosen->data().toInt());
 }
 
+bool CMainFrame::ExportSoundFont(QString target)
+{
+    if (target.isEmpty())
+    {
+        const std::string& document = this->document.GetPathName();
+        const QString suggested =
+            document.empty()
+                ? QStringLiteral("Untitled.sf2")
+                : QFileInfo(QString::fromStdString(document)).path() + QLatin1Char('/') +
+                      QFileInfo(QString::fromStdString(document)).completeBaseName() + QStringLiteral(".sf2");
+        target = QFileDialog::getSaveFileName(this, UiText(IDS_EXPORT_TITLE), suggested,
+                                              UiText(IDS_EXPORT_FILTER));
+        if (target.isEmpty())
+            return false;
+    }
+    const std::string name = QFileInfo(target).fileName().toStdString();
+    QProgressDialog progress(QString::fromStdString(FormatString(IDS_EXPORT_PROGRESS, name.c_str())),
+                             UiText(IDS_EXPORT_CANCEL), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    // On this thread: the document and the card are the window's. The dialog
+    // is modal, so nothing but Cancel reaches the window meanwhile.
+    const SoundFontExportResult result =
+        document.ExportSoundFont(target.toStdString(),
+                                 [&](double share)
+                                 {
+                                     progress.setValue(static_cast<int>(share * 1000));
+                                     QApplication::processEvents();
+                                     return !progress.wasCanceled();
+                                 });
+    progress.setValue(1000);
+    if (progress.wasCanceled())
+        return false;
+    if (!result.written)
+    {
+        QMessageBox::warning(
+            this, UiText(IDS_PROFILE_APPLICATION),
+            QString::fromStdString(FormatString(IDS_EXPORT_FAILED, name.c_str(), result.error.c_str())));
+        return false;
+    }
+    std::string left;
+    for (const std::string& stored : result.missing)
+        left += stored + '\n';
+    for (const std::string& line : result.skipped)
+        left += line + '\n';
+    if (!left.empty())
+        QMessageBox::information(
+            this, UiText(IDS_PROFILE_APPLICATION),
+            QString::fromStdString(FormatString(IDS_EXPORT_INCOMPLETE, name.c_str(), left.c_str())));
+    return true;
+}
+
 // Commands of the frame -------------------------------------------------------------
 
 bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
@@ -621,6 +675,8 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
         return true;
     case ID_FILE_SAVE_SONG_WAVE:
         ui.Enable(songBar->HasSong());
+        return true;
+    case ID_FILE_EXPORT_SOUNDFONT:
         return true;
     case ID_VIEW_STATUS_BAR:
         ui.SetCheck(statusBar()->isVisibleTo(this));
@@ -661,6 +717,9 @@ bool CMainFrame::OnCommand(int id)
     }
     case ID_FILE_SAVE_SONG_WAVE:
         songBar->SaveSongAsWave(this);
+        return true;
+    case ID_FILE_EXPORT_SOUNDFONT:
+        ExportSoundFont();
         return true;
     case ID_VIEW_STATUS_BAR:
         statusBar()->setVisible(!statusBar()->isVisibleTo(this));

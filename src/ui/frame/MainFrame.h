@@ -61,6 +61,10 @@ public:
     // Plays a MIDI file through the card (the File menu, a drop, the file
     // list); a file that cannot be played is said so in a message box.
     bool PlaySongFile(const QString& path);
+    // File > Export as SoundFont: asks for a file unless given one, shows a
+    // progress bar with Cancel (a cancel leaves no file), then says what was
+    // left out. True when the file was written.
+    bool ExportSoundFont(QString target = QString());
     QMenu* GetFileMenu() const { return fileMenu; }
     // The status bar pane of an id: 37 current patch, 512 free memory, and
     // the lock indicators 59137 to 59139. Null for other ids.
