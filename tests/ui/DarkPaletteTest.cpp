@@ -1,6 +1,7 @@
 // The program's own pictures under a dark palette and on a screen of twice
 // the density: toolbar icons that stand out from the bar, drawn sharp at 2x.
 
+#include "DarkPalette.h"
 #include "bank/CommandIds.h"
 #include "ui/frame/Images.h"
 
@@ -38,33 +39,6 @@ int Contrast(const QImage& image, const QColor& background)
     return most;
 }
 
-// Fusion's colours with a dark window, as desktops' dark themes set them.
-QPalette DarkPalette()
-{
-    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    QPalette dark = fusion->standardPalette();
-    dark.setColor(QPalette::Window, QColor(53, 53, 53));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    dark.setColor(QPalette::Base, QColor(35, 35, 35));
-    dark.setColor(QPalette::Text, Qt::white);
-    dark.setColor(QPalette::Button, QColor(53, 53, 53));
-    dark.setColor(QPalette::ButtonText, Qt::white);
-    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    return dark;
-}
-
-class PaletteScope
-{
-public:
-    explicit PaletteScope(const QPalette& palette) : saved(QApplication::palette())
-    {
-        QApplication::setPalette(palette);
-    }
-    ~PaletteScope() { QApplication::setPalette(saved); }
-
-private:
-    QPalette saved;
-};
 } // namespace
 
 TEST(ProgramPictures, EveryToolbarIconStandsOutFromALightOrADarkBar)

@@ -21,10 +21,13 @@ struct Outcome
     QString err;
 };
 
-Outcome RunProgram(const QStringList& arguments, const std::string& configHome)
+Outcome RunProgram(const QStringList& arguments, const std::string& configHome,
+                   const QStringList& extraEnvironment = {})
 {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : extraEnvironment)
+        environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(configHome));
     program.setProcessEnvironment(environment);
@@ -87,4 +90,22 @@ TEST(Program, ScreenshotOfTheWindowAsItStarts)
         home.Path());
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(unwritable.err.contains(QLatin1String("x.png"))) << unwritable.err.toStdString();
+}
+
+TEST(Program, AtTwiceTheScaleTheWindowIsDrawnAtTwiceTheDensity)
+{
+    TempDir home;
+    const std::string picture = home.File("dense.png");
+    const Outcome shot = RunProgram({QStringLiteral("--screenshot"), QString::fromStdString(picture)},
+                                    home.Path(), {QStringLiteral("QT_SCALE_FACTOR=2")});
+    ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_FALSE(image.isNull());
+    // The window's size in the profile is in the scaled pixels; the picture has twice as many.
+    QSettings profile(QString::fromStdString(home.File("Ravell Software/Tamberly.conf")),
+                      QSettings::IniFormat);
+    const int width = profile.value(QStringLiteral("Display/MainWindow.Right")).toInt() -
+                      profile.value(QStringLiteral("Display/MainWindow.Left")).toInt();
+    ASSERT_GT(width, 0);
+    EXPECT_EQ(image.width(), 2 * width);
 }

@@ -3,6 +3,7 @@
 // window's piano, driven with real mouse and key events.
 
 #include "AppFixture.h"
+#include "DarkPalette.h"
 #include "FakeMidiDevices.h"
 #include "bank/CommandIds.h"
 #include "ui/RightButtonDrag.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QStandardItemModel>
 #include <QTextBrowser>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWhatsThis>
@@ -282,4 +284,37 @@ TEST(MidiKeyboardWindow, ThePianoIsTallAndGrowsAndItsLettersStayOnTheirKeys)
         }
         EXPECT_GT(letters, 10) << "at height " << height;
     }
+}
+
+TEST_F(AppTest, UnderADarkPaletteTheToolbarAndThePianoStayReadable)
+{
+    const PaletteScope scope(DarkPalette());
+    const QPalette dark = QApplication::palette();
+    ASSERT_TRUE(Start());
+
+    // Each toolbar button as the screen shows it: something on it differs
+    // clearly from the bar (the scissors of Cut are lines alone).
+    QToolBar* bar = Frame()->GetGeneralBar();
+    for (int id : {ID_EDIT_CUT, ID_EDIT_DELETE, ID_FILE_NEW, ID_CONTEXT_HELP})
+    {
+        QWidget* button = bar->widgetForAction(Router().GetAction(id));
+        ASSERT_NE(button, nullptr) << id;
+        const QImage shot = button->grab().toImage();
+        const int background = dark.color(QPalette::Window).lightness();
+        int most = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                most = std::max(most, std::abs(shot.pixelColor(x, y).lightness() - background));
+        EXPECT_GE(most, 85) << "command " << id;
+    }
+
+    // The piano's white keys stay white, its black keys black.
+    CPianoCtrl* piano = app->GetKeyboard()->GetPiano();
+    piano->resize(420, 96);
+    const QImage keys = piano->grab().toImage();
+    const CPianoLayout& layout = piano->Layout();
+    const PianoRect white = layout.LowerPart(60);
+    const PianoRect black = layout.KeyRect(61);
+    EXPECT_GT(keys.pixelColor((white.left + white.right) / 2, white.bottom - 3).lightness(), 230);
+    EXPECT_LT(keys.pixelColor((black.left + black.right) / 2, black.top + 3).lightness(), 30);
 }
