@@ -3,7 +3,7 @@
 #
 #   bin/                         tamberly, tamberly-cli
 #   lib/tamberly/                libaweman32.so, libaweman32-emux.so, libtamberly-sound.so
-#   share/tamberly/              tips.txt, screenshot.png
+#   share/tamberly/              tips.txt, screenshot.png, manual.md (the help window's text)
 #   share/applications/          tamberly.desktop
 #   share/icons/hicolor/         the application icon (SVG, 48 and 128 px)
 #   share/mime/packages/         tamberly.xml (the .tmb and .sbk types)
@@ -54,6 +54,8 @@ if(TARGET tamberly)
   # What software centres list, and the picture of the window it shows.
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${TAMBERLY_DESKTOP_DIR}/screenshot.png DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
+  # The user manual the help window shows (F1, Help > Help Topics).
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md DESTINATION ${CMAKE_INSTALL_DATADIR}/tamberly)
   install(FILES ${TAMBERLY_DESKTOP_DIR}/tamberly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 48 128)

@@ -61,6 +61,7 @@ set(TAMBERLY_CLI_SOURCES
 # change of its target and never leaves its moc code out of an existing build.
 set(TAMBERLY_UI_SOURCES
   ui/CommandRouter.cpp ui/CommandRouter.h ui/CommandTarget.h ui/ItemRoles.h ui/PatchMimeData.cpp ui/PatchMimeData.h
+  ui/RightButtonDrag.cpp ui/RightButtonDrag.h
   ui/FileFilter.cpp ui/FileFilter.h ui/Profile.cpp ui/Profile.h ui/UiText.cpp ui/UiText.h ui/WaitCursor.h
   ui/frame/BankViewModel.cpp ui/frame/BankViewModel.h ui/frame/Images.cpp ui/frame/Images.h ui/frame/LockKeys.cpp ui/frame/LockKeys.h
   ui/frame/MainFrame.cpp ui/frame/MainFrame.h ui/frame/ReportList.h ui/frame/SlotList.h
@@ -69,13 +70,15 @@ set(TAMBERLY_UI_SOURCES
   ui/keyboard/KeyboardDevices.cpp ui/keyboard/KeyboardDevices.h ui/keyboard/MidiKeyboardDlg.cpp
   ui/keyboard/MidiKeyboardDlg.h ui/keyboard/PianoCtrl.cpp ui/keyboard/PianoCtrl.h
   ui/keyboard/RtMidiDevices.cpp ui/keyboard/RtMidiDevices.h
+  ui/panes/ColumnSizer.cpp ui/panes/ColumnSizer.h
   ui/panes/FileListModel.cpp ui/panes/FileListModel.h ui/panes/FileView.cpp ui/panes/FileView.h
   ui/panes/FolderView.cpp ui/panes/FolderView.h ui/panes/ListPaneModel.cpp ui/panes/ListPaneModel.h
   ui/panes/PaneMenu.cpp ui/panes/PaneMenu.h ui/panes/PatchListModel.cpp ui/panes/PatchListModel.h
   ui/panes/PatchView.cpp ui/panes/PatchView.h ui/panes/SortState.h
   ui/panes/SoundFontInfoDialog.cpp ui/panes/SoundFontInfoDialog.h
   ui/sheets/AboutDialog.cpp ui/sheets/AboutDialog.h ui/sheets/Artwork.cpp ui/sheets/Artwork.h
-  ui/sheets/Dialogs.cpp ui/sheets/Dialogs.h ui/sheets/FxEditPage1.cpp ui/sheets/FxEditPage1.h
+  ui/sheets/Dialogs.cpp ui/sheets/Dialogs.h ui/sheets/HelpWindow.cpp ui/sheets/HelpWindow.h
+  ui/sheets/ManualText.cpp ui/sheets/ManualText.h ui/sheets/FxEditPage1.cpp ui/sheets/FxEditPage1.h
   ui/sheets/MissingFilesDialog.cpp ui/sheets/MissingFilesDialog.h ui/sheets/SettingsDialog.cpp ui/sheets/SettingsDialog.h
   ui/sheets/FxEditSheet.cpp ui/sheets/FxEditSheet.h ui/sheets/MachineStatus.cpp ui/sheets/MachineStatus.h
   ui/sheets/PatchEditPage1.cpp ui/sheets/PatchEditPage1.h ui/sheets/PatchEditSheet.cpp

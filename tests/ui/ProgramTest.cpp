@@ -2,9 +2,12 @@
 
 #include "QtPrinters.h"
 #include "support/RiffBuilder.h"
+#include "ui/frame/MainFrame.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -18,10 +21,13 @@ struct Outcome
     QString err;
 };
 
-Outcome RunProgram(const QStringList& arguments, const std::string& configHome)
+Outcome RunProgram(const QStringList& arguments, const std::string& configHome,
+                   const QStringList& extraEnvironment = {})
 {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : extraEnvironment)
+        environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(configHome));
     program.setProcessEnvironment(environment);
@@ -63,19 +69,43 @@ TEST(Program, ScreenshotOfTheWindowAsItStarts)
     ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
     const QImage image(QString::fromStdString(picture));
     ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(554, 424));
+    // The first start's size on this (offscreen) screen.
+    const QSize size =
+        CMainFrame::DefaultGeometry(QGuiApplication::primaryScreen()->availableGeometry()).size();
+    EXPECT_EQ(image.size(), size);
 
     // It ended as a close does: the window's settings are in its profile.
     QSettings profile(QString::fromStdString(home.File("Ravell Software/Tamberly.conf")),
                       QSettings::IniFormat);
-    EXPECT_EQ(profile.value(QStringLiteral("Display/Splitter1")).toInt(), 187);
+    // The bank view about 40% of the window's height.
+    const int bankView = profile.value(QStringLiteral("Display/Splitter1")).toInt();
+    EXPECT_GT(bankView, size.height() / 4);
+    EXPECT_LT(bankView, size.height() / 2);
     EXPECT_EQ(profile.value(QStringLiteral("Display/MainWindow.Right")).toInt() -
                   profile.value(QStringLiteral("Display/MainWindow.Left")).toInt(),
-              554);
+              size.width());
 
     const Outcome unwritable = RunProgram(
         {QStringLiteral("--screenshot"), QString::fromStdString(home.File("no/such/folder/x.png"))},
         home.Path());
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(unwritable.err.contains(QLatin1String("x.png"))) << unwritable.err.toStdString();
+}
+
+TEST(Program, AtTwiceTheScaleTheWindowIsDrawnAtTwiceTheDensity)
+{
+    TempDir home;
+    const std::string picture = home.File("dense.png");
+    const Outcome shot = RunProgram({QStringLiteral("--screenshot"), QString::fromStdString(picture)},
+                                    home.Path(), {QStringLiteral("QT_SCALE_FACTOR=2")});
+    ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_FALSE(image.isNull());
+    // The window's size in the profile is in the scaled pixels; the picture has twice as many.
+    QSettings profile(QString::fromStdString(home.File("Ravell Software/Tamberly.conf")),
+                      QSettings::IniFormat);
+    const int width = profile.value(QStringLiteral("Display/MainWindow.Right")).toInt() -
+                      profile.value(QStringLiteral("Display/MainWindow.Left")).toInt();
+    ASSERT_GT(width, 0);
+    EXPECT_EQ(image.width(), 2 * width);
 }

@@ -3,15 +3,16 @@
 #include "bank/CommandIds.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPolygonF>
 
 #include <cmath>
 
 namespace
 {
-const QColor kOutline(64, 64, 64);
 const QColor kPaper(255, 255, 255);
 const QColor kFolder(232, 190, 72);
 const QColor kFolderDark(170, 124, 26);
@@ -20,12 +21,36 @@ const QColor kBoardLight(96, 178, 112);
 const QColor kBlue(40, 90, 180);
 const QColor kRed(200, 40, 40);
 
-QPixmap Canvas(int width, int height)
+// Lines that stand on the bars' own background: dark on a light palette,
+// light on a dark one, where dark grey would vanish.
+bool DarkBars()
 {
-    QPixmap pixmap(width, height);
+    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+QColor Outline()
+{
+    return DarkBars() ? QColor(200, 200, 200) : QColor(64, 64, 64);
+}
+
+// A line drawn straight on the bar in colour: lighter where the bar is dark.
+QColor OnBar(const QColor& colour)
+{
+    return DarkBars() ? colour.lighter(170) : colour;
+}
+
+// ratio: device pixels per pixel; the painter draws in pixels either way.
+QPixmap Canvas(int width, int height, int ratio = 1)
+{
+    QPixmap pixmap(width * ratio, height * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
+
+// Pictures are drawn for the ordinary screen and for one at twice its
+// density (a 2x desktop scale), so that neither is an enlargement.
+constexpr int kRatios[] = {1, 2};
 
 void Page(QPainter& p, QRectF r)
 {
@@ -34,7 +59,7 @@ void Page(QPainter& p, QRectF r)
     QPolygonF sheet;
     sheet << r.topLeft() << QPointF(r.right() - fold, r.top()) << QPointF(r.right(), r.top() + fold)
           << r.bottomRight() << r.bottomLeft();
-    p.setPen(QPen(kOutline, 1));
+    p.setPen(QPen(Outline(), 1));
     p.setBrush(kPaper);
     p.drawPolygon(sheet);
     p.drawLine(QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold));
@@ -83,7 +108,7 @@ void Arrow(QPainter& p, QPointF tip, bool down, const QColor& color)
 
 void Cross(QPainter& p, QRectF r)
 {
-    p.setPen(QPen(kRed, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(OnBar(kRed), 2.2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(r.topLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomLeft());
 }
@@ -127,7 +152,7 @@ void DrawCommand(QPainter& p, int id)
         p.drawRect(QRectF(4.5, 9.5, 6, 4));
         break;
     case ID_EDIT_CUT:
-        p.setPen(QPen(kOutline, 1.2));
+        p.setPen(QPen(Outline(), 1.2));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QRectF(2, 9, 4, 4));
         p.drawEllipse(QRectF(9, 9, 4, 4));
@@ -156,7 +181,7 @@ void DrawCommand(QPainter& p, int id)
         Cross(p, QRectF(3, 2.5, 9, 9));
         break;
     case ID_EDIT_PROPERTIES:
-        p.setPen(QPen(kOutline, 1));
+        p.setPen(QPen(Outline(), 1));
         p.setBrush(kPaper);
         p.drawRect(QRectF(1.5, 1.5, 12, 12));
         p.setBrush(kBlue);
@@ -170,7 +195,7 @@ void DrawCommand(QPainter& p, int id)
         break;
     case ID_FILE_PRINT:
         Page(p, QRectF(4.5, 1.5, 7, 6));
-        p.setPen(QPen(kOutline, 1));
+        p.setPen(QPen(Outline(), 1));
         p.setBrush(QColor(200, 200, 200));
         p.drawRect(QRectF(1.5, 6.5, 13, 5));
         p.setBrush(kPaper);
@@ -216,13 +241,13 @@ void DrawCommand(QPainter& p, int id)
         wave.moveTo(1, 7.5);
         for (int x = 1; x <= 15; ++x)
             wave.lineTo(x, 7.5 - 5 * std::sin((x - 1) * 0.9) * (1.0 - (x - 1) / 18.0));
-        p.setPen(QPen(kBlue, 1.4));
+        p.setPen(QPen(OnBar(kBlue), 1.4));
         p.setBrush(Qt::NoBrush);
         p.drawPath(wave);
         break;
     }
     case ID_VIEW_KEYBOARD:
-        p.setPen(QPen(kOutline, 1));
+        p.setPen(QPen(Outline(), 1));
         p.setBrush(kPaper);
         p.drawRect(QRectF(0.5, 2.5, 15, 10));
         for (int x = 3; x < 15; x += 3)
@@ -265,19 +290,24 @@ namespace Images
 {
 QIcon CommandIcon(int commandId)
 {
-    QPixmap pixmap = Canvas(kButtonWidth, kButtonHeight);
+    QIcon icon;
+    bool drawn = false;
+    for (int ratio : kRatios)
     {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        DrawCommand(painter, commandId);
+        QPixmap pixmap = Canvas(kButtonWidth, kButtonHeight, ratio);
+        {
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            DrawCommand(painter, commandId);
+        }
+        const QImage image = pixmap.toImage();
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) != 0;
+        icon.addPixmap(pixmap);
     }
-    const QImage image = pixmap.toImage();
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) != 0)
-                return QIcon(pixmap);
-    return {};
+    return drawn ? icon : QIcon();
 }
 
 QPixmap PatchImage(int index)
@@ -291,7 +321,14 @@ QPixmap PatchImage(int index)
 
 QIcon PatchIcon(int index)
 {
-    return QIcon(PatchImage(index));
+    QIcon icon(PatchImage(index));
+    QPixmap sharp = Canvas(kPatchImageWidth, kPatchImageHeight, 2);
+    QPainter painter(&sharp);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawPatch(painter, index == 1);
+    painter.end();
+    icon.addPixmap(sharp);
+    return icon;
 }
 
 QIcon ApplicationIcon()

@@ -18,11 +18,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -37,6 +38,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWhatsThis>
+
+#include <tuple>
 
 namespace
 {
@@ -105,7 +108,7 @@ const std::vector<CommandEntry>& Commands()
         {ID_VIEW_AWE32_BAR, IDS_ITEM_BAR_AWE32, {}, true},
         {ID_VIEW_STATUS_BAR, IDS_ITEM_STATUS_BAR, {}, true},
         {ID_VIEW_KEYBOARD, IDS_ITEM_KEYBOARD, {}, true},
-        {ID_VIEW_REFRESH_TREE, IDS_ITEM_REFRESH_TREE, {}, false},
+        {ID_VIEW_REFRESH_TREE, IDS_ITEM_REFRESH_TREE, {QKeySequence(Qt::Key_F5)}, false},
         {ID_HELP_FINDER, IDS_ITEM_HELP_TOPICS, {}, false},
         {ID_TIP_OF_THE_DAY, IDS_ITEM_TIP_OF_THE_DAY, {}, false},
         {ID_APP_ABOUT, IDS_ITEM_ABOUT, {}, false},
@@ -181,12 +184,16 @@ CMainFrame::CMainFrame(CTamberlyDoc& doc, QWidget* parent) : QMainWindow(parent)
 
     setAcceptDrops(true); // documents dropped from the file manager
     connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
+    // Clicks on what takes no focus (a bank tab, a column heading, the
+    // empty space below the rows) still say which pane the user means.
+    qApp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame()
 {
     // Focus moves while the panes go; this object is no frame by then.
     disconnect(qApp, nullptr, this, nullptr);
+    qApp->removeEventFilter(this);
 }
 
 // Creation ------------------------------------------------------------------------
@@ -355,6 +362,8 @@ void CMainFrame::OnCreateClient()
     mainSplitter->setStretchFactor(0, 0);
     mainSplitter->setStretchFactor(1, 1);
     panes[0] = {bankView, bankView};
+    bankView->setProperty("helpTopic", QStringLiteral("The bank view"));
+    bankView->setWhatsThis(UiText(IDS_WHATSTHIS_BANK_VIEW));
     CreateLowerPanes();
     paneSplitter->setStretchFactor(FolderPane, 0);
     paneSplitter->setStretchFactor(FilePane, 0);
@@ -375,6 +384,17 @@ void CMainFrame::CreateLowerPanes()
     SetLowerPane(FolderPane, folders, folders);
     SetLowerPane(FilePane, files, files);
     SetLowerPane(PresetPane, presets, presets);
+    // F1 opens the manual at the pane's part; Shift+F1 and a click tell what it is.
+    const std::tuple<QWidget*, const char*, unsigned> help[] = {
+        {folders, "The folder tree", IDS_WHATSTHIS_FOLDER_VIEW},
+        {files, "The file list", IDS_WHATSTHIS_FILE_VIEW},
+        {presets, "The preset list", IDS_WHATSTHIS_PATCH_VIEW},
+    };
+    for (const auto& [pane, topic, text] : help)
+    {
+        pane->setProperty("helpTopic", QString::fromLatin1(topic));
+        pane->setWhatsThis(UiText(text));
+    }
 }
 
 void CMainFrame::SetLowerPane(int column, QWidget* widget, ICommandTarget* target)
@@ -404,15 +424,21 @@ QWidget* CMainFrame::GetLowerPane(int column) const
 
 void CMainFrame::LoadFrameSettings()
 {
-    QRect rect(QPoint(0, 0), QSize(kDefaultWidth, kDefaultHeight));
+    QRect rect;
     if (Profile::LoadWindowRect(IDS_PROFILE_DISPLAY, IDS_PROFILE_MAIN_WINDOW, rect))
+    {
         setGeometry(rect);
+    }
     else
-        resize(kDefaultWidth, kDefaultHeight); // where the window manager likes
+    {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        setGeometry(DefaultGeometry(available));
+    }
 
-    idealSizes[0] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER1, kDefaultSplitter1);
-    idealSizes[1] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER2, kDefaultSplitter2);
-    idealSizes[2] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER3, kDefaultSplitter3);
+    idealSizes[0] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER1, -1);
+    idealSizes[1] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER2, -1);
+    idealSizes[2] = Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, IDS_PROFILE_SPLITTER3, -1);
 
     const QByteArray barState = Profile::GetProfileBinary(IDS_PROFILE_BAR_STATE, IDS_PROFILE_BAR_LAYOUT);
     if (!barState.isEmpty())
@@ -451,13 +477,35 @@ void CMainFrame::ApplySplitterSizes()
     if (QLayout* frameLayout = layout())
         frameLayout->activate();
     const int height = mainSplitter->height() - mainSplitter->handleWidth();
-    const int top = std::max(0, idealSizes[0]);
-    mainSplitter->setSizes({top, std::max(0, height - top)});
     const int width = paneSplitter->width() - 2 * paneSplitter->handleWidth();
-    const int left = std::max(0, idealSizes[1]);
-    const int middle = std::max(0, idealSizes[2]);
+    const std::array<int, 3> proportional = DefaultSplitterSizes(height, width);
+    for (std::size_t i = 0; i < proportional.size(); ++i)
+        if (idealSizes[i] < 0)
+            idealSizes[i] = proportional[i];
+    const int top = idealSizes[0];
+    mainSplitter->setSizes({top, std::max(0, height - top)});
+    const int left = idealSizes[1];
+    const int middle = idealSizes[2];
     paneSplitter->setSizes({left, middle, std::max(0, width - left - middle)});
     splittersApplied = true;
+}
+
+QRect CMainFrame::DefaultGeometry(const QRect& available)
+{
+    constexpr int kMinimumWidth = 1024;
+    constexpr int kMinimumHeight = 700;
+    const QSize wanted(std::max(available.width() * 4 / 5, kMinimumWidth),
+                       std::max(available.height() * 4 / 5, kMinimumHeight));
+    // A screen smaller than the minimum gets all of its room, no more.
+    const QSize size = wanted.boundedTo(available.size());
+    QRect rect(QPoint(0, 0), size);
+    rect.moveCenter(available.center());
+    return rect;
+}
+
+std::array<int, 3> CMainFrame::DefaultSplitterSizes(int height, int width)
+{
+    return {std::max(0, height * 2 / 5), std::max(0, width / 4), std::max(0, width / 3)};
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
@@ -558,6 +606,44 @@ void CMainFrame::OnFocusChanged(QWidget*, QWidget* now)
             return;
         }
     }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
+    {
+        // F1 in a dialog (the frame's own F1 is its Help command): the
+        // manual at the dialog's part, in a window the dialog does not block.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* window = widget ? widget->window() : nullptr;
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || !window || window == this ||
+            window == helpWindow || !qobject_cast<QDialog*>(window))
+            return false;
+        // The key is the dialog's: no shortcut of the frame takes it first.
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            LaunchHelp(window, CHelpWindow::TopicFor(window));
+        return true;
+    }
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    for (std::size_t i = 0; i < panes.size(); ++i)
+    {
+        QWidget* pane = panes[i].widget;
+        if (!pane || (pane != widget && !pane->isAncestorOf(widget)))
+            continue;
+        activePane = static_cast<int>(i);
+        // The keyboard follows, so that keys act where the user clicked too.
+        QWidget* focused = QApplication::focusWidget();
+        if (!focused || (focused != pane && !pane->isAncestorOf(focused)))
+            pane->setFocus(Qt::MouseFocusReason);
+        break;
+    }
+    return false;
 }
 
 ICommandTarget* CMainFrame::GetActivePane() const
@@ -728,9 +814,11 @@ bool CMainFrame::OnCommand(int id)
         close();
         return true;
     case ID_HELP_FINDER:
+        LaunchHelp(this, {});
+        return true;
     case ID_HELP:
     case ID_DEFAULT_HELP:
-        LaunchHelp();
+        LaunchHelp(this, CHelpWindow::TopicFor(panes[static_cast<std::size_t>(activePane)].widget));
         return true;
     case ID_CONTEXT_HELP:
         QWhatsThis::enterWhatsThisMode();
@@ -746,14 +834,26 @@ bool CMainFrame::OnCommand(int id)
     }
 }
 
-void CMainFrame::LaunchHelp()
+void CMainFrame::LaunchHelp(QWidget* owner, const QString& topic)
 {
-    // The program's manual, installed beside its documentation.
-    const QString manual = QDir(QCoreApplication::applicationDirPath())
-                               .absoluteFilePath(QStringLiteral("../share/doc/tamberly/README.md"));
-    if (QFileInfo::exists(manual) && QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+    const QString manual = CHelpWindow::FindManual();
+    if (manual.isEmpty())
+    {
+        QMessageBox::information(owner, UiText(IDS_PROFILE_APPLICATION), UiText(IDS_FAILED_TO_LAUNCH_HELP));
         return;
-    QMessageBox::information(this, UiText(IDS_PROFILE_APPLICATION), UiText(IDS_FAILED_TO_LAUNCH_HELP));
+    }
+    // One help window per owner: a modal dialog blocks every window but its own.
+    if (!helpWindow || helpWindow->parentWidget() != owner)
+    {
+        delete helpWindow;
+        helpWindow = new CHelpWindow(owner);
+        helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    helpWindow->Load(manual);
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+    helpWindow->ShowTopic(topic);
 }
 
 // Documents dropped from the file manager -------------------------------------------

@@ -11,8 +11,10 @@
 
 #include "ui/CommandRouter.h"
 #include "ui/CommandTarget.h"
+#include "ui/sheets/HelpWindow.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -40,11 +42,13 @@ public:
         FilePane = 1,
         PresetPane = 2,
     };
-    static constexpr int kDefaultWidth = 554;
-    static constexpr int kDefaultHeight = 424;
-    static constexpr int kDefaultSplitter1 = 187; // height of the bank view
-    static constexpr int kDefaultSplitter2 = 131; // width of the folder tree
-    static constexpr int kDefaultSplitter3 = 178; // width of the file list
+    // The first start's window: about 80% of the screen's available area,
+    // at least 1024x700 where the screen has room, centred on it.
+    static QRect DefaultGeometry(const QRect& available);
+    // The first start's splitters for the given heights and widths of the
+    // two splitters: the bank view about 40% of the height, the folder tree
+    // and the file list about a quarter and a third of the width.
+    static std::array<int, 3> DefaultSplitterSizes(int height, int width);
 
     // Builds everything and reads the window's settings; shown by the caller.
     explicit CMainFrame(CTamberlyDoc& document, QWidget* parent = nullptr);
@@ -104,6 +108,8 @@ public:
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
+    // The help window last opened, null before the first.
+    CHelpWindow* GetHelpWindow() const { return helpWindow; }
 
 Q_SIGNALS:
     // The window accepted a close request.
@@ -112,6 +118,7 @@ Q_SIGNALS:
     void FileDropped(const QString& path);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -139,7 +146,9 @@ private:
     void ActivateNextPane(int step);
     void SetPaneText(int id, const QString& text);
     void UpdateLockIndicators();
-    void LaunchHelp();
+    // Opens the manual at topic (its start when empty) in a help window
+    // belonging to owner (the frame, or the dialog F1 was pressed in).
+    void LaunchHelp(QWidget* owner, const QString& topic);
 
     CTamberlyDoc& document;
     CCommandRouter* router = nullptr;
@@ -156,6 +165,8 @@ private:
     int activePane = 0;
     std::function<bool()> closeHandler;
     std::unique_ptr<CLockKeys> lockKeys;
+    QPointer<CHelpWindow> helpWindow;
     bool splittersApplied = false;
-    int idealSizes[3] = {kDefaultSplitter1, kDefaultSplitter2, kDefaultSplitter3};
+    // Negative: none stored, the first start's proportions apply.
+    int idealSizes[3] = {-1, -1, -1};
 };

@@ -6,12 +6,13 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/PatchMimeData.h"
-#include "ui/Profile.h"
+#include "ui/RightButtonDrag.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/BankViewModel.h"
 #include "ui/frame/Images.h"
 #include "ui/frame/ReportList.h"
 #include "ui/frame/SlotList.h"
+#include "ui/panes/ColumnSizer.h"
 #include "ui/sheets/Dialogs.h"
 
 #include <QApplication>
@@ -29,7 +30,6 @@
 namespace
 {
 constexpr int kTabCount = 129;
-constexpr int kColumnWidths[CBankViewModel::ColumnCount] = {111, 59, 63, 211, 78};
 
 QString DisplayText(const std::string& stored)
 {
@@ -78,12 +78,9 @@ CTamberlyView::CTamberlyView(CTamberlyDoc& doc, QWidget* parent) : QWidget(paren
     report->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     report->setIconSize(imageSize);
     report->setSortingEnabled(false);
-    report->header()->setStretchLastSection(false);
     report->header()->setSectionsClickable(true);
     report->header()->setSortIndicatorShown(false);
     report->header()->setSectionsMovable(false);
-    for (int column = 0; column < CBankViewModel::ColumnCount; ++column)
-        report->header()->resizeSection(column, kColumnWidths[column]);
 
     slotList = new CSlotList;
     slotList->setModel(model);
@@ -108,6 +105,7 @@ CTamberlyView::CTamberlyView(CTamberlyDoc& doc, QWidget* parent) : QWidget(paren
         list->setDropIndicatorShown(false);
         list->setFrameShape(QFrame::NoFrame);
         connect(list, &QAbstractItemView::doubleClicked, this, [this] { OnDoubleClicked(); });
+        new CRightButtonDrag(list, [this] { BeginDrag(); });
     }
     report->onStartDrag = [this] { BeginDrag(); };
     slotList->onStartDrag = [this] { BeginDrag(); };
@@ -155,8 +153,7 @@ CTamberlyView::~CTamberlyView()
     {
         // The widths are the report's whichever tab is showing.
         ShowReport(true);
-        Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_BANK_VIEW, report->header(),
-                                  CBankViewModel::ColumnCount);
+        columnSizer->Save();
     }
     dropPatches.DeleteAll();
 }
@@ -174,8 +171,10 @@ void CTamberlyView::OnInitialUpdate()
 void CTamberlyView::SetUp()
 {
     initialized = true;
-    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_BANK_VIEW, report->header(),
-                              CBankViewModel::ColumnCount);
+    // The source file's path is the column that narrows first: the
+    // patch's own name matters more.
+    columnSizer = new CColumnSizer(report, IDS_PROFILE_BANK_VIEW, CBankViewModel::ColumnCount,
+                                   CBankViewModel::ColumnSourceFile);
 
     // Drops are taken by the view from either list's viewport.
     for (QAbstractItemView* list :
@@ -266,7 +265,10 @@ void CTamberlyView::FillList(int bank)
         model->Fill(bank);
     }
     if (document.GetCurrentBank() == -1)
+    {
         SortList(CBankViewModel::ColumnLocation, 1);
+        columnSizer->Fit();
+    }
 }
 
 void CTamberlyView::ShowReport(bool showReport)

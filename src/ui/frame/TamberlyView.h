@@ -21,6 +21,7 @@
 #include <vector>
 
 class CBankViewModel;
+class CColumnSizer;
 class CDropPlan;
 class CReportList;
 class CSlotList;
@@ -121,6 +122,7 @@ private:
     CReportList* report = nullptr;
     CSlotList* slotList = nullptr;
     CBankViewModel* model = nullptr;
+    CColumnSizer* columnSizer = nullptr;
     QTimer* scrollTimer = nullptr;
     QAbstractItemView* dragOver = nullptr; // the list a drag is over
     DragRunner dragRunner;

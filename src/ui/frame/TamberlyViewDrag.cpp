@@ -3,6 +3,7 @@
 #include "bank/DropPlan.h"
 #include "bank/TamberlyDoc.h"
 #include "ui/PatchMimeData.h"
+#include "ui/RightButtonDrag.h"
 #include "ui/WaitCursor.h"
 #include "ui/frame/BankViewModel.h"
 #include "ui/frame/Images.h"
@@ -106,7 +107,8 @@ bool CTamberlyView::HandleDragEvent(QEvent* event)
         {
             // A payload that does not decode leaves dropPatches empty: refused.
             PatchMime::ReadMimeData(enter->mimeData(), dropPatches);
-            rightButtonDrop = (enter->buttons() & Qt::RightButton) != 0;
+            rightButtonDrop =
+                (enter->buttons() & Qt::RightButton) != 0 || CRightButtonDrag::IsRightDragRunning();
         }
         if (dropPatches.IsEmpty())
         {
@@ -173,9 +175,8 @@ int CTamberlyView::RowAt(QPoint pos) const
 
 CDropPlan CTamberlyView::EvaluateDrop(const QDropEvent& event, Qt::DropAction& action)
 {
-    // Shift asks for the by-number drop too: on desktops where a drag cannot
-    // start with the right button (the button opens the context menu), it is
-    // the only way to reach it.
+    // Shift asks for the by-number drop too, for a drag begun with the left
+    // button or coming from another program.
     const Qt::KeyboardModifiers keys = event.modifiers();
     const bool byNumbers = rightButtonDrop || (keys & Qt::ShiftModifier);
     CDropPlan plan(dropPatches, RowAt(event.position().toPoint()), model->rowCount(),

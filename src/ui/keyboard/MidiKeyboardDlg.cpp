@@ -9,10 +9,11 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMetaObject>
 #include <QSlider>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
@@ -53,11 +54,11 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
     piano->SetFirstOctave(2);
     piano->SetOctaveCount(6);
 
-    auto* hint = new QLabel(UiText(IDS_MIDI_KEYBOARD_HINT), this);
-    hint->setWordWrap(true);
-    QFont small = hint->font();
-    small.setPointSizeF(small.pointSizeF() * 0.9);
-    hint->setFont(small);
+    // The hint as the piano's tool tip: a line of text below the keys took
+    // the height the keys need.
+    piano->setToolTip(UiText(IDS_MIDI_KEYBOARD_HINT));
+    piano->setStatusTip(UiText(IDS_MIDI_KEYBOARD_HINT));
+    piano->setWhatsThis(UiText(IDS_WHATSTHIS_KEYBOARD));
 
     auto* top = new QHBoxLayout;
     top->addWidget(controllerList);
@@ -65,7 +66,6 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(piano, 1);
-    layout->addWidget(hint);
 
     controllerList->setCurrentIndex(0);
     slider->setValue(controllers[static_cast<std::size_t>(SelectedRow())].value);
@@ -74,8 +74,13 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
     connect(controllerList, &QComboBox::currentIndexChanged, this, &CMidiKeyboardDlg::OnControllerChosen);
     connect(piano, &CPianoCtrl::PianoKey, this, &CMidiKeyboardDlg::OnPianoKey);
 
+    // The 1996 dialog's width; the height its controls and a piano of its
+    // preferred height take. Any size larger than the least is the user's.
     const QFontMetrics metrics(font());
-    resize(kWidthUnits * metrics.averageCharWidth() / 4, kHeightUnits * metrics.height() / 8);
+    const QSize least = layout->totalMinimumSize();
+    setMinimumSize(least);
+    resize(std::max(kWidthUnits * metrics.averageCharWidth() / 4, sizeHint().width()),
+           std::max(kHeightUnits * metrics.height() / 8, sizeHint().height()));
     piano->setFocus();
 }
 

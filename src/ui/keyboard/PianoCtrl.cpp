@@ -1,6 +1,8 @@
 #include "ui/keyboard/PianoCtrl.h"
 
 #include <QCursor>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -94,12 +96,40 @@ int CPianoCtrl::HitTest(int x, int y)
 
 QSize CPianoCtrl::sizeHint() const
 {
-    return QSize(7 * 14 * layout.GetOctaveCount(), 80);
+    return QSize(7 * 14 * layout.GetOctaveCount(), 96);
 }
 
 QSize CPianoCtrl::minimumSizeHint() const
 {
-    return QSize(7 * 6 * layout.GetOctaveCount(), 40);
+    return QSize(7 * 6 * layout.GetOctaveCount(), kLeastHeight);
+}
+
+QRect CPianoCtrl::LetterRect(int note, int* pixelSize)
+{
+    TakeSize();
+    if (!layout.NoteLetter(note))
+        return {};
+    const bool black = CPianoLayout::IsBlackKey(note);
+    // A white key's letter stays clear of the black keys beside it and of
+    // middle C's dot; a black key's keeps a pixel from its edges.
+    const QRect area = black ? ToQRect(layout.KeyRect(note)).adjusted(1, 1, -1, -2)
+                             : ToQRect(layout.LowerPart(note)).adjusted(1, 1, -1, -kDotAboveBottom - 2);
+    QFont letterFont = font();
+    int size = std::max(1, QFontInfo(font()).pixelSize() * 4 / 5);
+    constexpr int kSmallestLegible = 6;
+    for (; size >= kSmallestLegible; --size)
+    {
+        letterFont.setPixelSize(size);
+        const QFontMetrics metrics(letterFont);
+        const QRect glyph = metrics.boundingRect(QString(QLatin1Char(layout.NoteLetter(note))));
+        if (metrics.height() <= area.height() && glyph.width() <= area.width())
+        {
+            if (pixelSize)
+                *pixelSize = size;
+            return QRect(area.left(), area.bottom() - metrics.height() + 1, area.width(), metrics.height());
+        }
+    }
+    return {};
 }
 
 void CPianoCtrl::TakeSize()
@@ -133,8 +163,23 @@ void CPianoCtrl::paintEvent(QPaintEvent* /*event*/)
     const QColor black(Qt::black);
 
     QFont letterFont = font();
-    letterFont.setPointSizeF(std::max(6.0, letterFont.pointSizeF() * 0.8));
-    painter.setFont(letterFont);
+    // Each letter in its own rectangle at the size that fits it, clipped
+    // there: none ever runs over another key.
+    auto drawLetter = [&](int note, const QColor& pen)
+    {
+        int size = 0;
+        const QRect where = LetterRect(note, &size);
+        if (where.isEmpty())
+            return;
+        letterFont.setPixelSize(size);
+        painter.setFont(letterFont);
+        painter.setPen(pen);
+        painter.save();
+        painter.setClipRect(where);
+        painter.drawText(where, Qt::AlignHCenter | Qt::AlignBottom,
+                         QString(QLatin1Char(layout.NoteLetter(note))));
+        painter.restore();
+    };
 
     for (int note = layout.GetFirstNote(); note <= layout.GetLastNote(); ++note)
     {
@@ -162,12 +207,7 @@ void CPianoCtrl::paintEvent(QPaintEvent* /*event*/)
             FillSpan(painter, std::min(lower.right, upper.right), lower.top, lower.right, lower.top + 1,
                      black);
         }
-        if (const char letter = layout.NoteLetter(note))
-        {
-            painter.setPen(velocity == 0 ? QColor(Qt::gray) : QColor(Qt::white));
-            painter.drawText(ToQRect(lower).adjusted(1, 0, -1, -kDotAboveBottom - 2),
-                             Qt::AlignHCenter | Qt::AlignBottom, QString(QLatin1Char(letter)));
-        }
+        drawLetter(note, velocity == 0 ? QColor(Qt::gray) : QColor(Qt::white));
         if (note == kMiddleC)
         {
             const int x = (lower.left + lower.right) / 2;
@@ -185,12 +225,7 @@ void CPianoCtrl::paintEvent(QPaintEvent* /*event*/)
         const PianoRect key = layout.KeyRect(note);
         FillSpan(painter, key.left, key.top, key.right, key.bottom, colour);
         FillSpan(painter, key.left, key.top, key.right, key.top + 1, black);
-        if (const char letter = layout.NoteLetter(note))
-        {
-            painter.setPen(QColor(Qt::lightGray));
-            painter.drawText(ToQRect(key).adjusted(0, 0, 0, -2), Qt::AlignHCenter | Qt::AlignBottom,
-                             QString(QLatin1Char(letter)));
-        }
+        drawLetter(note, QColor(Qt::lightGray));
     }
 }
 

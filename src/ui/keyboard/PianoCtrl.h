@@ -24,6 +24,13 @@ public:
     int HitTest(int x, int y);
     const CPianoLayout& Layout() const { return layout; }
 
+    // Where the letter of note is written, inside its key's part below the
+    // black keys (a black key: inside the key), and the letter's pixel
+    // size; an empty rectangle when no legible letter fits there.
+    QRect LetterRect(int note, int* pixelSize = nullptr);
+    // The least height at which the piano is playable and its letters show.
+    static constexpr int kLeastHeight = 64;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

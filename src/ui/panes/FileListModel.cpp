@@ -7,10 +7,13 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace
 {
@@ -100,8 +103,109 @@ void CFileListModel::SetHeading(const QString& text)
     Q_EMIT headerDataChanged(Qt::Horizontal, ColumnName, ColumnName);
 }
 
+bool CFileListModel::Merge(std::vector<FileEntry> fresh)
+{
+    std::unordered_map<std::string, const FileEntry*> byName;
+    byName.reserve(fresh.size());
+    for (const FileEntry& entry : fresh)
+        byName.emplace(entry.fileName, &entry);
+    std::unordered_set<std::string> known;
+    known.reserve(entries.size());
+    for (const FileEntry& entry : entries)
+        known.insert(entry.fileName);
+    std::size_t gone = 0;
+    for (const FileEntry& entry : entries)
+        gone += byName.count(entry.fileName) == 0 ? 1 : 0;
+    const std::size_t added = fresh.size() - (entries.size() - gone);
+    // Row by row costs a shift of the rows below each change: past a few
+    // hundred changes one reset is cheaper, and the listing a new one anyway.
+    constexpr std::size_t kMostRowChanges = 256;
+    if (gone + added > kMostRowChanges && gone + added > entries.size() / 2)
+    {
+        SetEntries(std::move(fresh));
+        Sort(sortParameter);
+        return true;
+    }
+    bool changed = false;
+    // Rows gone, in runs from the bottom so that the rows above keep their numbers.
+    for (int row = static_cast<int>(entries.size()) - 1; row >= 0;)
+    {
+        if (byName.count(entries[static_cast<std::size_t>(row)].fileName) != 0)
+        {
+            --row;
+            continue;
+        }
+        int first = row;
+        while (first > 0 && byName.count(entries[static_cast<std::size_t>(first - 1)].fileName) == 0)
+            --first;
+        beginRemoveRows({}, first, row);
+        entries.erase(entries.begin() + first, entries.begin() + row + 1);
+        endRemoveRows();
+        changed = true;
+        row = first - 1;
+    }
+    auto insertSorted = [this](FileEntry entry)
+    {
+        const auto at = std::upper_bound(entries.begin(), entries.end(), entry,
+                                         [this](const FileEntry& a, const FileEntry& b)
+                                         { return CompareFiles(a, b, sortParameter) < 0; });
+        const int row = static_cast<int>(at - entries.begin());
+        beginInsertRows({}, row, row);
+        entries.insert(entries.begin() + row, std::move(entry));
+        endInsertRows();
+    };
+    // Files that changed: in place while the order allows, else moved.
+    for (int row = 0; row < static_cast<int>(entries.size()); ++row)
+    {
+        FileEntry& entry = entries[static_cast<std::size_t>(row)];
+        const FileEntry& now = *byName.at(entry.fileName);
+        if (now.sizeText == entry.sizeText && now.type == entry.type)
+            continue;
+        changed = true;
+        entry = now;
+        const bool inOrder =
+            (row == 0 ||
+             CompareFiles(entries[static_cast<std::size_t>(row - 1)], entry, sortParameter) <= 0) &&
+            (row + 1 == static_cast<int>(entries.size()) ||
+             CompareFiles(entry, entries[static_cast<std::size_t>(row + 1)], sortParameter) <= 0);
+        if (inOrder)
+        {
+            Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+            continue;
+        }
+        // Moved, not removed and inserted: its selection goes with it. The
+        // other rows are in order, so it belongs above or below itself.
+        auto less = [this](const FileEntry& a, const FileEntry& b)
+        { return CompareFiles(a, b, sortParameter) < 0; };
+        const auto begin = entries.begin();
+        const bool upwards = row > 0 && less(entry, entries[static_cast<std::size_t>(row - 1)]);
+        const int destination =
+            upwards ? static_cast<int>(std::upper_bound(begin, begin + row, entry, less) - begin)
+                    : static_cast<int>(std::upper_bound(begin + row + 1, entries.end(), entry, less) - begin);
+        beginMoveRows({}, row, row, {}, destination);
+        FileEntry moved = std::move(entry);
+        entries.erase(begin + row);
+        const int to = destination > row ? destination - 1 : destination;
+        entries.insert(entries.begin() + to, std::move(moved));
+        endMoveRows();
+        Q_EMIT dataChanged(index(to, 0), index(to, ColumnCount - 1));
+        if (upwards)
+            continue; // the rows between moved down by one: the next to look at is row + 1
+        --row;        // the row below came up to this one
+    }
+    for (FileEntry& entry : fresh)
+    {
+        if (known.count(entry.fileName) != 0)
+            continue;
+        insertSorted(std::move(entry));
+        changed = true;
+    }
+    return changed;
+}
+
 void CFileListModel::Sort(int parameter)
 {
+    sortParameter = parameter;
     SortRows(
         static_cast<int>(entries.size()),
         [&](int a, int b)

@@ -47,6 +47,12 @@ public:
     static int CompareFiles(const FileEntry& a, const FileEntry& b, int parameter);
 
     void SetEntries(std::vector<FileEntry> entries);
+    // Brings the rows to a fresh listing of the same folder with as few row
+    // changes as it takes: rows gone are removed, new files inserted where
+    // the order puts them, changed ones updated in place, so that the
+    // selection and the scroll position stay. A listing that changed in most
+    // of its rows is taken whole (a reset). True when the rows changed.
+    bool Merge(std::vector<FileEntry> fresh);
     void SetHeading(const QString& text);
     void Sort(int parameter);
     // The entry of a row, or null.
@@ -63,6 +69,7 @@ private:
     static QString TypeText(const FileEntry& entry);
 
     std::vector<FileEntry> entries;
+    int sortParameter = ColumnName; // of the last Sort, kept by Merge
     QString heading;
     QFileIconProvider iconProvider;
     // By upper-cased extension, filled on first use: SoundFonts of every

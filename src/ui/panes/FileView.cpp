@@ -5,8 +5,8 @@
 #include "bank/TamberlyDoc.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFontReader.h"
-#include "ui/Profile.h"
 #include "ui/WaitCursor.h"
+#include "ui/panes/ColumnSizer.h"
 #include "ui/panes/FileListModel.h"
 #include "ui/panes/PaneMenu.h"
 #include "ui/panes/SoundFontInfoDialog.h"
@@ -15,14 +15,13 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QTimer>
 #include <QUrl>
 
 namespace
 {
-constexpr int kNameWidth = 111;
-constexpr int kSizeWidth = 54;
-
 // The name the desktop shows for a folder: its last component ("/" for the root).
 QString FolderDisplayName(const std::string& folderWithSlash)
 {
@@ -48,14 +47,11 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
     setDragEnabled(false);
 
     QHeaderView* columns = header();
-    columns->setStretchLastSection(false);
     columns->setSectionsClickable(true);
     columns->setSortIndicatorShown(true);
     columns->setMinimumSectionSize(10);
-    columns->resizeSection(CFileListModel::ColumnName, kNameWidth);
-    columns->resizeSection(CFileListModel::ColumnSize, kSizeWidth);
-    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, columns,
-                              CFileListModel::ColumnCount);
+    columnSizer = new CColumnSizer(this, IDS_PROFILE_FILE_VIEW, CFileListModel::ColumnCount,
+                                   CFileListModel::ColumnName);
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) { SortList(column, -1); });
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -79,6 +75,14 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
                                               },
                                               ID_FILE_EDIT);
 
+    watcher = new QFileSystemWatcher(this);
+    rereadTimer = new QTimer(this);
+    rereadTimer->setSingleShot(true);
+    rereadTimer->setInterval(kRereadDelayMs);
+    // A copy of many files changes the folder many times: read once it settles.
+    connect(watcher, &QFileSystemWatcher::directoryChanged, rereadTimer, qOverload<>(&QTimer::start));
+    connect(rereadTimer, &QTimer::timeout, this, &CFileView::Reread);
+
     fileOpener = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     infoRunner = [](CSoundFontInfoDialog& dialog) { dialog.exec(); };
 
@@ -88,12 +92,17 @@ CFileView::CFileView(CTamberlyDoc& doc, QWidget* parent)
 CFileView::~CFileView()
 {
     document.RemoveObserver(this);
-    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_FILE_VIEW, header(),
-                              CFileListModel::ColumnCount);
+    columnSizer->Save();
 }
 
 void CFileView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*)
 {
+    if (hint == HintFolderTree)
+    {
+        // F5 (and a second click on the shown folder) read the files too.
+        Reread();
+        return;
+    }
     if (hint != HintFolder)
         return;
     FillFromFolder(document.GetCurrentFolder());
@@ -109,6 +118,26 @@ void CFileView::FillFromFolder(const std::string& folder)
     const std::string shown = FolderDisplayName(path).toStdString();
     model->SetHeading(QString::fromStdString(FormatString(IDS_FILE_VIEW_HEADING, shown.c_str())));
     model->SetEntries(CFileListModel::ListFolder(path));
+    columnSizer->Fit();
+    if (!watcher->directories().isEmpty())
+        watcher->removePaths(watcher->directories());
+    shownFolder = path;
+    rereads = 0;
+    watcher->addPath(QString::fromStdString(path));
+}
+
+void CFileView::Reread()
+{
+    rereadTimer->stop();
+    if (shownFolder.empty())
+        return;
+    ++rereads;
+    const int rows = model->rowCount();
+    if (model->Merge(CFileListModel::ListFolder(shownFolder)) && model->rowCount() > rows)
+        columnSizer->Fit(); // a longer name may have come
+    // A folder removed and made again is a new one to the watcher.
+    if (watcher->directories().isEmpty())
+        watcher->addPath(QString::fromStdString(shownFolder));
 }
 
 void CFileView::SortList(int column, int direction)

@@ -21,7 +21,10 @@
 #include <string>
 
 class CFileListModel;
+class CColumnSizer;
 class CPaneMenu;
+class QFileSystemWatcher;
+class QTimer;
 class CSoundFontInfoDialog;
 class CTamberlyDoc;
 struct FileEntry;
@@ -48,6 +51,14 @@ public:
 
     // Lists the usable files of folder (with or without a trailing "/").
     void FillFromFolder(const std::string& folder);
+    // Reads the shown folder again, keeping the selection and the scroll
+    // position (a change on disk, F5).
+    void Reread();
+    // How often the shown folder was read again since it was filled.
+    int GetRereadCount() const { return rereads; }
+    // The pause after a change on disk before the folder is read again;
+    // changes within it are read together.
+    static constexpr int kRereadDelayMs = 200;
     // Sorts by column (-1 counts as 0); direction -1 flips the direction of
     // the column already sorted, 0 or 1 sets it.
     void SortList(int column, int direction);
@@ -77,6 +88,13 @@ private:
     CFileListModel* model;
     CSortState sortState;
     std::unique_ptr<CPaneMenu> contextMenu;
+    CColumnSizer* columnSizer = nullptr;
+    // The shown folder on disk: a change re-reads it once the burst of
+    // changes is over.
+    QFileSystemWatcher* watcher = nullptr;
+    QTimer* rereadTimer = nullptr;
+    std::string shownFolder;
+    int rereads = 0;
     FileOpener fileOpener;
     FileOpener songPlayer;
     InfoDialogRunner infoRunner;

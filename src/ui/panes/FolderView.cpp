@@ -14,11 +14,14 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <filesystem>
@@ -108,6 +111,8 @@ CFolderView::CFolderView(CTamberlyDoc& doc, QWidget* parent) : QTreeWidget(paren
     folderIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     folderIcon.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
 
+    watcher = new QFileSystemWatcher(this);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &CFolderView::SyncFolder);
     connect(this, &QTreeWidget::itemExpanded, this, &CFolderView::OnItemExpanded);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CFolderView::OnSelectionChanged);
 
@@ -176,6 +181,8 @@ QTreeWidgetItem* CFolderView::AddFolderItem(const QString& text, const std::stri
         parent->insertChild(low, item);
     else
         insertTopLevelItem(low, item);
+    if (!parent)
+        watcher->addPath(QString::fromStdString(path)); // a new subfolder shows its expand button
     return item;
 }
 
@@ -214,6 +221,7 @@ void CFolderView::OnItemExpanded(QTreeWidgetItem* item)
     item->setData(0, ItemRoles::FolderReadRole, true);
     CWaitCursor wait;
     ScanFolder(GetItemPath(item), item);
+    watcher->addPath(QString::fromStdString(GetItemPath(item)));
     if (item->childCount() == 0)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
 }
@@ -257,14 +265,73 @@ void CFolderView::RefreshTree()
     for (int i = 0; i < topLevelItemCount(); ++i)
         roots.emplace_back(topLevelItem(i)->text(0), GetItemPath(topLevelItem(i)));
     clear();
+    if (!watcher->directories().isEmpty())
+        watcher->removePaths(watcher->directories());
     for (const auto& [text, path] : roots)
         AddFolderItem(text, path, nullptr);
 }
 
-void CFolderView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*)
+void CFolderView::OnUpdate(IDocumentObserver* sender, unsigned hint, const CPatchItemList*)
 {
-    if (hint & HintFolderTree)
+    // The tree's own call (a second click) asks the other panes only.
+    if ((hint & HintFolderTree) && sender != this)
         RefreshTree();
+}
+
+void CFolderView::mousePressEvent(QMouseEvent* event)
+{
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    const bool again = item && item->isSelected() && event->button() == Qt::LeftButton;
+    QTreeWidget::mousePressEvent(event);
+    // A click on the folder already shown reads its files again.
+    if (again)
+        document.UpdateViews(this, HintFolderTree);
+}
+
+void CFolderView::SyncFolder(const QString& changed)
+{
+    const std::string path = WithSlash(changed.toStdString());
+    std::vector<QTreeWidgetItem*> matches;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if (WithSlash(GetItemPath(*it)) == path)
+            matches.push_back(*it);
+    if (matches.empty())
+    {
+        watcher->removePath(changed);
+        return;
+    }
+    std::vector<std::string> onDisk;
+    ForEachSubfolder(path,
+                     [&](const std::string& name)
+                     {
+                         onDisk.push_back(name);
+                         return true;
+                     });
+    for (QTreeWidgetItem* item : matches)
+    {
+        if (!item->data(0, ItemRoles::FolderReadRole).toBool())
+        {
+            // Subfolders not read yet: only whether there are any.
+            item->setChildIndicatorPolicy(onDisk.empty() ? QTreeWidgetItem::DontShowIndicator
+                                                         : QTreeWidgetItem::ShowIndicator);
+            continue;
+        }
+        std::vector<std::string> shown;
+        for (int i = item->childCount() - 1; i >= 0; --i)
+        {
+            const std::string childPath = GetItemPath(item->child(i));
+            const std::string name = childPath.substr(std::min(childPath.size(), path.size()));
+            if (std::find(onDisk.begin(), onDisk.end(), name) == onDisk.end())
+                delete item->takeChild(i);
+            else
+                shown.push_back(name);
+        }
+        for (const std::string& name : onDisk)
+            if (std::find(shown.begin(), shown.end(), name) == shown.end())
+                AddFolderItem(QString::fromStdString(name), path + name, item);
+        item->setChildIndicatorPolicy(item->childCount() == 0 ? QTreeWidgetItem::DontShowIndicator
+                                                              : QTreeWidgetItem::ShowIndicator);
+    }
 }
 
 void CFolderView::OnSelectionChanged()

@@ -21,6 +21,7 @@
 #include <string>
 
 class CPaneMenu;
+class QFileSystemWatcher;
 class CTamberlyDoc;
 
 class CFolderView : public QTreeWidget, public IDocumentObserver, public ICommandTarget
@@ -52,6 +53,10 @@ public:
     void SaveRoots() const;
     // Reads every root again: the tree ends collapsed, subfolders unread.
     void RefreshTree();
+    // Brings the items of path (a folder whose subfolders were read) to
+    // what is on disk now: new subfolders added, vanished ones removed,
+    // the rest left as they are (open, selected).
+    void SyncFolder(const QString& path);
 
     // The folder path an item stands for.
     static std::string GetItemPath(const QTreeWidgetItem* item);
@@ -63,6 +68,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void OnItemExpanded(QTreeWidgetItem* item);
@@ -80,4 +86,6 @@ private:
     std::unique_ptr<CPaneMenu> contextMenu;
     FolderPicker folderPicker;
     Confirmer confirmer;
+    // The roots and every folder whose subfolders are shown.
+    QFileSystemWatcher* watcher = nullptr;
 };

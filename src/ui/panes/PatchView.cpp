@@ -8,8 +8,9 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/PatchMimeData.h"
-#include "ui/Profile.h"
+#include "ui/RightButtonDrag.h"
 #include "ui/WaitCursor.h"
+#include "ui/panes/ColumnSizer.h"
 #include "ui/panes/PaneMenu.h"
 #include "ui/panes/PatchListModel.h"
 
@@ -20,11 +21,6 @@
 #include <QMimeData>
 
 #include <algorithm>
-
-namespace
-{
-constexpr int kWidths[CPatchListModel::ColumnCount] = {95, 30, 27, 52};
-} // namespace
 
 CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
     : QTreeView(parent), document(doc), model(new CPatchListModel(this))
@@ -42,22 +38,14 @@ CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
     setDefaultDropAction(Qt::CopyAction);
 
     QHeaderView* columns = header();
-    columns->setStretchLastSection(false);
     columns->setSectionsClickable(true);
     columns->setSortIndicatorShown(true);
     columns->setMinimumSectionSize(10);
-    for (int column = 0; column < CPatchListModel::ColumnCount; ++column)
-    {
-        // Wide enough for the heading and its sort mark, whatever the font.
-        const QString heading = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int fit =
-            columns->fontMetrics().horizontalAdvance(heading) + 2 * columns->fontMetrics().height();
-        columns->resizeSection(column, std::max(kWidths[column], fit));
-    }
-    Profile::LoadColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, columns,
-                              CPatchListModel::ColumnCount);
+    columnSizer = new CColumnSizer(this, IDS_PROFILE_PATCH_VIEW, CPatchListModel::ColumnCount,
+                                   CPatchListModel::ColumnName);
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) { SortList(column, -1); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { ReplaceCurrentPatch(); });
+    new CRightButtonDrag(this, [this] { startDrag(Qt::CopyAction); });
 
     contextMenu = std::make_unique<CPaneMenu>(this, *this,
                                               std::initializer_list<CPaneMenu::Item>{
@@ -73,8 +61,7 @@ CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
 CPatchView::~CPatchView()
 {
     document.RemoveObserver(this);
-    Profile::SaveColumnWidths(IDS_PROFILE_DISPLAY, IDS_PROFILE_PATCH_VIEW, header(),
-                              CPatchListModel::ColumnCount);
+    columnSizer->Save();
 }
 
 void CPatchView::OnUpdate(IDocumentObserver*, unsigned hint, const CPatchItemList*)
@@ -106,6 +93,7 @@ void CPatchView::FillFromFile(const std::string& path)
         list.DeleteAll();
     }
     model->TakeOver(list);
+    columnSizer->Fit();
 }
 
 void CPatchView::SortList(int column, int direction)

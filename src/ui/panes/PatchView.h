@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+class CColumnSizer;
 class CPaneMenu;
 class CPatchItemList;
 class CPatchListModel;
@@ -66,4 +67,5 @@ private:
     CPatchListModel* model;
     CSortState sortState;
     std::unique_ptr<CPaneMenu> contextMenu;
+    CColumnSizer* columnSizer = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "ui/panes/PaneFixture.h"
 
+#include "ui/MouseDrive.h"
+
 #include "bank/CommandIds.h"
 #include "platform/StringTable.h"
 #include "support/MidiFileBuilder.h"
@@ -268,21 +270,45 @@ TEST_F(FileViewTest, PropertiesShowsTheTextsOfAValidBankOnly)
     EXPECT_EQ(runs, 2);
 }
 
-TEST_F(FileViewTest, ColumnWidthsLiveInTheProfile)
+TEST_F(FileViewTest, ColumnsFitTheirNamesUntilTheUserSizesThem)
 {
+    const std::string longName = "A_RATHER_LONG_NAME_FOR_A_SOUNDFONT_BANK_OF_STRINGS.SBK";
+    Write(longName, BankBytes({{"P", 0}}));
     {
         CFileView view(*document);
-        EXPECT_EQ(view.header()->sectionSize(0), 111);
-        EXPECT_EQ(view.header()->sectionSize(1), 54);
-        view.header()->resizeSection(0, 150);
+        view.resize(700, 300);
+        view.show();
+        view.FillFromFolder(files.Path());
+        // The whole name shows; the size column takes what is left.
+        const int nameWidth = view.fontMetrics().horizontalAdvance(QString::fromStdString(longName));
+        EXPECT_GT(view.header()->sectionSize(0), nameWidth);
+        EXPECT_GE(view.header()->sectionSize(1), view.header()->sectionSizeHint(1));
+        // In a pane too narrow for both, the name gives way, not the size.
+        view.resize(220, 300);
+        QApplication::processEvents();
+        EXPECT_LT(view.header()->sectionSize(0), nameWidth);
+        EXPECT_LE(view.header()->sectionViewportPosition(1) + view.header()->sectionSizeHint(1),
+                  view.viewport()->width());
+    }
+    // Widths the program chose are not the user's: nothing is kept.
+    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth0"), -1),
+              -1);
+    {
+        CFileView view(*document);
+        view.resize(700, 300);
+        view.show();
+        view.FillFromFolder(files.Path());
+        DragColumnDivider(view.header(), 0, 150);
+        EXPECT_EQ(view.header()->sectionSize(0), 150);
+        // A fill after the user's choice keeps it.
+        view.FillFromFolder(files.Path());
+        EXPECT_EQ(view.header()->sectionSize(0), 150);
     }
     EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth0"), 0),
               150);
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth1"), 0), 54);
-    Profile::WriteProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("FileView.ColumnWidth1"), 70);
     CFileView again(*document);
+    again.FillFromFolder(files.Path());
     EXPECT_EQ(again.header()->sectionSize(0), 150);
-    EXPECT_EQ(again.header()->sectionSize(1), 70);
 }
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ui/panes/PaneFixture.h"
 
+#include "ui/MouseDrive.h"
+
 #include "bank/CommandIds.h"
 #include "bank/PatchItemListGuard.h"
 #include "platform/StringTable.h"
@@ -204,28 +206,30 @@ TEST_F(PatchViewTest, ReplaceNeedsACurrentSlotAndASelection)
     EXPECT_TRUE(menu->defaultAction()->isEnabled());
 }
 
-TEST_F(PatchViewTest, ColumnWidthsLiveInTheProfile)
+TEST_F(PatchViewTest, ColumnsFitHeadingsAndNamesAndTheUsersWidthsAreKept)
 {
+    const std::string bank = Write("LONG.SBK", BankBytes({{"Grand Piano Bright", 0}, {"Str", 48}}));
+    int nameColumn = 0;
     {
         CPatchView view(*document);
-        // With no profile entry a column is its own default width, or wider
-        // where its heading would not fit.
-        EXPECT_EQ(view.header()->sectionSize(0), 95);
-        for (int column = 1; column < 4; ++column)
-        {
-            const QString heading = view.header()->model()->headerData(column, Qt::Horizontal).toString();
-            EXPECT_GT(view.header()->sectionSize(column),
-                      view.header()->fontMetrics().horizontalAdvance(heading))
-                << heading.toStdString();
-        }
-        EXPECT_GE(view.header()->sectionSize(3), 52);
-        view.header()->resizeSection(2, 44);
+        view.resize(600, 300);
+        view.show();
+        view.FillFromFile(bank);
+        // Every heading whole with its sort mark, and the longest name.
+        for (int column = 0; column < 4; ++column)
+            EXPECT_GE(view.header()->sectionSize(column), view.header()->sectionSizeHint(column)) << column;
+        EXPECT_GT(view.header()->sectionSize(0),
+                  view.fontMetrics().horizontalAdvance(QStringLiteral("Grand Piano Bright")));
+        nameColumn = view.header()->sectionSize(0);
+        DragColumnDivider(view.header(), 2, view.header()->sectionSizeHint(2) + 20);
     }
-    EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth2"), 0),
-              44);
+    const int samples =
+        Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth2"), 0);
+    EXPECT_GT(samples, 0);
     EXPECT_EQ(Profile::GetProfileNumber(IDS_PROFILE_DISPLAY, QStringLiteral("PatchView.ColumnWidth0"), 0),
-              95);
+              nameColumn);
     CPatchView again(*document);
-    EXPECT_EQ(again.header()->sectionSize(2), 44);
+    again.FillFromFile(bank);
+    EXPECT_EQ(again.header()->sectionSize(2), samples);
 }
 } // namespace
