@@ -152,7 +152,11 @@ inline std::int16_t ToPoint(float value)
 {
     if (std::isnan(value))
         return 0;
-    return static_cast<std::int16_t>(std::lround(std::clamp(value, -32768.0f, 32767.0f)));
+    // Half away from zero, as std::lround rounds, without its library call on
+    // every point: a float of this range and a half are exact in a double.
+    const double point = std::clamp(value, -32768.0f, 32767.0f);
+    return static_cast<std::int16_t>(point < 0 ? -static_cast<std::int32_t>(0.5 - point)
+                                               : static_cast<std::int32_t>(point + 0.5));
 }
 
 template <unsigned Bytes> inline std::int32_t ValueAt(const std::uint8_t* p)
