@@ -24,8 +24,6 @@
 
 namespace
 {
-constexpr std::uint16_t kAttenuation = 48;
-
 // A version-1 bank: presets 0, 1 and 5, preset 5 sharing preset 0's instrument.
 Bytes Version1Bank()
 {
