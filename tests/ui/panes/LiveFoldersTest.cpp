@@ -97,7 +97,7 @@ TEST(FileListMerge, RowsComeAndGoInPlaceAndTheSelectionStays)
     // A listing unlike the last one is taken whole.
     std::vector<FileEntry> other;
     for (int i = 0; i < 600; ++i)
-        other.push_back(Entry("N" + std::to_string(1000 + i) + ".SBK", i % 7));
+        other.push_back(Entry(std::string("N").append(std::to_string(1000 + i)).append(".SBK"), i % 7));
     EXPECT_TRUE(model.Merge(other));
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model.rowCount(), 600);
@@ -138,7 +138,7 @@ TEST_F(LiveFoldersTest, ALargeFolderChangesRowByRowAndReadsOncePerBurst)
     const fs::path folder = files.Path();
     constexpr int kFiles = 10000;
     for (int i = 0; i < kFiles; ++i)
-        Touch(folder / ("F" + std::to_string(10000 + i) + ".WAV"), 10);
+        Touch(folder / (std::string("F").append(std::to_string(10000 + i)).append(".WAV")), 10);
     CFileView view(*document);
     view.resize(300, 400);
     view.show();
@@ -159,9 +159,15 @@ TEST_F(LiveFoldersTest, ALargeFolderChangesRowByRowAndReadsOncePerBurst)
     for (int burst = 0; burst < kBursts; ++burst)
     {
         for (int i = 0; i < 40; ++i)
-            Touch(folder / ("N" + std::to_string(burst) + "_" + std::to_string(i) + ".WAV"), 10);
+            Touch(folder / (std::string("N")
+                                .append(std::to_string(burst))
+                                .append("_")
+                                .append(std::to_string(i))
+                                .append(".WAV")),
+                  10);
         for (int i = 0; i < 20; ++i)
-            fs::remove(folder / ("F" + std::to_string(10000 + burst * 100 + i) + ".WAV"));
+            fs::remove(folder /
+                       (std::string("F").append(std::to_string(10000 + burst * 100 + i)).append(".WAV")));
         expected += 20;
         ASSERT_TRUE(WaitFor([&] { return view.GetModel()->rowCount() == expected; })) << "burst " << burst;
     }
