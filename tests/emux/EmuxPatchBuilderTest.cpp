@@ -16,7 +16,6 @@ constexpr std::uint16_t kCoarseTune = 51;
 constexpr std::uint16_t kVelRange = 44;
 constexpr std::uint16_t kSampleModes = 54;
 constexpr std::uint16_t kRootKey = 58;
-constexpr std::uint16_t kVolEnvRelease = 38;
 
 std::unique_ptr<CEmuxPatchBuilder> Open(const Bytes& bank)
 {
