@@ -2,6 +2,7 @@
 
 #include "aweman/CardListeners.h"
 #include "aweman/CardNames.h"
+#include "aweman/ModelCommands.h"
 #include "aweman/SynthBank.h"
 #include "cardstate/CardJournal.h"
 #include "media/VorbisSampleDecoder.h"
@@ -167,32 +168,20 @@ CardResult CEmulatedCard::GetMemory(std::uintptr_t totalOut, std::uintptr_t free
 
 CardResult CEmulatedCard::GetEffects(std::uintptr_t record) const
 {
-    if (record == 0)
-        return CardResult::BadRecord;
-    WriteField(record, offsetof(EffectsRecord, reverb), static_cast<std::uint16_t>(model.reverb));
-    WriteField(record, offsetof(EffectsRecord, chorus), static_cast<std::uint16_t>(model.chorus));
-    return CardResult::Ok;
+    return modelcommands::GetEffects(model, record);
 }
 
 CardResult CEmulatedCard::SetEffects(std::uintptr_t record)
 {
-    EffectsRecord effects;
-    if (!ReadRecord(record, effects) || effects.selector != 0)
-        return CardResult::BadRecord;
-    CCardModel next = model;
-    if (const auto result = next.SetEffects(effects.reverb, effects.chorus); result != CardResult::Ok)
+    CCardModel next;
+    if (const auto result = modelcommands::SetEffects(model, record, next); result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
 }
 
 CardResult CEmulatedCard::GetSynthBank(std::uintptr_t nameBuffer) const
 {
-    NameBuffer name;
-    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    WriteName(name, CSynthBank::ModeName(model.synthMode));
-    WriteField(nameBuffer, offsetof(NameBuffer, synthBank), static_cast<std::uint16_t>(model.synthMode));
-    return CardResult::Ok;
+    return modelcommands::GetSynthBank(model, nameBuffer);
 }
 
 CardResult CEmulatedCard::SelectSynthBank(std::uintptr_t mode)
@@ -250,16 +239,7 @@ CardResult CEmulatedCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t file
 
 CardResult CEmulatedCard::GetBankName(std::uintptr_t bank, std::uintptr_t nameBuffer) const
 {
-    NameBuffer name;
-    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    if (bank == 0 || bank > static_cast<std::uintptr_t>(CCardModel::kLastBank))
-        return CardResult::OutOfRange;
-    const auto text = model.BankName(static_cast<int>(bank));
-    if (!text)
-        return CardResult::Empty;
-    WriteName(name, *text);
-    return CardResult::Ok;
+    return modelcommands::GetBankName(model, bank, nameBuffer);
 }
 
 CardResult CEmulatedCard::ClearBank(std::uintptr_t bankParam)
@@ -337,21 +317,7 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
 
 CardResult CEmulatedCard::GetPresetName(std::uintptr_t presetAddress, std::uintptr_t nameBuffer) const
 {
-    PresetAddress address;
-    NameBuffer name;
-    if (!ReadRecord(presetAddress, address) || !ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    const int bank = address.bank;
-    const int slot = address.preset;
-    if (!CCardModel::IsBank(bank) || !CCardModel::IsSlot(slot))
-        return CardResult::OutOfRange;
-    auto text = model.SlotName(bank, slot);
-    if (!text && bank == 0)
-        text = CSynthBank::InstrumentName(model.synthMode, slot);
-    if (!text)
-        return CardResult::Empty;
-    WriteName(name, *text);
-    return CardResult::Ok;
+    return modelcommands::GetPresetName(model, presetAddress, nameBuffer);
 }
 
 CardResult CEmulatedCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset)

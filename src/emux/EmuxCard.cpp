@@ -1,6 +1,7 @@
 #include "emux/EmuxCard.h"
 
 #include "aweman/CardNames.h"
+#include "aweman/ModelCommands.h"
 #include "aweman/SynthBank.h"
 #include "emux/EmuxPatchBuilder.h"
 #include "platform/AtomicFile.h"
@@ -305,32 +306,20 @@ CardResult CEmuxCard::GetMemory(std::uintptr_t totalOut, std::uintptr_t freeOut)
 
 CardResult CEmuxCard::GetEffects(std::uintptr_t record) const
 {
-    if (record == 0)
-        return CardResult::BadRecord;
-    WriteField(record, offsetof(EffectsRecord, reverb), static_cast<std::uint16_t>(model.reverb));
-    WriteField(record, offsetof(EffectsRecord, chorus), static_cast<std::uint16_t>(model.chorus));
-    return CardResult::Ok;
+    return modelcommands::GetEffects(model, record);
 }
 
 CardResult CEmuxCard::SetEffects(std::uintptr_t record)
 {
-    EffectsRecord effects;
-    if (!ReadRecord(record, effects) || effects.selector != 0)
-        return CardResult::BadRecord;
-    CCardModel next = model;
-    if (const auto result = next.SetEffects(effects.reverb, effects.chorus); result != CardResult::Ok)
+    CCardModel next;
+    if (const auto result = modelcommands::SetEffects(model, record, next); result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
 }
 
 CardResult CEmuxCard::GetSynthBank(std::uintptr_t nameBuffer) const
 {
-    NameBuffer name;
-    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    WriteName(name, CSynthBank::ModeName(model.synthMode));
-    WriteField(nameBuffer, offsetof(NameBuffer, synthBank), static_cast<std::uint16_t>(model.synthMode));
-    return CardResult::Ok;
+    return modelcommands::GetSynthBank(model, nameBuffer);
 }
 
 CardResult CEmuxCard::SelectSynthBank(std::uintptr_t mode)
@@ -406,16 +395,7 @@ CardResult CEmuxCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t fileRefe
 
 CardResult CEmuxCard::GetBankName(std::uintptr_t bank, std::uintptr_t nameBuffer) const
 {
-    NameBuffer name;
-    if (!ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    if (bank == 0 || bank > static_cast<std::uintptr_t>(CCardModel::kLastBank))
-        return CardResult::OutOfRange;
-    const auto text = model.BankName(static_cast<int>(bank));
-    if (!text)
-        return CardResult::Empty;
-    WriteName(name, *text);
-    return CardResult::Ok;
+    return modelcommands::GetBankName(model, bank, nameBuffer);
 }
 
 CardResult CEmuxCard::ClearBank(std::uintptr_t bankParam)
@@ -475,21 +455,7 @@ CardResult CEmuxCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_t fi
 
 CardResult CEmuxCard::GetPresetName(std::uintptr_t presetAddress, std::uintptr_t nameBuffer) const
 {
-    PresetAddress address;
-    NameBuffer name;
-    if (!ReadRecord(presetAddress, address) || !ReadRecord(nameBuffer, name) || !UsableBuffer(name))
-        return CardResult::BadRecord;
-    const int bank = address.bank;
-    const int slot = address.preset;
-    if (!CCardModel::IsBank(bank) || !CCardModel::IsSlot(slot))
-        return CardResult::OutOfRange;
-    auto text = model.SlotName(bank, slot);
-    if (!text && bank == 0)
-        text = CSynthBank::InstrumentName(model.synthMode, slot);
-    if (!text)
-        return CardResult::Empty;
-    WriteName(name, *text);
-    return CardResult::Ok;
+    return modelcommands::GetPresetName(model, presetAddress, nameBuffer);
 }
 
 CardResult CEmuxCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset)
