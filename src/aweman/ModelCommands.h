@@ -38,7 +38,8 @@ inline CardResult GetSynthBank(const CCardModel& model, std::uintptr_t nameBuffe
     if (!manager::ReadRecord(nameBuffer, name) || !manager::UsableBuffer(name))
         return CardResult::BadRecord;
     manager::WriteName(name, CSynthBank::ModeName(model.synthMode));
-    manager::WriteField(nameBuffer, offsetof(NameBuffer, synthBank), static_cast<std::uint16_t>(model.synthMode));
+    manager::WriteField(nameBuffer, offsetof(NameBuffer, synthBank),
+                        static_cast<std::uint16_t>(model.synthMode));
     return CardResult::Ok;
 }
 
@@ -57,7 +58,8 @@ inline CardResult GetBankName(const CCardModel& model, std::uintptr_t bank, std:
 }
 
 // A slot's preset, or on bank 0 the synth bank's instrument of that number.
-inline CardResult GetPresetName(const CCardModel& model, std::uintptr_t presetAddress, std::uintptr_t nameBuffer)
+inline CardResult GetPresetName(const CCardModel& model, std::uintptr_t presetAddress,
+                                std::uintptr_t nameBuffer)
 {
     PresetAddress address;
     NameBuffer name;
