@@ -169,4 +169,14 @@ void WriteResolverSettings(const PathResolverSettings& settings)
                            QString::fromStdString(folder));
     WriteProfileNumber(IDS_PROFILE_SOUND_FILES, IDS_PROFILE_FOLDER_COUNT, i);
 }
+
+bool GetPreviewEnabled()
+{
+    return GetProfileNumber(IDS_PROFILE_PREVIEW, IDS_PROFILE_PREVIEW_ENABLED, 1) != 0;
+}
+
+void WritePreviewEnabled(bool enabled)
+{
+    WriteProfileNumber(IDS_PROFILE_PREVIEW, IDS_PROFILE_PREVIEW_ENABLED, enabled ? 1 : 0);
+}
 } // namespace Profile

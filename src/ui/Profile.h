@@ -43,4 +43,9 @@ void LoadColumnWidths(unsigned sectionId, unsigned nameId, QHeaderView* header, 
 // searches them too.
 PathResolverSettings GetResolverSettings(bool withFolderTree);
 void WriteResolverSettings(const PathResolverSettings& settings);
+// Whether choosing a preset in the preset list plays it (section "Preview",
+// value "Enabled"). On unless the user turned it off: hearing a sound before
+// placing it is what people expect of a sound browser.
+bool GetPreviewEnabled();
+void WritePreviewEnabled(bool enabled);
 } // namespace Profile
