@@ -16,6 +16,9 @@ constexpr FourCC kFormSfbk = MakeFourCC("sfbk");
 constexpr FourCC kListPdta = MakeFourCC("pdta");
 constexpr FourCC kListInfo = MakeFourCC("INFO");
 constexpr FourCC kListSdta = MakeFourCC("sdta");
+// A header list beyond this is read chunk by chunk from the file rather than
+// held whole (a full bank's preset data takes a few megabytes).
+constexpr std::uint64_t kMaxHeldList = 64 << 20;
 
 // Offsets of the bag index in a preset and an instrument record.
 constexpr std::size_t kPresetBagOffset = 24;
@@ -101,7 +104,7 @@ bool CSoundFontReader::Open(std::unique_ptr<IByteSource> newSource)
         problem = OpenProblem::CannotOpen;
         return false;
     }
-    source = std::move(newSource);
+    source = std::make_unique<CWindowedSource>(std::move(newSource));
     opening = true;
 
     // The version decides the layout of the sample records, so it is read
@@ -262,6 +265,9 @@ std::optional<CRiffChunk> CSoundFontReader::FindChunk(FourCC listType, FourCC ch
             lookup.found = found;
         else
             lookup.found = FindUnpaddedList(listType);
+        // Every list but the sample data is searched for several chunks.
+        if (lookup.found && listType != kListSdta && lookup.found->Available() <= kMaxHeldList)
+            source->Keep(lookup.found->dataOffset, lookup.found->Available());
         entry = lists.insert(lists.end(), {listType, lookup});
     }
     const std::optional<CRiffChunk>& list = entry->second.found;

@@ -27,6 +27,7 @@
 
 #include "platform/ByteStream.h"
 #include "platform/RiffFile.h"
+#include "platform/WindowedSource.h"
 #include "soundfont/CompressedSampleDecoder.h"
 #include "soundfont/SoundFontGenerators.h"
 
@@ -330,7 +331,9 @@ private:
     Lookup form;
     std::vector<std::pair<FourCC, Lookup>> lists;
 
-    std::unique_ptr<IByteSource> source;
+    // The file, with the header lists Open found held in memory: a load
+    // looks up a dozen chunks in them, each from the list's start.
+    std::unique_ptr<CWindowedSource> source;
     std::uint32_t sampleDataSize = 0;
     std::uint64_t sampleDataOffset = 0;
     int versionMajor = 1;
