@@ -244,8 +244,15 @@ CardResult CEmulatedCard::GetBankName(std::uintptr_t bank, std::uintptr_t nameBu
 
 CardResult CEmulatedCard::ClearBank(std::uintptr_t bankParam)
 {
+    const int bank = static_cast<int>(bankParam & 0xFFFF);
+    // An empty bank stays empty; found without copying the card (a new
+    // document empties all 127 banks).
+    const auto first = model.presets.lower_bound({bank, 0});
+    if (CCardModel::IsUserBank(bank) && !model.bankFiles.contains(bank) &&
+        (first == model.presets.end() || first->first.first != bank))
+        return CardResult::Ok;
     CCardModel next = model;
-    if (const auto result = next.ClearBank(static_cast<int>(bankParam & 0xFFFF)); result != CardResult::Ok)
+    if (const auto result = next.ClearBank(bank); result != CardResult::Ok)
         return result;
     return Commit(std::move(next));
 }
@@ -264,10 +271,11 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
     if (!CCardModel::IsBank(bank) || !CCardModel::IsSlot(slot))
         return CardResult::OutOfRange;
 
-    CSoundFontReader reader;
-    reader.SetSampleDecoder(&CVorbisSampleDecoder::Instance());
-    if (!reader.Open(*path))
+    FileStamp stamp;
+    CSoundFontReader* const opened = OpenSourceBank(*path, stamp);
+    if (!opened)
         return CardResult::BadFile;
+    CSoundFontReader& reader = *opened;
     const int index = reader.FindSourcePreset(file.sourcePreset);
     if (index < 0)
         return CardResult::NoSuchPreset;
@@ -304,7 +312,7 @@ CardResult CEmulatedCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_
         return result;
     // Only a load the card takes holds on to its file.
     CCardModel::Preset& loaded = next.presets[{bank, slot}];
-    loaded.memory = PinFile(*path);
+    loaded.memory = PinFile(*path, stamp);
     const std::string pin = loaded.memory;
     const bool newPin =
         !pin.empty() && std::none_of(model.presets.begin(), model.presets.end(),
@@ -325,6 +333,10 @@ CardResult CEmulatedCard::ClearPreset(std::uintptr_t bank, std::uintptr_t preset
     if (bank > static_cast<std::uintptr_t>(CCardModel::kLastBank) ||
         preset > static_cast<std::uintptr_t>(CCardModel::kLastSlot))
         return CardResult::OutOfRange;
+    // An empty slot stays empty (every preset load clears its slot first).
+    if (CCardModel::IsUserBank(static_cast<int>(bank)) &&
+        !model.SlotName(static_cast<int>(bank), static_cast<int>(preset)))
+        return CardResult::Ok;
     CCardModel next = model;
     if (const auto result = next.ClearSlot(static_cast<int>(bank), static_cast<int>(preset));
         result != CardResult::Ok)
@@ -339,9 +351,33 @@ std::string CEmulatedCard::MemoryPath(const std::string& memory) const
     return home + '/' + CCardModel::MemoryFileName(memory);
 }
 
-std::string CEmulatedCard::PinFile(const std::string& path)
+CSoundFontReader* CEmulatedCard::OpenSourceBank(const std::string& path, FileStamp& stamp)
 {
-    const FileStamp stamp = FileStamp::Of(path);
+    stamp = FileStamp::Of(path);
+    if (stamp == FileStamp())
+        return nullptr;
+    if (const auto known = sourceBanks.find(path); known != sourceBanks.end() && known->second.stamp == stamp)
+        return known->second.reader.get();
+    // A handful of banks at a time is what a document loads from; each kept
+    // one holds its file open.
+    constexpr std::size_t kKeptBanks = 8;
+    if (sourceBanks.size() >= kKeptBanks)
+        sourceBanks.clear();
+    auto reader = std::make_unique<CSoundFontReader>();
+    reader->SetSampleDecoder(&CVorbisSampleDecoder::Instance());
+    if (!reader->Open(path))
+    {
+        sourceBanks.erase(path);
+        return nullptr;
+    }
+    OpenedBank& entry = sourceBanks[path];
+    entry.stamp = stamp;
+    entry.reader = std::move(reader);
+    return entry.reader.get();
+}
+
+std::string CEmulatedCard::PinFile(const std::string& path, const FileStamp& stamp)
+{
     if (stamp == FileStamp())
         return {};
     // Presets loaded from one file as it stands share one pin.
@@ -382,12 +418,24 @@ std::string CEmulatedCard::PinFile(const std::string& path)
 
 void CEmulatedCard::ForgetMemory(const CCardModel& before, const CCardModel& after) const
 {
-    std::set<std::string> kept;
-    for (const auto& [slot, preset] : after.presets)
-        kept.insert(preset.memory);
+    // Only a pin whose slot lost it can have gone; most commands lose none,
+    // and the card holds up to 16,384 presets.
+    std::set<std::string> lost;
+    auto now = after.presets.begin();
     for (const auto& [slot, preset] : before.presets)
-        if (!preset.memory.empty() && !kept.contains(preset.memory))
-            ::unlink(MemoryPath(preset.memory).c_str());
+    {
+        while (now != after.presets.end() && now->first < slot)
+            ++now;
+        if (!preset.memory.empty() &&
+            (now == after.presets.end() || now->first != slot || now->second.memory != preset.memory))
+            lost.insert(preset.memory);
+    }
+    if (lost.empty())
+        return;
+    for (const auto& [slot, preset] : after.presets)
+        lost.erase(preset.memory);
+    for (const std::string& pin : lost)
+        ::unlink(MemoryPath(pin).c_str());
 }
 
 void CEmulatedCard::SweepMemory() const
@@ -423,9 +471,11 @@ std::string CEmulatedCard::StatePath() const
 bool CEmulatedCard::Attach()
 {
     home = CardHomePath();
-    if (!MakeFolders(home))
-        return false;
+    // The folder is made only when the lock file cannot be: it is there at
+    // every open but the first.
     lockFd = ::open(CardFiles::LockPath(home).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd < 0 && errno == ENOENT && MakeFolders(home))
+        lockFd = ::open(CardFiles::LockPath(home).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd < 0)
         return false;
     if (!LockExclusive(lockFd))
@@ -492,6 +542,12 @@ bool CEmulatedCard::Attach()
 
 void CEmulatedCard::Detach()
 {
+    // No bank file is held open between sessions (it could not be unmounted
+    // while the program runs). What was read of a version 1 or 2 bank is all
+    // a load asks of it; a version 3 bank needs its file to decode streams.
+    std::erase_if(sourceBanks, [](const auto& entry) { return entry.second.reader->GetMajorVersion() >= 3; });
+    for (auto& [path, bank] : sourceBanks)
+        bank.reader->Close();
     if (lockFd >= 0)
         ::close(lockFd); // closing drops the lock
     lockFd = -1;

@@ -36,9 +36,13 @@
 #include "cardstate/CardModel.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
+
+class CSoundFontReader;
 
 class CEmulatedCard
 {
@@ -89,10 +93,17 @@ private:
     bool Append(const std::string& record);
     std::string StatePath() const;
     std::string MemoryPath(const std::string& memory) const;
-    // The memory file that holds on to the file at path for a preset loaded
-    // from it (one already made for the file as it stands, else a new one);
-    // empty when none can be made.
-    std::string PinFile(const std::string& path);
+    // The bank at path opened and its preset data read, or null when it is
+    // no bank; stamp receives the file's stamp (all zero when it is missing).
+    // Kept, so that a document loading a hundred presets from one bank reads
+    // its headers once; a file changed since (another stamp: the card takes
+    // a file of the same size and time as unchanged, as its pins do) is read
+    // again.
+    CSoundFontReader* OpenSourceBank(const std::string& path, FileStamp& stamp);
+    // The memory file that holds on to the file at path (whose stamp is
+    // given) for a preset loaded from it (one already made for the file as it
+    // stands, else a new one); empty when none can be made.
+    std::string PinFile(const std::string& path, const FileStamp& stamp);
     // Removes the pins before names that after does not.
     void ForgetMemory(const CCardModel& before, const CCardModel& after) const;
     // Removes every file in the memory folder the current state does not name.
@@ -111,6 +122,12 @@ private:
     CCardModel model;
     std::uint64_t totalWords = 0;
     CCardDriver::SynthFiles synthFiles;
+    struct OpenedBank
+    {
+        FileStamp stamp;
+        std::unique_ptr<CSoundFontReader> reader;
+    };
+    std::map<std::string, OpenedBank> sourceBanks; // by the path the caller gave
 
     // What model and totalWords were read from, kept between opens.
     bool cached = false;

@@ -505,12 +505,30 @@ std::string CCardModel::RecordOf(const CCardModel& before, const CCardModel& aft
                 if (!bankFile.emptied.contains(slot))
                     PutSlotLine(out, "unemptied", bank, slot);
     }
-    for (const auto& [where, preset] : before.presets)
-        if (!after.presets.contains(where))
-            PutSlotLine(out, "unpreset", where.first, where.second);
-    for (const auto& [where, preset] : after.presets)
-        if (const auto old = before.presets.find(where); old == before.presets.end() || old->second != preset)
-            PutPreset(out, where, preset);
+    // Both maps walked side by side in slot order: a command changes a slot
+    // or two of a card that may hold thousands of presets. The lines come
+    // in the order separate walks gave them (every removal first).
+    std::vector<std::map<Slot, Preset>::const_iterator> added;
+    auto old = before.presets.begin();
+    for (auto now = after.presets.begin(); now != after.presets.end(); ++now)
+    {
+        for (; old != before.presets.end() && old->first < now->first; ++old)
+            PutSlotLine(out, "unpreset", old->first.first, old->first.second);
+        if (old != before.presets.end() && old->first == now->first)
+        {
+            if (old->second != now->second)
+                added.push_back(now);
+            ++old;
+        }
+        else
+        {
+            added.push_back(now);
+        }
+    }
+    for (; old != before.presets.end(); ++old)
+        PutSlotLine(out, "unpreset", old->first.first, old->first.second);
+    for (const auto& preset : added)
+        PutPreset(out, preset->first, preset->second);
     return out;
 }
 
