@@ -205,6 +205,7 @@ void CTamberlyDoc::DeleteContents()
 {
     // An emptied document has no edits to take back: their patches are gone.
     const CEditScope lifecycle(*this, 0);
+    const CAweBatch batch(*card);
     undo.Clear();
     currentBank = -1;
     patches.DeleteAll();
@@ -248,6 +249,8 @@ bool CTamberlyDoc::OnOpenDocument(const std::string& path)
 
     // The open is no edit; whatever it calls records nothing.
     const CEditScope lifecycle(*this, 0);
+    // The card is emptied and every patch loaded in one session of the card.
+    const CAweBatch batch(*card);
     DeleteContents();
     modified = true;
     std::string failure;

@@ -50,6 +50,7 @@ void CTamberlyDoc::SelectSynthMode(int mode)
 
 void CTamberlyDoc::ReloadBankPatches(int bank)
 {
+    const CAweBatch batch(*card);
     // A patch loads only when no other document patch is loaded on its slot.
     // Only a damaged file gives two patches one slot; loading the second
     // (which clears the slot first) would leave the first marked loaded on a
@@ -165,6 +166,7 @@ void CTamberlyDoc::ClearCurrentBank()
 
 void CTamberlyDoc::ClearAllBanks()
 {
+    const CAweBatch batch(*card);
     const CEditScope edit(*this, PartBankFiles | PartPatches, LoadString(IDS_EDIT_CLEAR_ALL_BANKS));
     card->ClearAllBanks();
     bankLinks.clear();
@@ -224,6 +226,7 @@ bool CTamberlyDoc::AddPatches(IDocumentObserver* sender, CPatchItemList& list)
 {
     if (list.IsEmpty())
         return false;
+    const CAweBatch batch(*card);
     CEditScope edit(*this, PartPatches);
     CBorrowedList added;
     for (int i = list.GetSize() - 1; i >= 0; --i)
@@ -260,6 +263,7 @@ bool CTamberlyDoc::PlacePatches(IDocumentObserver* sender, const CPatchItemList&
     const int count = std::min(oldList.GetSize(), newList.GetSize());
     if (count == 0)
         return false;
+    const CAweBatch batch(*card);
     CEditScope edit(*this, PartPatches);
     CBorrowedList changed;
     for (int i = count - 1; i >= 0; --i)
@@ -335,6 +339,7 @@ void CTamberlyDoc::RemovePatches(IDocumentObserver* sender, const CPatchItemList
 {
     if (list.IsEmpty())
         return;
+    const CAweBatch batch(*card);
     CEditScope edit(*this, PartPatches);
     CBorrowedList removed;
     for (CPatchItem* item : list)

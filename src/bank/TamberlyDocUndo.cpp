@@ -256,6 +256,7 @@ bool CTamberlyDoc::Undo()
 {
     if (editDepth > 0 || !undo.CanUndo())
         return false;
+    const CAweBatch batch(*card);
     ++editDepth; // nothing the restore calls records an edit of its own
     undo.Undo();
     --editDepth;
@@ -267,6 +268,7 @@ bool CTamberlyDoc::Redo()
 {
     if (editDepth > 0 || !undo.CanRedo())
         return false;
+    const CAweBatch batch(*card);
     ++editDepth;
     undo.Redo();
     --editDepth;

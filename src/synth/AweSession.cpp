@@ -277,6 +277,7 @@ bool CAweSession::ClearBank(int bank)
 
 bool CAweSession::ClearAllBanks()
 {
+    const CAweBatch batch(*this);
     for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
         if (!ClearBank(bank))
             return false;
@@ -307,6 +308,8 @@ bool CAweSession::LoadPreset(int bank, int preset, const std::string& path, int 
     }
     const PresetAddress address = MakeAddress(bank, preset);
     const FileReference file = MakeReference(path, sourcePreset);
+    // The clear, the load and the two memory readings around it see one card.
+    const CAweBatch batch(*this);
     ClearPreset(bank, preset);
     const int freeBefore = usedKB ? GetMemoryKB(true) : 0;
     if (!SendCommand(kAweLoadPreset, Ptr(&address), Ptr(&file)))
@@ -324,6 +327,7 @@ bool CAweSession::RevertPreset(int bank, int preset)
 {
     if (!ValidPlace(bank, preset))
         return false;
+    const CAweBatch batch(*this);
     const std::string file = GetBankFile(bank);
     if (file.empty())
         return ClearPreset(bank, preset);

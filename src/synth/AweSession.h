@@ -3,7 +3,8 @@
 // construction, finds the card driver's settings key in the registry store
 // and offers one operation per card action. Each operation opens the manager
 // (kAweOpen), sends one command and closes it again (kAweClose), so no
-// manager handle is held between operations.
+// manager handle is held between operations, unless a CAweBatch holds the
+// manager open around several.
 //
 // Without the library (or its entry point) every operation fails quietly:
 // false, 0 or an empty string, and IsAvailable() is false. Operations given a
@@ -104,4 +105,26 @@ private:
     std::string bankValueFormat;
     std::string modeValueNames[3];
     CRegistryStore registry;
+};
+
+// Keeps the manager open for a run of operations (a document opened: the
+// banks emptied and a hundred presets loaded), so that the card takes its
+// lock and checks its files once rather than once per command. Every
+// operation and its result stay what they would be without it; without a
+// card it does nothing. Other programs wait for the card until it ends.
+class CAweBatch
+{
+public:
+    explicit CAweBatch(CAweSession& session) : session(session), opened(session.Open() != 0) {}
+    ~CAweBatch()
+    {
+        if (opened)
+            session.Close(false);
+    }
+    CAweBatch(const CAweBatch&) = delete;
+    CAweBatch& operator=(const CAweBatch&) = delete;
+
+private:
+    CAweSession& session;
+    bool opened;
 };
