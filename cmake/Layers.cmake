@@ -76,6 +76,7 @@ set(TAMBERLY_UI_SOURCES
   ui/panes/FolderView.cpp ui/panes/FolderView.h ui/panes/ListPaneModel.cpp ui/panes/ListPaneModel.h
   ui/panes/PaneMenu.cpp ui/panes/PaneMenu.h ui/panes/PatchListModel.cpp ui/panes/PatchListModel.h
   ui/panes/PatchView.cpp ui/panes/PatchView.h ui/panes/SortState.h
+  ui/panes/PresetPreview.cpp ui/panes/PresetPreview.h
   ui/panes/SoundFontInfoDialog.cpp ui/panes/SoundFontInfoDialog.h
   ui/sheets/AboutDialog.cpp ui/sheets/AboutDialog.h ui/sheets/Artwork.cpp ui/sheets/Artwork.h
   ui/sheets/Dialogs.cpp ui/sheets/Dialogs.h ui/sheets/HelpWindow.cpp ui/sheets/HelpWindow.h

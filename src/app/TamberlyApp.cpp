@@ -17,6 +17,8 @@
 #include "ui/keyboard/KeyboardDevices.h"
 #include "ui/keyboard/MidiKeyboardDlg.h"
 #include "ui/keyboard/RtMidiDevices.h"
+#include "ui/panes/PatchView.h"
+#include "ui/panes/PresetPreview.h"
 #include "ui/sheets/Dialogs.h"
 
 #include <QAction>
@@ -292,6 +294,15 @@ void CTamberlyApp::CreateKeyboard()
                 return engine;
             });
         connect(songs, &CSongBar::KeysChanged, keyboard, &CMidiKeyboardDlg::ShowSoundingKeys);
+    }
+    // Presets are heard on the same engine, beside the card; the keyboard
+    // plays the one heard last until a slot is chosen. Another card has no
+    // engine here, and a preview then stays silent.
+    if (auto* presets = dynamic_cast<CPatchView*>(frame->GetLowerPane(CMainFrame::PresetPane)))
+    {
+        presets->GetPreview().SetEngineSource([engine = soundEngine]() -> std::shared_ptr<ISoundEngine>
+                                              { return engine ? engine->Get() : nullptr; });
+        keyboard->FollowPreview(&presets->GetPreview());
     }
     document->SetKeyboard(keyboard);
     documentTarget->SetKeyboard(keyboard);

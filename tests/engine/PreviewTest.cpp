@@ -68,7 +68,9 @@ TEST_F(PreviewTest, SampleFilesSoundAtTheirRecordedPitchAndTheCardStaysAsItWas)
     const auto engine = Engine();
 
     for (const auto& [name, format] : {std::pair{"sine.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-                                       std::pair{"sine.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16}})
+                                       std::pair{"sine.aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+                                       std::pair{"sine.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                       std::pair{"sine.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}})
     {
         SCOPED_TRACE(name);
         const std::string path = SineFile(name, format);
@@ -162,4 +164,20 @@ TEST_F(PreviewTest, ACompressedBankOfTheSystemPreviewsItsPiano)
     engine->PreviewNote(64, 100);
     ASSERT_TRUE(engine->Render(left.data(), right.data(), left.size()));
     EXPECT_EQ(engine->ActiveVoices(), 0);
+}
+
+TEST_F(PreviewTest, APresetOfTheSystemsGeneralMidiBankSoundsAtItsPitch)
+{
+    const std::string sf2 = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    if (!std::filesystem::exists(sf2))
+        GTEST_SKIP() << sf2 << " is not installed";
+    // The ocarina: close enough to a sine for zero crossings to tell its pitch
+    // (a piano's partials make them wander by half a semitone).
+    PresetImage image;
+    ASSERT_TRUE(MakePresetImage(sf2, 79, image));
+    const auto engine = Engine();
+    ASSERT_TRUE(engine->LoadPreview(image.bytes));
+    const StereoSound sound = Preview(*engine, 69);
+    const double frequency = MeasureFrequency(sound.left, At(0.1), At(0.5), kRate);
+    EXPECT_NEAR(1200 * std::log2(frequency / 440.0), 0.0, 5.0) << frequency << " Hz";
 }

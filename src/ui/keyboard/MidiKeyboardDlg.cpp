@@ -4,12 +4,14 @@
 #include "synth/MidiStatus.h"
 #include "ui/UiText.h"
 #include "ui/keyboard/PianoCtrl.h"
+#include "ui/panes/PresetPreview.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMetaObject>
+#include <QPointer>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -21,6 +23,7 @@ constexpr int kBankSelect = static_cast<int>(MidiController::BankSelect);
 constexpr int kControlChange = StatusByte(MidiStatus::ControlChange);
 constexpr int kProgramChange = StatusByte(MidiStatus::ProgramChange);
 constexpr int kNoteOn = StatusByte(MidiStatus::NoteOn);
+constexpr int kNoteOff = StatusByte(MidiStatus::NoteOff);
 constexpr int kSliderTicks = 8;
 // The window's size in dialog units, as the 1996 dialog had it.
 constexpr int kWidthUnits = 315;
@@ -36,7 +39,8 @@ CMidiKeyboardDlg::CMidiKeyboardDlg(std::unique_ptr<IMidiDevices> midiDevices, QW
     : QDialog(parent), controllers{{{1, 0}, {7, 127}, {10, 64}, {11, 127}, {64, 0}, {91, 40}, {93, 10}}},
       devices(std::move(midiDevices))
 {
-    setWindowTitle(UiText(IDS_MIDI_KEYBOARD));
+    cardTitle = UiText(IDS_MIDI_KEYBOARD);
+    setWindowTitle(cardTitle);
     setModal(false);
 
     controllerList = new QComboBox(this);
@@ -125,6 +129,16 @@ void CMidiKeyboardDlg::CloseMidi()
 
 bool CMidiKeyboardDlg::SendShortMessage(ShortMessage message)
 {
+    const int kind = MessageStatus(message) & 0xF0;
+    if (previewPlay && (kind == kNoteOn || kind == kNoteOff))
+    {
+        const int key = MessageData1(message);
+        const int velocity = kind == kNoteOn ? MessageData2(message) : 0;
+        piano->SetKeyVelocity(key, velocity);
+        previewKeys.set(static_cast<std::size_t>(key), velocity > 0);
+        previewPlay(key, velocity);
+        return true;
+    }
     if (!open)
         return false;
     if (((message >> 4) & 0x0F) == 0x9)
@@ -160,9 +174,50 @@ void CMidiKeyboardDlg::SetPatch(const std::string& name, int newBank, int newPro
 {
     if (newBank == -1 || newProgram == -1)
         newBank = newProgram = 0;
+    EndPreview();
     SetBankProgram(newBank, newProgram);
+    cardTitle =
+        QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PATCH, name.c_str(), newBank, newProgram));
+    setWindowTitle(cardTitle);
+}
+
+void CMidiKeyboardDlg::FollowPreview(CPresetPreview* preview)
+{
+    connect(preview, &CPresetPreview::Started, this,
+            [this, source = QPointer<CPresetPreview>(preview)](const QString& name)
+            {
+                StartPreview(name,
+                             [source](int key, int velocity)
+                             {
+                                 if (source)
+                                     source->Note(key, velocity);
+                             });
+            });
+}
+
+void CMidiKeyboardDlg::StartPreview(const QString& name, std::function<void(int, int)> play)
+{
+    EndPreview();
+    previewPlay = std::move(play);
     setWindowTitle(
-        QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PATCH, name.c_str(), newBank, newProgram)));
+        QString::fromStdString(FormatString(IDS_MIDI_KEYBOARD_PREVIEW, name.toStdString().c_str())));
+}
+
+void CMidiKeyboardDlg::EndPreview()
+{
+    if (!previewPlay)
+        return;
+    // A key held now would otherwise send its release to the card and leave
+    // the preview's note sounding.
+    for (int key = 0; key < 128; ++key)
+        if (previewKeys.test(static_cast<std::size_t>(key)))
+        {
+            previewPlay(key, 0);
+            piano->SetKeyVelocity(key, 0);
+        }
+    previewKeys.reset();
+    previewPlay = nullptr;
+    setWindowTitle(cardTitle);
 }
 
 void CMidiKeyboardDlg::EnableMidi(bool on)
@@ -203,6 +258,11 @@ void CMidiKeyboardDlg::keyPressEvent(QKeyEvent* event)
         (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
     {
         hide();
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape && IsPreviewing())
+    {
+        EndPreview();
         return;
     }
     QDialog::keyPressEvent(event);

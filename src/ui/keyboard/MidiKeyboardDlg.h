@@ -11,6 +11,12 @@
 // The window is hidden at construction and the devices are closed: the owner
 // calls OpenMidi (or EnableMidi(true)) once the window is set up. Enter,
 // Escape and the close box hide the window; it is never destroyed by the user.
+//
+// While a preset of the preset list is previewed (FollowPreview), the notes
+// of the piano and of the MIDI input play that preset instead of the card and
+// the title says "Preview: <preset>". Choosing a slot in the bank view (a new
+// current patch) or Escape goes back to the card; the next Escape hides the
+// window as before.
 
 #include "synth/KeyboardLink.h"
 #include "synth/MidiDevices.h"
@@ -18,9 +24,12 @@
 #include <QDialog>
 
 #include <array>
+#include <bitset>
+#include <functional>
 #include <memory>
 
 class CPianoCtrl;
+class CPresetPreview;
 class QComboBox;
 class QSlider;
 
@@ -47,7 +56,8 @@ public:
     bool IsMidiOpen() const { return open; }
 
     // Sends a short message on channel 1 (system messages unchanged); a
-    // note-on lights its key. False, and nothing sent, while closed.
+    // note-on lights its key. False, and nothing sent, while closed. While a
+    // preview is played notes go to it instead, open or not.
     bool SendShortMessage(ShortMessage message);
     bool SendChannelMessage(int status, int data1, int data2);
     // The seven controllers with their values, in the list's order.
@@ -56,8 +66,18 @@ public:
     // the stored value. Both are stored even while closed.
     void SetBankProgram(int bank, int program);
 
+    // Ends a preview: the keyboard plays the card's bank and program again.
     void SetPatch(const std::string& name, int bank, int program) override;
     void EnableMidi(bool on) override;
+
+    // From now on every preset preview starts gives the keyboard to it.
+    void FollowPreview(CPresetPreview* preview);
+    // Notes go to play (key, velocity; 0 ends a note) until EndPreview; name
+    // is the preset's, for the title.
+    void StartPreview(const QString& name, std::function<void(int key, int velocity)> play);
+    // Ends the notes the preview still holds and plays the card again.
+    void EndPreview();
+    bool IsPreviewing() const { return previewPlay != nullptr; }
 
     // The keyboard command: shows the window when hidden, hides it when shown.
     void ToggleVisible();
@@ -97,4 +117,7 @@ private:
     std::unique_ptr<IMidiDevices> devices;
     int bank = 0;
     int program = 0;
+    QString cardTitle; // the title while the card is played
+    std::function<void(int, int)> previewPlay;
+    std::bitset<128> previewKeys; // held on the preview, ended when it ends
 };

@@ -8,22 +8,26 @@
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "ui/PatchMimeData.h"
+#include "ui/Profile.h"
 #include "ui/RightButtonDrag.h"
 #include "ui/WaitCursor.h"
 #include "ui/panes/ColumnSizer.h"
 #include "ui/panes/PaneMenu.h"
 #include "ui/panes/PatchListModel.h"
+#include "ui/panes/PresetPreview.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 
 #include <algorithm>
 
 CPatchView::CPatchView(CTamberlyDoc& doc, QWidget* parent)
-    : QTreeView(parent), document(doc), model(new CPatchListModel(this))
+    : QTreeView(parent), document(doc), model(new CPatchListModel(this)), preview(new CPresetPreview(this))
 {
     setModel(model);
     setRootIsDecorated(false);
@@ -76,6 +80,8 @@ void CPatchView::FillFromFile(const std::string& path)
 {
     const std::string shown = StoredTextToDisplay(GetPathPart(path, PathFileNameExt));
     model->SetHeading(QString::fromStdString(FormatString(IDS_PATCH_VIEW_HEADING, shown.c_str())));
+    // A preset of the previous file is not heard after its list went away.
+    preview->Cancel();
     model->Clear();
 
     CWaitCursor wait;
@@ -134,6 +140,8 @@ void CPatchView::startDrag(Qt::DropActions)
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->exec(Qt::CopyAction, Qt::CopyAction);
+    // The drag took the button's release: the note held since the press ends with it.
+    preview->Release();
 }
 
 void CPatchView::ReplaceCurrentPatch()
@@ -197,4 +205,55 @@ void CPatchView::contextMenuEvent(QContextMenuEvent* event)
 {
     contextMenu->Popup(QCursor::pos());
     event->accept();
+}
+
+void CPatchView::mousePressEvent(QMouseEvent* event)
+{
+    QTreeView::mousePressEvent(event);
+    const Qt::KeyboardModifiers choosing = Qt::ShiftModifier | Qt::ControlModifier;
+    if (event->button() != Qt::LeftButton || (event->modifiers() & choosing))
+        return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid())
+        PreviewRow(index.row());
+}
+
+void CPatchView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        preview->Release();
+}
+
+void CPatchView::keyPressEvent(QKeyEvent* event)
+{
+    const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+    if (space && event->isAutoRepeat())
+    {
+        // The note started with the first press goes on while the key is held.
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+    if (space && currentIndex().isValid())
+        PreviewRow(currentIndex().row());
+}
+
+void CPatchView::keyReleaseEvent(QKeyEvent* event)
+{
+    QTreeView::keyReleaseEvent(event);
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat())
+        preview->Release();
+}
+
+void CPatchView::PreviewRow(int row)
+{
+    // Read at every press: turning hearing off in the settings holds at once.
+    if (!Profile::GetPreviewEnabled())
+        return;
+    const CPatchItem* patch = model->GetPatch(row);
+    if (!patch || !patch->IsValid())
+        return;
+    preview->Press(patch->GetLoadPath(), patch->GetSourcePatch(),
+                   QString::fromStdString(StoredTextToDisplay(patch->GetName())));
 }

@@ -5,6 +5,11 @@
 // are dragged into the bank view (copy only), or replace the patch of the
 // bank view's current slot (Replace patch, double-click).
 //
+// A left click on a preset (without Shift or Ctrl, which only choose rows)
+// or Space on the current row plays it through the preview (CPresetPreview)
+// while the profile allows it: a short note, or as long as the button or the
+// key is held.
+//
 // The pane observes the document from construction to destruction; the
 // document must outlive it. Column widths are read from the profile at
 // construction and written back at destruction.
@@ -20,6 +25,7 @@
 
 class CColumnSizer;
 class CPaneMenu;
+class CPresetPreview;
 class CPatchItemList;
 class CPatchListModel;
 class CTamberlyDoc;
@@ -51,6 +57,7 @@ public:
     void ReplaceCurrentPatch();
 
     CPatchListModel* GetModel() const { return model; }
+    CPresetPreview& GetPreview() const { return *preview; }
     const CSortState& GetSortState() const { return sortState; }
     CPaneMenu& GetContextMenu() { return *contextMenu; }
 
@@ -61,11 +68,19 @@ public:
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    // Plays the row's patch unless the profile turned hearing presets off.
+    void PreviewRow(int row);
+
     CTamberlyDoc& document;
     CPatchListModel* model;
     CSortState sortState;
     std::unique_ptr<CPaneMenu> contextMenu;
     CColumnSizer* columnSizer = nullptr;
+    CPresetPreview* preview;
 };
