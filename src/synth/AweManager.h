@@ -95,6 +95,9 @@ constexpr const char* kAweDriverPrefix = "sbawe32.drv";
 constexpr const char* kSoftwareKeyValue = "SOFTWAREKEY";
 constexpr const char* kSettingsSubkey = "Settings";
 constexpr const char* kUserBankSubkey = "UserBank";
+// The settings key's value for the size of the emulated card's sound memory,
+// in KB (the user's setting; the card reads it when the registry changed).
+constexpr const char* kMemoryKBValue = "MemoryKB";
 
 static_assert(sizeof(PresetAddress) == 28 && offsetof(PresetAddress, bank) == 4 &&
               offsetof(PresetAddress, preset) == 6);
