@@ -97,7 +97,8 @@ set(TAMBERLY_APP_SOURCES
   app/CommandLineInfo.cpp app/CommandLineInfo.h app/DocTemplate.cpp app/DocTemplate.h
   app/DocumentTarget.cpp app/DocumentTarget.h
   app/IdleProcessor.cpp app/IdleProcessor.h app/RecentFileList.cpp app/RecentFileList.h
-  app/TamberlyApp.cpp app/TamberlyApp.h app/UserPrompts.cpp app/UserPrompts.h)
+  app/TamberlyApp.cpp app/TamberlyApp.h app/UserPrompts.cpp app/UserPrompts.h
+  app/SettingsApplier.cpp app/SettingsApplier.h)
 
 # tamberly_add_layer(NAME [MODULE] FOLDER folder SOURCES ... [LAYERS lower layers...])
 # A static library of the sources (relative to src/) that may include from

@@ -112,7 +112,7 @@ std::unique_ptr<IMidiDevices> CTamberlyApp::CreateMidiDevices(bool emulatedCard,
     if (emulatedCard)
     {
         engine = std::make_shared<CLazySoundEngine>(
-            CardEngineOptions(),
+            CSettingsApplier::StartingEngineOptions(),
             [announce = std::move(announce)](const std::shared_ptr<ISoundEngine>& loaded,
                                              const std::string& error)
             {
@@ -216,8 +216,11 @@ bool CTamberlyApp::InitInstance(const CCommandLineInfo& commandLine)
 
     recentFiles.Load();
 
-    // The document, its frame and bank view.
+    // The document, its frame and bank view, on the card the profile names
+    // with the sound memory it names.
+    CSettingsApplier::ChooseCardLibrary();
     document = std::make_unique<CTamberlyDoc>();
+    CSettingsApplier::ApplyCardMemory(document->GetCard());
     documentTarget = std::make_unique<CDocumentTarget>(*document, *prompts);
     frame = std::make_unique<CMainFrame>(*document);
     documentTarget->SetParentWindow(frame.get());
@@ -307,6 +310,52 @@ void CTamberlyApp::CreateKeyboard()
     document->SetKeyboard(keyboard);
     documentTarget->SetKeyboard(keyboard);
     keyboard->OpenMidi();
+    WatchMidiInput();
+}
+
+void CTamberlyApp::ReconnectKeyboard()
+{
+    if (!keyboard)
+        return;
+    const bool emulatedCard = document->GetCard().IsEmulatedCard();
+    SoundEngineSource source;
+    if (soundEngine)
+        source = [engine = soundEngine] { return engine->Get(); };
+    keyboard->ReplaceDevices(
+        midiDeviceFactory
+            ? midiDeviceFactory(emulatedCard)
+            : MakeKeyboardDevices(CRtMidiDevices::ProfilePreference(emulatedCard), std::move(source)));
+    inputReturn = CMidiPortReturn(Profile::GetProgramSettings().midiInput);
+}
+
+void CTamberlyApp::WatchMidiInput()
+{
+    inputReturn = CMidiPortReturn(Profile::GetProgramSettings().midiInput);
+    // A keyboard plugged in again gets a new port that nothing connects to;
+    // a look every two seconds costs one sequencer query. Without a
+    // sequencer there is nothing to watch.
+    if (!CRtMidiDevices::SequencerPresent())
+        return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this,
+            [this]
+            {
+                if (inputReturn.Returned(CRtMidiDevices::InputPorts()))
+                    ReconnectKeyboard();
+            });
+    timer->start(2000);
+}
+
+CSettingsApplier CTamberlyApp::Settings()
+{
+    CSettingsApplier::Parts parts;
+    if (soundEngine)
+        parts.engine = [engine = soundEngine] { return engine->Get(); };
+    parts.card = &document->GetCard();
+    parts.reconnectMidi = [this] { ReconnectKeyboard(); };
+    parts.soundFilesChanged = [this](const PathResolverSettings&)
+    { document->SetResolverSettings(Profile::GetResolverSettings(true)); };
+    return CSettingsApplier(std::move(parts));
 }
 
 // Documents ------------------------------------------------------------------------
@@ -539,9 +588,13 @@ bool CTamberlyApp::OnCommand(int id)
         RunTipDialog(MainWindow());
         return true;
     case ID_EDIT_SETTINGS:
-        RunSettingsDialog(MainWindow());
-        document->SetResolverSettings(Profile::GetResolverSettings(true));
+    {
+        const CSettingsApplier settings = Settings();
+        SettingsChoices choices = CSettingsApplier::Choices(soundEngine ? soundEngine->IfLoaded() : nullptr);
+        choices.apply = [&settings](ProgramSettings& chosen) { return settings.Apply(chosen); };
+        RunSettingsDialog(MainWindow(), settings.Current(), std::move(choices));
         return true;
+    }
     default:
         return false;
     }

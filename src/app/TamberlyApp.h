@@ -12,6 +12,8 @@
 #include "app/CommandLineInfo.h"
 #include "app/DocTemplate.h"
 #include "app/RecentFileList.h"
+#include "app/SettingsApplier.h"
+#include "synth/MidiPortChoice.h"
 #include "ui/CommandTarget.h"
 
 #include <QObject>
@@ -90,9 +92,16 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
+    // Edit > Settings...: applies the settings, as the dialog's Apply does.
+    CSettingsApplier Settings();
+    // The keyboard window's devices made anew from the profile's ports.
+    void ReconnectKeyboard();
+
 private:
     // The one place the keyboard window and its devices are made.
     void CreateKeyboard();
+    // Reconnects the keyboard when the input port the user named comes back.
+    void WatchMidiInput();
     void OnFrameClosed();
     void CloseDocument();
     void UpdateFrameTitle();
@@ -109,6 +118,7 @@ private:
     CMidiKeyboardDlg* keyboard = nullptr; // owned by the frame
     CIdleProcessor* idle = nullptr;       // owned by this object
     CRecentFileList recentFiles;
+    CMidiPortReturn inputReturn;
     bool documentOpen = false;
     bool quitWhenClosed = false;
 };

@@ -14,6 +14,7 @@
 
 #include "cardstate/CardModel.h"
 #include "platform/RegistryStore.h"
+#include "synth/AweManager.h"
 
 #include <array>
 #include <cstdint>
@@ -24,7 +25,7 @@ class CCardDriver
 public:
     static constexpr const char* kDriverSubkey = "sbawe32.drv<0000>";
     static constexpr const char* kOwnKey = "Software\\Tamberly\\Emulated AWE32";
-    static constexpr const char* kMemoryValue = "MemoryKB";
+    static constexpr const char* kMemoryValue = kMemoryKBValue;
     static constexpr std::uint32_t kDefaultMemoryKB = 28672;
     // The largest memory whose size in words still fits a signed 32-bit value.
     static constexpr std::uint32_t kMaxMemoryKB = 4194303;

@@ -7,6 +7,7 @@
 #include "engine/CardStateWatcher.h"
 #include "engine/ChannelRouter.h"
 #include "engine/FluidLog.h"
+#include "engine/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "engine/OfflineRenderer.h"
 #include "engine/PreviewChannel.h"
@@ -99,6 +100,18 @@ struct CCardEngine::Impl
     bool cardChanged = false; // the card in this process said so since the last look
     std::unique_ptr<CCardChangeListener> listener;
 
+    // What the output was last asked to be and opened as (or, without a
+    // device anywhere, what it was made with): what a failed change returns to.
+    struct AudioAsk
+    {
+        std::string driver; // empty: the default drivers in turn
+        std::string device;
+        int frames = CAudioOutput::kPeriodFrames;
+        bool operator==(const AudioAsk&) const = default;
+    };
+    std::mutex settingsMutex; // one ApplySettings at a time; guards asked
+    AudioAsk asked;
+
     explicit Impl(CardEngineOptions engineOptions)
         : options(std::move(engineOptions)), fluid(std::clamp(options.voices, kCardVoices, kMaxVoices)),
           fonts(fluid.synth, options.cardHome.empty() ? CardHomePath() : options.cardHome),
@@ -107,19 +120,37 @@ struct CCardEngine::Impl
         fonts.LoadGeneralMidi(options.generalMidiFont.empty() ? CCardFonts::DefaultGeneralMidiFont()
                                                               : options.generalMidiFont);
         if (options.audioDevice)
-            audio.Open(fluid.settings, fluid.synth, options.audioDrivers);
+            audio.Open(fluid.settings, fluid.synth, StartingChoice());
         // Without a device nobody renders: notes would queue for ever.
         router.emplace(fluid.synth, fonts, options.audioDevice && !audio.IsOpen());
         renderer.emplace(fluid.synth, *router);
         preview.emplace(fluid.synth);
         song.emplace(fluid.synth, *router, !options.audioDevice);
-        if (audio.IsOpen() && options.sequencerPort)
-        {
-            auto midiPort =
-                std::make_unique<CCardMidiPort>([this](ShortMessage message) { router->Handle(message); });
-            if (midiPort->IsOpen())
-                port = std::move(midiPort);
-        }
+        OpenMidiPort();
+    }
+
+    CAudioOutput::Choice StartingChoice()
+    {
+        asked = {options.audioDrivers.size() == 1 ? options.audioDrivers.front() : std::string(),
+                 options.audioDeviceName, options.bufferFrames};
+        return {options.audioDrivers, options.audioDeviceName, options.bufferFrames};
+    }
+
+    static CAudioOutput::Choice ChoiceFor(const AudioAsk& ask)
+    {
+        return {ask.driver.empty() ? CardEngineOptions().audioDrivers : std::vector<std::string>{ask.driver},
+                ask.device, ask.frames};
+    }
+
+    // The sequencer port feeds a device engine once it has a device.
+    void OpenMidiPort()
+    {
+        if (port || !audio.IsOpen() || !options.sequencerPort)
+            return;
+        auto midiPort =
+            std::make_unique<CCardMidiPort>([this](ShortMessage message) { router->Handle(message); });
+        if (midiPort->IsOpen())
+            port = std::move(midiPort);
     }
 
     ~Impl()
@@ -495,4 +526,54 @@ bool CCardEngine::RenderPreview(const NotePlan& plan, StereoSound& out)
     for (const int note : plan.notes)
         impl->preview->Note(note, 0);
     return held && block(plan.maxRelease);
+}
+
+// Settings --------------------------------------------------------------------
+
+std::vector<std::string> CCardEngine::AudioDrivers() const
+{
+    return CAudioOutput::Built(impl->fluid.settings, {"pulseaudio", "pipewire", "alsa", "jack"});
+}
+
+bool CCardEngine::ApplySettings(const SoundSettings& settings, std::string& error)
+{
+    error.clear();
+    const std::lock_guard guard(impl->settingsMutex);
+    fluid_synth_set_polyphony(impl->fluid.synth, std::clamp(settings.voices, kCardVoices, kMaxVoices));
+    {
+        // Taken as Refresh takes it, so the follower never re-chooses channels halfway.
+        const std::lock_guard refreshing(impl->refreshMutex);
+        impl->fonts.LoadGeneralMidi(settings.generalMidiFont.empty() ? CCardFonts::DefaultGeneralMidiFont()
+                                                                     : settings.generalMidiFont);
+        // Channels on bank 0 move to the new set.
+        impl->router->Follow();
+    }
+    if (!impl->options.audioDevice)
+        return true;
+
+    const Impl::AudioAsk wanted{settings.audioDriver, settings.audioDevice, settings.bufferFrames};
+    if (wanted == impl->asked)
+        return true;
+    const std::vector<std::string> saidBefore = FluidMessages();
+    const bool wasOpen = impl->audio.IsOpen();
+    const bool opened = impl->audio.Open(impl->fluid.settings, impl->fluid.synth, Impl::ChoiceFor(wanted));
+    if (opened)
+        impl->asked = wanted;
+    else
+    {
+        // FluidSynth's own last word on it, when it said something new.
+        const std::vector<std::string> said = FluidMessages();
+        const std::string reason = !said.empty() && (saidBefore.empty() || said.back() != saidBefore.back())
+                                       ? said.back()
+                                       : LoadString(IDS_SOUND_DRIVER_NO_REASON);
+        const std::string driver =
+            settings.audioDriver.empty() ? CardEngineOptions().audioDrivers.front() : settings.audioDriver;
+        error = FormatString(IDS_SOUND_DRIVER_FAILED, driver.c_str(), reason.c_str());
+        // What worked before works again.
+        if (wasOpen)
+            impl->audio.Open(impl->fluid.settings, impl->fluid.synth, Impl::ChoiceFor(impl->asked));
+    }
+    impl->router->SetDropVoices(!impl->audio.IsOpen());
+    impl->OpenMidiPort();
+    return opened;
 }

@@ -99,9 +99,11 @@ public:
     void ClearPreview() override;
     void PreviewNote(int key, int velocity) override;
     bool RenderPreview(const NotePlan& plan, StereoSound& out) override;
+    std::vector<std::string> AudioDrivers() const override;
+    bool ApplySettings(const SoundSettings& settings, std::string& error) override;
 
-    // $TAMBERLY_GM_SOUNDFONT, else the first General MIDI set installed in
-    // /usr/share/sounds/sf2 (TimGM6mb first), else TimGM6mb's path.
+    // $TAMBERLY_GM_SOUNDFONT, else the system's General MIDI set
+    // (InstalledGeneralMidiFont: default-GM.sf2 first).
     static std::string DefaultGeneralMidiFont();
     // Warnings and errors FluidSynth logged in this process (it never
     // writes to the terminal once an engine exists), oldest first, at most 100.

@@ -3,6 +3,7 @@
 #include "cardstate/CardFiles.h"
 #include "engine/CardSoundMap.h"
 #include "engine/FluidLog.h"
+#include "engine/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteStream.h"
@@ -34,13 +35,22 @@ CCardFonts::CCardFonts(fluid_synth_t* fluidSynth, std::string cardHome)
 void CCardFonts::LoadGeneralMidi(const std::string& path)
 {
     const std::lock_guard guard(mutex);
+    if (gmFont >= 0 && path == gmPath)
+        return;
+    // Loaded before the old set goes, so that a set that fails to load leaves
+    // the old one playing (the problem still says why the new one did not).
     const int id = IsRegularFile(path) ? fluid_synth_sfload(synth, path.c_str(), 0) : FLUID_FAILED;
     if (id == FLUID_FAILED)
     {
         gmProblem = FormatString(IDS_CARD_SOUND_NO_GM, path.c_str());
         return;
     }
+    if (gmFont >= 0)
+        fluid_synth_sfunload(synth, static_cast<unsigned>(gmFont), 1);
     gmFont = id;
+    gmPath = path;
+    gmProblem.clear();
+    gmKits.clear();
     if (fluid_sfont_t* font = fluid_synth_get_sfont_by_id(synth, id))
         for (int kit = 0; kit < 128; ++kit)
             if (fluid_sfont_get_preset(font, CCardSoundMap::kDrumBank, kit))
@@ -293,13 +303,5 @@ std::string CCardFonts::GeneralMidiProblem() const
 
 std::string CCardFonts::DefaultGeneralMidiFont()
 {
-    if (const char* chosen = std::getenv("TAMBERLY_GM_SOUNDFONT"); chosen && *chosen)
-        return chosen;
-    static const char* const installed[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2",
-                                            "/usr/share/sounds/sf2/default-GM.sf2",
-                                            "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
-    for (const char* path : installed)
-        if (IsRegularFile(path))
-            return path;
-    return installed[0];
+    return EffectiveGeneralMidiFont({});
 }

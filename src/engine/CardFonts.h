@@ -44,7 +44,10 @@ class CCardFonts
 public:
     CCardFonts(fluid_synth_t* synth, std::string cardHome);
 
-    // Loads the General MIDI set; before the engine is shared between threads.
+    // Loads the General MIDI set in place of the one loaded before (nothing
+    // when it is the same file). A set that cannot be loaded leaves the old
+    // one in place and says why in GeneralMidiProblem. The caller re-chooses
+    // the channels' sounds afterwards.
     void LoadGeneralMidi(const std::string& path);
 
     // Makes next the state the fonts follow, with a font for every part of it
@@ -71,8 +74,8 @@ public:
     // How many preset sounds were made (converted or extracted) so far.
     std::size_t Conversions() const { return conversions.load(std::memory_order_relaxed); }
 
-    // $TAMBERLY_GM_SOUNDFONT, else the first General MIDI set installed in
-    // /usr/share/sounds/sf2 (TimGM6mb first), else TimGM6mb's path.
+    // $TAMBERLY_GM_SOUNDFONT, else the system's General MIDI set
+    // (InstalledGeneralMidiFont: default-GM.sf2 first).
     static std::string DefaultGeneralMidiFont();
 
 private:
@@ -103,6 +106,7 @@ private:
     mutable std::mutex mutex; // guards everything below
     CCardModel model;
     int gmFont = -1;
+    std::string gmPath;
     std::string gmProblem;
     std::set<int> gmKits;
     std::map<int, LoadedFont> bankFonts;

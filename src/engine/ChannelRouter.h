@@ -35,6 +35,8 @@ public:
     // nowhere (FluidSynth would queue their events for ever, and complain of
     // each); banks, programs and controllers are still followed.
     CChannelRouter(fluid_synth_t* synth, const CCardFonts& fonts, bool dropVoices);
+    // When an output opens or closes under the engine's settings.
+    void SetDropVoices(bool drop) { dropVoices = drop; }
 
     void Handle(ShortMessage message);
     // A system exclusive message (with or without its F0 and F7): the
@@ -72,7 +74,7 @@ private:
 
     fluid_synth_t* const synth;
     const CCardFonts& fonts;
-    const bool dropVoices;
+    std::atomic<bool> dropVoices;
 
     std::mutex mutex; // guards everything below
     std::array<Channel, kMidiChannels> channels{};

@@ -36,7 +36,30 @@ struct CardEngineOptions
     std::string generalMidiFont;
     // Open the sequencer port "Tamberly Card" (audio device engines only).
     bool sequencerPort = true;
+    // The audio driver's device (ALSA's "hw:1", a PulseAudio sink); empty: the driver's default.
+    std::string audioDeviceName;
+    // Frames in each of the output's three periods: the latency is three of them.
+    int bufferFrames = 256;
 };
+
+// What the Settings dialog changes of an engine that runs.
+struct SoundSettings
+{
+    // FluidSynth's driver name ("pulseaudio", "alsa", "jack"); empty: the
+    // first of CardEngineOptions' drivers that starts.
+    std::string audioDriver;
+    std::string audioDevice; // empty: the driver's default
+    int bufferFrames = 256;
+    int voices = 32;
+    std::string generalMidiFont; // empty: DefaultGeneralMidiFont()
+};
+
+// The periods the output keeps, and the latency a buffer size gives.
+inline constexpr int kAudioPeriods = 3;
+inline constexpr double OutputLatencyMs(int bufferFrames, int sampleRate)
+{
+    return sampleRate > 0 ? 1000.0 * kAudioPeriods * bufferFrames / sampleRate : 0.0;
+}
 
 // What RenderNotes plays: notes held together on one bank and program.
 struct NotePlan
@@ -185,4 +208,15 @@ public:
     // card's (plan.bank and plan.program are not used); false while an
     // audio device is open, without a preview, or for a plan out of range.
     virtual bool RenderPreview(const NotePlan& plan, StereoSound& out) = 0;
+
+    // The audio drivers a user may choose: those of PulseAudio, PipeWire,
+    // ALSA and JACK this FluidSynth was built with.
+    virtual std::vector<std::string> AudioDrivers() const = 0;
+    // Puts settings in effect at once: the output reopened when its driver,
+    // device or buffer changed, the voices set, the General MIDI set
+    // reloaded when it changed. When the new driver does not start, the
+    // output the engine had is opened again and error says why (false); a
+    // General MIDI set that does not load leaves the old one playing and is
+    // told in Problems. An engine without a device takes only voices and set.
+    virtual bool ApplySettings(const SoundSettings& settings, std::string& error) = 0;
 };

@@ -11,8 +11,13 @@
 // byte offsets exactly; on a 64-bit build pointers are pointer-sized and the
 // fields keep their order (both layouts are pinned by static_asserts below).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 // What each command passes in param1 / param2.
 enum AweCommand : std::uint32_t
@@ -84,6 +89,30 @@ constexpr const char* kAweManagerEntryName = "AWEManager";
 // Found beside the executable (rpath $ORIGIN) unless the environment names another file.
 constexpr const char* kAweManagerLibraryName = "libaweman32.so";
 constexpr const char* kAweManagerEnvironment = "TAMBERLY_AWEMAN";
+// The card library for cards driven by ALSA's Emux driver, the device it
+// drives, and its export listing the machine's Emux devices:
+//   std::uint32_t TamberlyEmuxDevices(char* buffer, std::uint32_t size)
+// fills buffer with "name<TAB>label\n" lines (cut to size, NUL-ended) and
+// returns the whole text's length.
+constexpr const char* kEmuxManagerLibraryName = "libaweman32-emux.so";
+constexpr const char* kEmuxDeviceEnvironment = "TAMBERLY_EMUX_DEVICE";
+constexpr const char* kEmuxDevicesEntryName = "TamberlyEmuxDevices";
+using EmuxDevicesProc = std::uint32_t (*)(char* buffer, std::uint32_t size);
+
+// That text's devices as (name, label); a line without a name before its tab is left out.
+inline std::vector<std::pair<std::string, std::string>> ParseEmuxDevices(std::string_view text)
+{
+    std::vector<std::pair<std::string, std::string>> devices;
+    while (!text.empty())
+    {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (const std::size_t tab = line.find('\t'); tab != std::string_view::npos && tab > 0)
+            devices.emplace_back(std::string(line.substr(0, tab)), std::string(line.substr(tab + 1)));
+    }
+    return devices;
+}
 
 // The card driver's registry entries under HKEY_LOCAL_MACHINE. The driver
 // key is the first subkey of kMidiDriversKey whose name starts with
@@ -95,6 +124,9 @@ constexpr const char* kAweDriverPrefix = "sbawe32.drv";
 constexpr const char* kSoftwareKeyValue = "SOFTWAREKEY";
 constexpr const char* kSettingsSubkey = "Settings";
 constexpr const char* kUserBankSubkey = "UserBank";
+// The settings key's value for the size of the emulated card's sound memory,
+// in KB (the user's setting; the card reads it when the registry changed).
+constexpr const char* kMemoryKBValue = "MemoryKB";
 
 static_assert(sizeof(PresetAddress) == 28 && offsetof(PresetAddress, bank) == 4 &&
               offsetof(PresetAddress, preset) == 6);

@@ -191,6 +191,17 @@ int CAweSession::GetMemoryKB(bool free)
     return static_cast<std::int32_t>(free ? freeUnits : total) / 512;
 }
 
+bool CAweSession::WriteMemoryKB(int kb)
+{
+    // The card creates its driver entries at its first open.
+    if (settingsKey.empty())
+        FindSettingsKey();
+    if (settingsKey.empty() || kb <= 0)
+        return false;
+    return registry.Update([&](CRegistryStore::Tree& tree)
+                           { tree.SetValue(settingsKey, kMemoryKBValue, std::to_string(kb)); });
+}
+
 std::string CAweSession::GetBankName(int bank)
 {
     if (!ValidBank(bank))

@@ -53,6 +53,10 @@ public:
 
     // Free (or total) sound memory in KB; 0 when the card does not answer.
     int GetMemoryKB(bool free);
+    // Sets the emulated card's sound memory in the driver's settings, where
+    // the card reads it at its next command; false when there is no
+    // settings key or the registry cannot be written.
+    bool WriteMemoryKB(int kb);
     // Name of the synth bank (bank 0) or of a user bank, trailing white space removed; empty on failure.
     std::string GetBankName(int bank);
     std::string GetPresetName(int bank, int preset);

@@ -49,3 +49,27 @@ int ChooseMidiInput(const std::vector<std::string>& ports, const MidiPortPrefere
     const int chosen = FindNamed(ports, preference.input, outputPort);
     return chosen >= 0 ? chosen : FindFirst(ports, outputPort);
 }
+
+std::string PortNameToRemember(const std::string& port)
+{
+    // " <digits>:<digits>" at the end.
+    const std::size_t space = port.rfind(' ');
+    if (space == std::string::npos)
+        return port;
+    const std::string numbers = port.substr(space + 1);
+    const std::size_t colon = numbers.find(':');
+    const auto digits = [](const std::string& text)
+    { return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos; };
+    if (colon == std::string::npos || !digits(numbers.substr(0, colon)) || !digits(numbers.substr(colon + 1)))
+        return port;
+    return port.substr(0, space);
+}
+
+bool CMidiPortReturn::Returned(const std::vector<std::string>& ports)
+{
+    const bool now = FindNamed(ports, named, std::string()) >= 0;
+    const bool returned = looked && now && !present;
+    looked = true;
+    present = now;
+    return returned;
+}

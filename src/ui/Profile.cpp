@@ -1,7 +1,5 @@
 #include "ui/Profile.h"
 
-#include "bank/PathResolver.h"
-
 #include "platform/StringTable.h"
 #include "ui/UiText.h"
 
@@ -178,5 +176,43 @@ bool GetPreviewEnabled()
 void WritePreviewEnabled(bool enabled)
 {
     WriteProfileNumber(IDS_PROFILE_PREVIEW, IDS_PROFILE_PREVIEW_ENABLED, enabled ? 1 : 0);
+}
+ProgramSettings GetProgramSettings()
+{
+    ProgramSettings settings;
+    const auto text = [](unsigned section, unsigned value)
+    { return GetProfileString(section, UiText(value)).toStdString(); };
+    settings.soundFiles = GetResolverSettings(false);
+    SoundSettings& sound = settings.sound;
+    sound.audioDriver = text(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_DRIVER);
+    sound.audioDevice = text(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_DEVICE);
+    sound.bufferFrames = GetProfileNumber(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_BUFFER, sound.bufferFrames);
+    sound.voices = GetProfileNumber(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_VOICES, sound.voices);
+    sound.generalMidiFont = text(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_GM);
+    settings.midiInput = text(IDS_PROFILE_MIDI, IDS_PROFILE_MIDI_INPUT);
+    settings.midiOutput = text(IDS_PROFILE_MIDI, IDS_PROFILE_MIDI_OUTPUT);
+    settings.cardMemoryKB =
+        GetProfileNumber(IDS_PROFILE_CARD, IDS_PROFILE_CARD_MEMORY, settings.cardMemoryKB);
+    settings.emuxDevice = text(IDS_PROFILE_CARD, IDS_PROFILE_CARD_DEVICE);
+    settings.preview = GetPreviewEnabled();
+    return settings;
+}
+
+void WriteProgramSettings(const ProgramSettings& settings)
+{
+    const auto write = [](unsigned section, unsigned value, const std::string& text)
+    { WriteProfileString(section, UiText(value), QString::fromStdString(text)); };
+    WriteResolverSettings(settings.soundFiles);
+    const SoundSettings& sound = settings.sound;
+    write(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_DRIVER, sound.audioDriver);
+    write(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_DEVICE, sound.audioDevice);
+    WriteProfileNumber(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_BUFFER, sound.bufferFrames);
+    WriteProfileNumber(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_VOICES, sound.voices);
+    write(IDS_PROFILE_SOUND, IDS_PROFILE_SOUND_GM, sound.generalMidiFont);
+    write(IDS_PROFILE_MIDI, IDS_PROFILE_MIDI_INPUT, settings.midiInput);
+    write(IDS_PROFILE_MIDI, IDS_PROFILE_MIDI_OUTPUT, settings.midiOutput);
+    WriteProfileNumber(IDS_PROFILE_CARD, IDS_PROFILE_CARD_MEMORY, settings.cardMemoryKB);
+    write(IDS_PROFILE_CARD, IDS_PROFILE_CARD_DEVICE, settings.emuxDevice);
+    WritePreviewEnabled(settings.preview);
 }
 } // namespace Profile

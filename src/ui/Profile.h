@@ -3,13 +3,29 @@
 // INI format, with section and value names taken from the string table so
 // that every pane names its entries the same way.
 
+#include "bank/PathResolver.h"
+#include "engine/SoundEngine.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QString>
 
 class QHeaderView;
 class QSettings;
-struct PathResolverSettings;
+
+// Everything Edit > Settings... edits, as the profile keeps it.
+struct ProgramSettings
+{
+    PathResolverSettings soundFiles;
+    // General MIDI set empty: the system's (EffectiveGeneralMidiFont).
+    SoundSettings sound;
+    // Sequencer ports as PortNameToRemember keeps them; empty: the first
+    // input there is, and the card (or the first port) for the output.
+    std::string midiInput, midiOutput;
+    int cardMemoryKB = 28672; // the largest card's 28 MB, as the emulated card starts
+    std::string emuxDevice;   // empty: the emulated card; else an Emux hwdep device ("hw:0,2")
+    bool preview = true;
+};
 
 namespace Profile
 {
@@ -48,4 +64,9 @@ void WriteResolverSettings(const PathResolverSettings& settings);
 // placing it is what people expect of a sound browser.
 bool GetPreviewEnabled();
 void WritePreviewEnabled(bool enabled);
+// The whole of the settings (sections "Sound", "Midi", "Card", "Preview"
+// and "Sound Files"); what the profile lacks comes from ProgramSettings'
+// defaults.
+ProgramSettings GetProgramSettings();
+void WriteProgramSettings(const ProgramSettings& settings);
 } // namespace Profile

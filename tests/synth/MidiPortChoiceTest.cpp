@@ -45,3 +45,23 @@ TEST(MidiPortChoice, InputIsNeverThePortTheOutputGoesTo)
     EXPECT_EQ(ChooseMidiInput({kOwnIn, kThrough}, Preference("", "", false), std::string()), 1);
     EXPECT_EQ(ChooseMidiInput({}, Preference("", "", false), std::string()), -1);
 }
+
+TEST(MidiPortChoice, ANamedInputIsRememberedWithoutItsNumbersAndNoticedWhenItComesBack)
+{
+    EXPECT_EQ(PortNameToRemember(kKeyboard), "USB Keys:USB Keys MIDI 1");
+    EXPECT_EQ(PortNameToRemember("Odd name 3"), "Odd name 3");
+    EXPECT_EQ(PortNameToRemember("Port 1:x"), "Port 1:x");
+    EXPECT_EQ(PortNameToRemember(""), "");
+
+    CMidiPortReturn watch(PortNameToRemember(kKeyboard));
+    EXPECT_FALSE(watch.Returned({kThrough, kKeyboard})) << "the first look only notes what is there";
+    EXPECT_FALSE(watch.Returned({kThrough, kKeyboard}));
+    EXPECT_FALSE(watch.Returned({kThrough})); // unplugged
+    // Plugged in again, under new numbers.
+    EXPECT_TRUE(watch.Returned({kThrough, "USB Keys:USB Keys MIDI 1 28:0"}));
+    EXPECT_FALSE(watch.Returned({kThrough, "USB Keys:USB Keys MIDI 1 28:0"}));
+
+    CMidiPortReturn none;
+    EXPECT_FALSE(none.Returned({}));
+    EXPECT_FALSE(none.Returned({kKeyboard})) << "no port named, nothing to come back";
+}

@@ -42,6 +42,8 @@ public:
         notes.push_back((velocity > 0 ? "on " : "off ") + std::to_string(key));
     }
     bool RenderPreview(const NotePlan&, StereoSound&) override { return false; }
+    std::vector<std::string> AudioDrivers() const override { return {}; }
+    bool ApplySettings(const SoundSettings&, std::string&) override { return true; }
 
     bool Refresh() override { return false; }
     void StartFollowing(std::chrono::milliseconds) override {}

@@ -127,6 +127,15 @@ void CMidiKeyboardDlg::CloseMidi()
     open = false;
 }
 
+void CMidiKeyboardDlg::ReplaceDevices(std::unique_ptr<IMidiDevices> newDevices)
+{
+    const bool wasOpen = open;
+    CloseMidi();
+    devices = std::move(newDevices);
+    if (wasOpen)
+        OpenMidi();
+}
+
 bool CMidiKeyboardDlg::SendShortMessage(ShortMessage message)
 {
     const int kind = MessageStatus(message) & 0xF0;

@@ -54,6 +54,9 @@ public:
     bool OpenMidi();
     void CloseMidi();
     bool IsMidiOpen() const { return open; }
+    // Puts other devices in place of the window's (the settings chose other
+    // ports), open if the old ones were.
+    void ReplaceDevices(std::unique_ptr<IMidiDevices> newDevices);
 
     // Sends a short message on channel 1 (system messages unchanged); a
     // note-on lights its key. False, and nothing sent, while closed. While a

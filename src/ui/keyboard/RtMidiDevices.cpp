@@ -73,6 +73,33 @@ bool CRtMidiDevices::SequencerPresent()
     return ::access(kSequencerDevice, R_OK | W_OK) == 0;
 }
 
+namespace
+{
+template <typename Device> std::vector<std::string> OthersPorts()
+{
+    std::vector<std::string> names;
+    if (auto device = Connect<Device>())
+    {
+        std::atomic<bool> failed{false};
+        device->setErrorCallback(&ReportError, &failed);
+        for (std::string& name : PortNames(*device))
+            if (name.rfind(kKeyboardClientName, 0) != 0)
+                names.push_back(std::move(name));
+    }
+    return names;
+}
+} // namespace
+
+std::vector<std::string> CRtMidiDevices::InputPorts()
+{
+    return OthersPorts<RtMidiIn>();
+}
+
+std::vector<std::string> CRtMidiDevices::OutputPorts()
+{
+    return OthersPorts<RtMidiOut>();
+}
+
 bool CRtMidiDevices::OpenOutput()
 {
     if (output)

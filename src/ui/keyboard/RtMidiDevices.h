@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 class RtMidiIn;
 class RtMidiOut;
@@ -30,6 +31,10 @@ public:
     static MidiPortPreference ProfilePreference(bool emulatedCard);
     // Whether the machine has an ALSA sequencer at all.
     static bool SequencerPresent();
+    // The sequencer's ports the keyboard could read from or play to now,
+    // its own left out; empty without a sequencer.
+    static std::vector<std::string> InputPorts();
+    static std::vector<std::string> OutputPorts();
 
     bool OpenOutput() override;
     void CloseOutput() override;

@@ -61,11 +61,14 @@ void RunPatchPropertiesSheet(QWidget* parent, CTamberlyDoc& document, CPatchItem
     document.EditPatchProperties(patch, runner);
 }
 
-void RunSettingsDialog(QWidget* parent)
+void RunSettingsDialog(QWidget* parent, const ProgramSettings& settings, SettingsChoices choices)
 {
+    choices.chooseGeneralMidi = [parent] {
+        return QFileDialog::getOpenFileName(parent, UiText(IDS_SETTINGS_GM), {},
+                                            UiText(IDS_SETTINGS_GM_FILTER));
+    };
     CSettingsDialog dialog(
-        Profile::GetResolverSettings(false),
+        settings, std::move(choices),
         [parent] { return QFileDialog::getExistingDirectory(parent, UiText(IDS_CHOOSE_FOLDER)); }, parent);
-    if (dialog.exec() == QDialog::Accepted)
-        Profile::WriteResolverSettings(dialog.GetSettings());
+    dialog.exec();
 }

@@ -2,6 +2,8 @@
 // What the main window calls to run the sheets and small dialogs. Each runs
 // modally over parent (may be null) and returns when the user closed it.
 
+#include "ui/sheets/SettingsDialog.h"
+
 class CPatchItem;
 class CTamberlyDoc;
 class QWidget;
@@ -10,9 +12,9 @@ class QWidget;
 void RunAboutBox(QWidget* parent);
 // Help > Tip of the day (127).
 void RunTipDialog(QWidget* parent);
-// Edit > Settings...: the settings dialog over the profile's entries, which
-// OK writes back.
-void RunSettingsDialog(QWidget* parent);
+// Edit > Settings...: the settings dialog over settings, with the file and
+// folder choosers filled in; choices.apply puts the pages in effect.
+void RunSettingsDialog(QWidget* parent, const ProgramSettings& settings, SettingsChoices choices);
 // Start-up: reads the next tip and shows the dialog unless the user switched
 // that off. Call only when the splash window is allowed (not for an
 // embedding or automation start).
