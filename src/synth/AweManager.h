@@ -81,6 +81,11 @@ extern "C" std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code, std
 using AweManagerProc = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uintptr_t, std::uintptr_t);
 
 constexpr const char* kAweManagerEntryName = "AWEManager";
+// A card library may also export this: it copies its status line (empty
+// when all is well) into a buffer of size bytes, cut and ended by a NUL, and
+// returns the line's full length. The emulated card has none to tell.
+constexpr const char* kCardStatusEntryName = "TamberlyCardStatus";
+using CardStatusProc = std::uint32_t (*)(char*, std::uint32_t);
 // Found beside the executable (rpath $ORIGIN) unless the environment names another file.
 constexpr const char* kAweManagerLibraryName = "libaweman32.so";
 constexpr const char* kAweManagerEnvironment = "TAMBERLY_AWEMAN";
