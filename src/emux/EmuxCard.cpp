@@ -244,7 +244,7 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
     if (const int opened = Patch(open); opened < 0)
         return Failed(opened, "load");
     std::vector<std::pair<int, int>> placed;
-    auto undo = [&](int error)
+    auto undo = [&](int error, bool fontOpen = true)
     {
         // Back to the card as it was: the voices this font placed, then its samples.
         for (const auto& [bank, program] : placed)
@@ -252,8 +252,11 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
             auto remove = emux::RemoveInfo(bank, program);
             Patch(remove);
         }
-        auto close = emux::ClosePatch();
-        Patch(close);
+        if (fontOpen)
+        {
+            auto close = emux::ClosePatch();
+            Patch(close);
+        }
         device->Ioctl(SNDRV_EMUX_IOCTL_REMOVE_LAST_SAMPLES, nullptr);
         return Failed(error, "load");
     };
@@ -276,8 +279,9 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
                 return undo(sent);
     }
     auto close = emux::ClosePatch();
+    // A close that failed is not tried again.
     if (const int closed = Patch(close); closed < 0)
-        return undo(closed);
+        return undo(closed, false);
     return CardResult::Ok;
 }
 
