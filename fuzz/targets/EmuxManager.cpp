@@ -4,7 +4,9 @@
 // way for lack of memory, every call once it is gone, the open when busy.
 //
 // Input: a 16-bit length and that many bytes (the bank file, version 1 or 2
-// as it says), then the device's behaviour, then the script, one call per step.
+// as it says), then the device's behaviour (with whether the card has sound
+// ROM and whether the bank is also the synth bank's set), then the script,
+// one call per step.
 //
 // After every call: the result is a known one; handles behave; every font
 // opened on the device was closed again; a refused call left the state file
@@ -15,6 +17,7 @@
 
 #include "emux/EmuxCard.h"
 #include "emux/EmuxRecords.h"
+#include "platform/RegistryStore.h"
 #include "synth/AweManager.h"
 
 #include <cerrno>
@@ -32,6 +35,7 @@ struct DeviceScript
     int refuseLoad = 0; // the N-th LOAD_DATA or LOAD_INFO of the input is refused
     int goneAfter = 0;  // every call after the N-th fails (0: never)
     int freeBytes = 1 << 20;
+    bool rom = false;
     // What was seen.
     int calls = 0, loads = 0, opens = 0, closes = 0, removeLast = 0;
     std::vector<std::pair<int, int>> voiceSlots;
@@ -80,7 +84,8 @@ public:
             {
                 soundfont_sample_info sample;
                 std::memcpy(&sample, static_cast<const char*>(argument) + sizeof header, sizeof sample);
-                FUZZ_CHECK(sample.size > 0 &&
+                // Size 0 names ROM, which only a card with ROM is sent.
+                FUZZ_CHECK((sample.size > 0 || (script.rom && sample.size == 0)) &&
                            header.len == static_cast<int>(sizeof sample) + 2 * sample.size);
             }
             if ((header.type == SNDRV_SFNT_LOAD_INFO || header.type == SNDRV_SFNT_LOAD_DATA) &&
@@ -90,6 +95,7 @@ public:
         return 0;
     }
     void Close() override {}
+    bool HasRomSounds() override { return script.rom; }
 
 private:
     DeviceScript& script;
@@ -108,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string home = fuzzCard.Home();
     std::filesystem::remove(home + '/' + CEmuxCard::kStateFile);
     std::filesystem::remove(home + "/emux.memory");
+    std::filesystem::remove(home + '/' + CEmuxCard::kSynthFile);
     CFuzzInput in(data, size);
     {
         const std::size_t length = std::min<std::size_t>(in.Word(), in.RestSize());
@@ -123,6 +130,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     script.refuseLoad = behaviour % 4 == 1 ? 1 + in.Byte() % 16 : 0;
     script.goneAfter = behaviour % 8 == 3 ? 1 + in.Byte() : 0;
     script.freeBytes = behaviour % 8 == 5 ? in.Word() : 1 << 20;
+    script.rom = (behaviour & 0x20) != 0;
+    // The bank is the General MIDI mode's synth set or there is none: never
+    // the system's, which would make every run load a large file.
+    const bool synthSet = (behaviour & 0x40) != 0;
+    CRegistryStore(home).Update(
+        [&](CRegistryStore::Tree& tree)
+        {
+            for (const char* mode : {"GM", "GS", "MT"})
+                tree.SetValue(CEmuxCard::kSettingsKey, mode,
+                              synthSet && std::strcmp(mode, "GM") == 0 ? bank : "");
+        },
+        CAtomicFile::Durability::Volatile);
     CEmuxCard card([&script] { return std::make_unique<CFuzzHwdep>(script); }, "hw:9,9");
 
     std::uint32_t handle = 0;

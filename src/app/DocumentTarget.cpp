@@ -57,6 +57,9 @@ bool CDocumentTarget::OnUpdateCommand(CCmdUI& ui)
     case ID_INDICATOR_PATCH:
         ui.SetText(QString::fromStdString(StoredTextToDisplay(document.GetCurrentPatchPaneText())));
         break;
+    case ID_INDICATOR_CARD_STATUS:
+        ui.SetText(QString::fromStdString(document.GetCardStatusText()));
+        break;
     case ID_INDICATOR_FREE_MEMORY:
         freeMemoryText = QString::fromStdString(document.GetFreeMemoryPaneText(freeMemoryText.toStdString()));
         ui.SetText(freeMemoryText);

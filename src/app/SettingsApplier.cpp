@@ -1,6 +1,6 @@
 #include "app/SettingsApplier.h"
 
-#include "engine/GeneralMidiFont.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/ProgramLibrary.h"
 #include "platform/StringTable.h"
 #include "synth/AweManager.h"
@@ -59,6 +59,8 @@ QString CSettingsApplier::Apply(ProgramSettings& settings) const
             << UiText(IDS_SETTINGS_MEMORY_FAILED).arg(QString::fromStdString(CRegistryStore().FilePath()));
         settings.cardMemoryKB = before.cardMemoryKB;
     }
+    if (settings.sound.generalMidiFont != before.sound.generalMidiFont)
+        WriteEmuxSynthSet(settings.sound.generalMidiFont);
     Profile::WriteProgramSettings(settings);
     if (parts.soundFilesChanged)
         parts.soundFilesChanged(settings.soundFiles);
@@ -135,12 +137,27 @@ CardEngineOptions CSettingsApplier::StartingEngineOptions()
 
 void CSettingsApplier::ChooseCardLibrary()
 {
-    const std::string device = Profile::GetProgramSettings().emuxDevice;
+    const ProgramSettings settings = Profile::GetProgramSettings();
+    const std::string& device = settings.emuxDevice;
     if (device.empty() || IsSet(kAweManagerEnvironment))
         return;
+    // The real card plays the same set on bank 0 as the emulated one would.
+    WriteEmuxSynthSet(settings.sound.generalMidiFont);
     ::setenv(kAweManagerEnvironment, ProgramLibraryPath(RunningExecutable(), kEmuxManagerLibraryName).c_str(),
              1);
     ::setenv(kEmuxDeviceEnvironment, device.c_str(), 0);
+}
+
+bool CSettingsApplier::WriteEmuxSynthSet(const std::string& chosen)
+{
+    return CRegistryStore().Update(
+        [&](CRegistryStore::Tree& tree)
+        {
+            if (chosen.empty())
+                tree.DeleteValue(kEmuxSettingsKey, kEmuxGeneralMidiValue);
+            else
+                tree.SetValue(kEmuxSettingsKey, kEmuxGeneralMidiValue, chosen);
+        });
 }
 
 void CSettingsApplier::ApplyCardMemory(CAweSession& card)

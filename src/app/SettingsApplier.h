@@ -58,6 +58,10 @@ public:
     // At start, once the card is open: the profile's sound memory, when the
     // user chose one, written where the emulated card reads it.
     static void ApplyCardMemory(CAweSession& card);
+    // The General MIDI set chosen (empty: the system's), written where the
+    // Emux card library reads its synth bank's set; false when the registry
+    // store cannot be written.
+    static bool WriteEmuxSynthSet(const std::string& chosen);
 
 private:
     Parts parts;

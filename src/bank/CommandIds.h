@@ -69,4 +69,5 @@ enum CommandId : int
     // Status bar panes filled by update handlers
     ID_INDICATOR_PATCH = 37,
     ID_INDICATOR_FREE_MEMORY = 512,
+    ID_INDICATOR_CARD_STATUS = 33160, // what the card library says is wrong; hidden when all is well
 };

@@ -42,6 +42,7 @@ std::optional<CommandState> GetDocumentCommandState(CTamberlyDoc& document, int 
     case ID_FILE_INFO:
     case ID_INDICATOR_PATCH:
     case ID_INDICATOR_FREE_MEMORY:
+    case ID_INDICATOR_CARD_STATUS:
         break;
     default:
         return std::nullopt;

@@ -170,6 +170,8 @@ public:
     // Status panes and bank captions, as display text.
     // "%dKB free", or previous when the card tells no total.
     std::string GetFreeMemoryPaneText(const std::string& previous);
+    // The card library's status line; empty when all is well.
+    std::string GetCardStatusText() const;
     // The current patch's name, or "None".
     std::string GetCurrentPatchPaneText();
     // "Virtual Bank" (-1), the synth bank's name (0), "[nnn] name",

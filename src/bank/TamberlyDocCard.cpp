@@ -185,6 +185,11 @@ std::string CTamberlyDoc::GetFreeMemoryPaneText(const std::string& previous)
     return FormatString(IDS_KB_FREE, freeKB);
 }
 
+std::string CTamberlyDoc::GetCardStatusText() const
+{
+    return card->GetStatusText();
+}
+
 std::string CTamberlyDoc::GetCurrentPatchPaneText()
 {
     const CPatchItem* item = currentPatch == -1 ? nullptr : GetPatch(currentPatch, currentBank);

@@ -3,9 +3,12 @@
 #include "aweman/CardNames.h"
 #include "aweman/ModelCommands.h"
 #include "aweman/SynthBank.h"
+#include "cardstate/CardFiles.h"
 #include "emux/EmuxPatchBuilder.h"
 #include "platform/AtomicFile.h"
 #include "platform/CardHome.h"
+#include "platform/GeneralMidiFont.h"
+#include "platform/RegistryStore.h"
 #include "platform/StringTable.h"
 #include "synth/ManagerRecords.h"
 
@@ -28,6 +31,10 @@ constexpr auto kVolatile = CAtomicFile::Durability::Volatile;
 constexpr const char* kMemoryFile = "emux.memory";
 constexpr int kLockTries = 100;
 constexpr useconds_t kLockWaitMicroseconds = 20000;
+// The registry values naming each synth mode's SoundFont, by mode.
+constexpr const char* kSynthValues[] = {"GM", "GS", "MT"};
+// The synth bank's drum kits sit on the driver's percussion bank.
+constexpr int kDrumBank = 128;
 
 std::string Absolute(const std::string& path)
 {
@@ -173,6 +180,8 @@ bool CEmuxCard::Attach()
         return false;
     }
 
+    romSounds = device->HasRomSounds();
+
     model = CCardModel();
     std::string text;
     if (ReadWholeFile(home + '/' + kStateFile, text))
@@ -184,6 +193,11 @@ bool CEmuxCard::Attach()
     if (ReadWholeFile(home + '/' + kMemoryFile, remembered) && free >= 0 &&
         std::strtoll(remembered.c_str(), nullptr, 10) != free)
         status = LoadString(IDS_EMUX_MEMORY_CHANGED);
+    std::string synth;
+    synthLoaded = ReadWholeFile(home + '/' + kSynthFile, synth) && synth.ends_with("\nloaded\n");
+    FollowSynthBank(false);
+    // The mixer may have been reset since (a reboot, another program).
+    ApplyEffects();
     return true;
 }
 
@@ -230,7 +244,7 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
     if (const int opened = Patch(open); opened < 0)
         return Failed(opened, "load");
     std::vector<std::pair<int, int>> placed;
-    auto undo = [&](int error)
+    auto undo = [&](int error, bool fontOpen = true)
     {
         // Back to the card as it was: the voices this font placed, then its samples.
         for (const auto& [bank, program] : placed)
@@ -238,8 +252,11 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
             auto remove = emux::RemoveInfo(bank, program);
             Patch(remove);
         }
-        auto close = emux::ClosePatch();
-        Patch(close);
+        if (fontOpen)
+        {
+            auto close = emux::ClosePatch();
+            Patch(close);
+        }
         device->Ioctl(SNDRV_EMUX_IOCTL_REMOVE_LAST_SAMPLES, nullptr);
         return Failed(error, "load");
     };
@@ -262,8 +279,9 @@ CardResult CEmuxCard::Send(CEmuxPatchBuilder& builder, const std::vector<Placeme
                 return undo(sent);
     }
     auto close = emux::ClosePatch();
+    // A close that failed is not tried again.
     if (const int closed = Patch(close); closed < 0)
-        return undo(closed);
+        return undo(closed, false);
     return CardResult::Ok;
 }
 
@@ -273,9 +291,12 @@ CardResult CEmuxCard::Remove(const std::set<CCardModel::Slot>& slots, const CCar
         return CardResult::Ok;
     if (next.bankFiles.empty() && next.presets.empty())
     {
-        // Nothing of ours is left: all the sample memory comes back.
+        // Nothing of ours is left: all the sample memory comes back, and
+        // the synth bank, which went with it, is loaded again.
         if (const int reset = device->Ioctl(SNDRV_EMUX_IOCTL_RESET_SAMPLES, nullptr); reset < 0)
             return Failed(reset, "reset");
+        if (synthLoaded)
+            SendSynthAfterReset(SynthBankFile(model.synthMode));
         return CardResult::Ok;
     }
     for (const auto& [bank, program] : slots)
@@ -314,7 +335,17 @@ CardResult CEmuxCard::SetEffects(std::uintptr_t record)
     CCardModel next;
     if (const auto result = modelcommands::SetEffects(model, record, next); result != CardResult::Ok)
         return result;
-    return Commit(std::move(next));
+    const CardResult committed = Commit(std::move(next));
+    if (committed == CardResult::Ok)
+        ApplyEffects();
+    return committed;
+}
+
+void CEmuxCard::ApplyEffects()
+{
+    // Cards without these controls keep the types in the state only.
+    device->SetMixerControl(kReverbControl, model.reverb);
+    device->SetMixerControl(kChorusControl, model.chorus);
 }
 
 CardResult CEmuxCard::GetSynthBank(std::uintptr_t nameBuffer) const
@@ -333,9 +364,132 @@ CardResult CEmuxCard::SelectSynthBank(std::uintptr_t mode)
         if (slot.first == 0)
             dropped.insert(slot);
     next.SelectSynthMode(static_cast<int>(mode));
-    if (const auto removed = Remove(dropped, next); removed != CardResult::Ok)
-        return removed;
-    return Commit(std::move(next));
+    // Another set for the new mode resets the samples anyway, and takes the
+    // dropped presets with it.
+    const bool sameSet = SynthBankFile(model.synthMode) == SynthBankFile(next.synthMode);
+    if (sameSet)
+        if (const auto removed = Remove(dropped, next); removed != CardResult::Ok)
+            return removed;
+    const CardResult committed = Commit(std::move(next));
+    if (committed == CardResult::Ok && !sameSet)
+        FollowSynthBank(false);
+    return committed;
+}
+
+std::string CEmuxCard::SynthBankFile(int mode) const
+{
+    const CRegistryStore::Tree tree = CRegistryStore(home).Read();
+    if (const auto chosen = tree.GetValue(kSettingsKey, kSynthValues[mode]))
+        return *chosen;
+    // A GS set plays General MIDI too, and MT-32 programs have General MIDI
+    // sounds: without a set of their own, the modes play the GM one.
+    if (const auto generalMidi = tree.GetValue(kSettingsKey, kSynthValues[0]))
+        return *generalMidi;
+    return EffectiveGeneralMidiFont({});
+}
+
+void CEmuxCard::FollowSynthBank(bool force)
+{
+    const std::string path = SynthBankFile(model.synthMode);
+    const std::string wanted =
+        path + '\n' + (path.empty() ? std::string() : FileStamp::Of(path).Text()) + '\n';
+    std::string loaded;
+    ReadWholeFile(home + '/' + kSynthFile, loaded);
+    if (!force && (loaded == wanted || loaded == wanted + "loaded\n"))
+        return;
+    if (loaded.empty() && path.empty() && !synthLoaded)
+    {
+        // Nothing was ever loaded on bank 0 and nothing is wanted there.
+        WriteWholeFileAtomic(home + '/' + kSynthFile, wanted, kVolatile);
+        return;
+    }
+    if (const int reset = device->Ioctl(SNDRV_EMUX_IOCTL_RESET_SAMPLES, nullptr); reset < 0)
+    {
+        Failed(reset, "reset");
+        return;
+    }
+    status.clear();
+    SendSynthAfterReset(path);
+    // Written even when the set failed, so that a set too large for the card
+    // is not tried again at every open.
+    WriteWholeFileAtomic(home + '/' + kSynthFile, wanted + (synthLoaded ? "loaded\n" : ""), kVolatile);
+    Reload(model);
+    if (const std::int64_t free = FreeBytes(); free >= 0)
+        WriteWholeFileAtomic(home + '/' + kMemoryFile, std::to_string(free), kVolatile);
+}
+
+void CEmuxCard::SendSynthAfterReset(const std::string& path)
+{
+    synthLoaded = false;
+    if (path.empty())
+        return;
+    status.clear();
+    if (SendSynthBank(path) == CardResult::Ok)
+        synthLoaded = true;
+    else
+        status = FormatString(IDS_EMUX_SYNTH_FAILED, path.c_str(), status.c_str());
+}
+
+CardResult CEmuxCard::SendSynthBank(const std::string& path)
+{
+    CEmuxPatchBuilder builder;
+    builder.UseRomSounds(romSounds);
+    std::string error;
+    if (!builder.Open(path, &error))
+    {
+        status = error;
+        return CardResult::BadFile;
+    }
+    const CSoundFontReader& reader = builder.Reader();
+    std::vector<Placement> placements;
+    std::set<std::pair<int, int>> taken;
+    for (int index = 0; index < reader.GetPresetCount(); ++index)
+    {
+        const PresetHeader header = reader.GetPresetHeader(index);
+        // A GS set's variation banks would take the user's banks: only its
+        // capital tones and drum kits are loaded.
+        if ((header.bank != 0 && header.bank != kDrumBank) || header.presetNumber > CCardModel::kLastSlot)
+            continue;
+        if (taken.insert({header.bank, header.presetNumber}).second)
+            placements.push_back({header.bank, header.presetNumber, index});
+    }
+    return Send(builder, placements, cardnames::TrimmedName(reader.name));
+}
+
+void CEmuxCard::Reload(const CCardModel& state)
+{
+    for (const auto& [bank, bankFile] : state.bankFiles)
+    {
+        CEmuxPatchBuilder builder;
+        builder.UseRomSounds(romSounds);
+        if (!builder.Open(bankFile.file) ||
+            Send(builder, BankPlacements(builder.Reader(), bank, state), bankFile.name) != CardResult::Ok)
+            status = FormatString(IDS_EMUX_RELOAD_FAILED, bankFile.file.c_str());
+    }
+    for (const auto& [slot, preset] : state.presets)
+    {
+        CEmuxPatchBuilder builder;
+        builder.UseRomSounds(romSounds);
+        const int index = builder.Open(preset.file) ? builder.Reader().FindSourcePreset(preset.source) : -1;
+        if (index < 0 || Send(builder, {{slot.first, slot.second, index}}, preset.name) != CardResult::Ok)
+            status = FormatString(IDS_EMUX_RELOAD_FAILED, preset.file.c_str());
+    }
+}
+
+std::vector<CEmuxCard::Placement> CEmuxCard::BankPlacements(const CSoundFontReader& reader, int bank,
+                                                            const CCardModel& state)
+{
+    std::vector<Placement> placements;
+    for (int index = 0; index < reader.GetPresetCount(); ++index)
+    {
+        const PresetHeader header = reader.GetPresetHeader(index);
+        if (!CCardModel::IsSlot(header.presetNumber) || reader.FindSlotPreset(header.presetNumber) != index)
+            continue;
+        // A preset loaded onto a slot on its own stays over the bank's.
+        if (!state.presets.contains({bank, header.presetNumber}))
+            placements.push_back({bank, header.presetNumber, index});
+    }
+    return placements;
 }
 
 CardResult CEmuxCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t fileReference)
@@ -351,6 +505,7 @@ CardResult CEmuxCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t fileRefe
         return CardResult::OutOfRange;
 
     CEmuxPatchBuilder builder;
+    builder.UseRomSounds(romSounds);
     if (!builder.Open(*path))
         return CardResult::BadFile;
     const CSoundFontReader& reader = builder.Reader();
@@ -359,18 +514,14 @@ CardResult CEmuxCard::LoadBank(std::uintptr_t bankParam, std::uintptr_t fileRefe
     bankFile.name = cardnames::TrimmedName(reader.name);
     if (bankFile.name.empty())
         bankFile.name = cardnames::TrimmedName(std::filesystem::path(bankFile.file).stem().string());
-    std::vector<Placement> placements;
-    std::set<int> samples;
     for (int index = 0; index < reader.GetPresetCount(); ++index)
     {
         const PresetHeader header = reader.GetPresetHeader(index);
-        if (!CCardModel::IsSlot(header.presetNumber) || reader.FindSlotPreset(header.presetNumber) != index)
-            continue;
-        bankFile.presets.emplace(header.presetNumber, cardnames::PresetName(header));
-        // A preset loaded onto a slot on its own stays over the bank's.
-        if (!model.presets.contains({bank, header.presetNumber}))
-            placements.push_back({bank, header.presetNumber, index});
+        if (CCardModel::IsSlot(header.presetNumber) && reader.FindSlotPreset(header.presetNumber) == index)
+            bankFile.presets.emplace(header.presetNumber, cardnames::PresetName(header));
     }
+    const std::vector<Placement> placements = BankPlacements(reader, bank, model);
+    std::set<int> samples;
     for (const Placement& place : placements)
         for (const auto& voice : builder.Voices(place.index))
             if (samples.insert(voice.sample).second)
@@ -431,6 +582,7 @@ CardResult CEmuxCard::LoadPreset(std::uintptr_t presetAddress, std::uintptr_t fi
         return CardResult::OutOfRange;
 
     CEmuxPatchBuilder builder;
+    builder.UseRomSounds(romSounds);
     if (!builder.Open(*path))
         return CardResult::BadFile;
     const int index = builder.Reader().FindSourcePreset(file.sourcePreset);

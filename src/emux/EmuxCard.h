@@ -19,12 +19,28 @@
 // sample memory comes back only when nothing this library loaded is left,
 // with RESET_SAMPLES.
 //
+// Bank 0 plays the SoundFont chosen for the synth mode (the registry's
+// "Software\Tamberly\Emux Card" values "GM", "GS" and "MT"; a missing value
+// means the system's General MIDI set, an empty one no synth bank): its bank 0
+// presets on bank 0 and its drum kits on 128, loaded before anything else.
+// The set loaded is kept in emux.synth with its file's stamp; when the choice
+// or the file changes, the next open takes it up. The driver gives sample
+// memory back only all at once, so changing the synth bank, or clearing the
+// last thing loaded over it, resets the samples and loads again what the
+// state holds. On a card with sound ROM the banks' ROM samples are played
+// from it.
+//
+// Reverb and chorus types go to the card's "Reverb Mode" and "Chorus Mode"
+// mixer controls, where it has them (the EMU8000's); elsewhere they are kept
+// in the state only.
+//
 // The library opens only the device it was given and reads only the files a
-// command names.
+// command names, and the synth bank's file.
 
 #include "aweman/ManagerCalls.h"
 #include "cardstate/CardModel.h"
 #include "emux/HwdepDevice.h"
+#include "synth/AweManager.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +51,7 @@
 #include <vector>
 
 class CEmuxPatchBuilder;
+class CSoundFontReader;
 
 class CEmuxCard
 {
@@ -60,6 +77,10 @@ public:
     static constexpr const char* kStateFile = "emux.state";
     static constexpr const char* kLockFile = "emux.lock";
     static constexpr const char* kDeviceEnvironment = "TAMBERLY_EMUX_DEVICE";
+    static constexpr const char* kSynthFile = "emux.synth";
+    static constexpr const char* kSettingsKey = kEmuxSettingsKey;
+    static constexpr const char* kReverbControl = "Reverb Mode";
+    static constexpr const char* kChorusControl = "Chorus Mode";
 
 private:
     template <typename Card>
@@ -96,6 +117,24 @@ private:
     std::int64_t FreeBytes();
     CardResult Failed(int error, const char* what);
 
+    // The slots of a bank file that its presets fill, except those holding
+    // a preset of their own in state.
+    static std::vector<Placement> BankPlacements(const CSoundFontReader& reader, int bank,
+                                                 const CCardModel& state);
+    // The SoundFont the user chose for a synth mode's bank 0; empty for none.
+    std::string SynthBankFile(int mode) const;
+    // Loads the synth bank again when force, or when the choice or its file
+    // changed since it was loaded: samples reset, the set sent, then
+    // everything the state holds. Failures go to the status line only.
+    void FollowSynthBank(bool force);
+    CardResult SendSynthBank(const std::string& path);
+    // Sends the synth bank at path (none when empty) onto the reset card;
+    // a failure goes to the status line.
+    void SendSynthAfterReset(const std::string& path);
+    // Sends everything state holds again, after the samples were reset.
+    void Reload(const CCardModel& state);
+    void ApplyEffects();
+
     bool Attach();
     void Detach();
     CardResult Commit(CCardModel next);
@@ -110,4 +149,7 @@ private:
     int lockFd = -1;
     CCardModel model;
     std::string status;
+    bool romSounds = false;
+    // Whether a synth bank font is on the card now, below the user's fonts.
+    bool synthLoaded = false;
 };

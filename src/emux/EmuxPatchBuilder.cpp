@@ -264,7 +264,10 @@ std::vector<CEmuxPatchBuilder::Voice> CEmuxPatchBuilder::Voices(int index) const
             if (!ranges(G::KeyRange, v.low, v.high) || !ranges(G::VelRange, v.vellow, v.velhigh))
                 continue;
             voice.sample = merged.Get(G::SampleId, 0) & 0xFFFF;
-            if (voice.sample >= reader.GetSampleRecordCount() || SamplePoints(voice.sample) == 0)
+            if (voice.sample >= reader.GetSampleRecordCount())
+                continue;
+            const bool rom = romSounds && IsRomSample(voice.sample);
+            if (!rom && SamplePoints(voice.sample) == 0)
                 continue;
             const SampleRecord sample = reader.GetSampleRecord(voice.sample);
             v.sample = static_cast<unsigned short>(voice.sample);
@@ -276,7 +279,10 @@ std::vector<CEmuxPatchBuilder::Voice> CEmuxPatchBuilder::Voices(int index) const
             v.rate_offset = emux::RateOffset(sample.sampleRate);
             const int modes = value(G::SampleModes) & 3;
             v.mode = (modes == 1 || modes == 3) ? SNDRV_SFNT_MODE_LOOPING : 0;
-            const std::uint32_t silence = SamplePoints(voice.sample) - (sample.end - sample.start);
+            // ROM samples have no silence of ours after them to loop in.
+            const std::uint32_t silence = rom ? 0 : SamplePoints(voice.sample) - (sample.end - sample.start);
+            if (rom)
+                v.mode |= SNDRV_SFNT_MODE_ROMSOUND;
             if (v.mode == 0 && silence > 2 * kBlankLoopMargin)
             {
                 v.loopstart =
@@ -368,11 +374,20 @@ std::uint32_t CEmuxPatchBuilder::SamplePoints(int sample) const
     return record.end - record.start + silence;
 }
 
+bool CEmuxPatchBuilder::IsRomSample(int sample) const
+{
+    if (sample < 0 || sample >= reader.GetSampleRecordCount())
+        return false;
+    const SampleRecord record = reader.GetSampleRecord(sample);
+    return (record.sampleType & soundfont::kSampleRom) != 0 && record.end > record.start;
+}
+
 std::optional<emux::PatchBytes> CEmuxPatchBuilder::SamplePatch(int sample)
 {
-    const std::uint32_t points = SamplePoints(sample);
+    const bool rom = romSounds && IsRomSample(sample);
+    const std::uint32_t points = rom ? 0 : SamplePoints(sample);
     IByteSource* source = reader.GetSource();
-    if (points == 0 || !source)
+    if (!rom && (points == 0 || !source))
         return std::nullopt;
     const SampleRecord record = reader.GetSampleRecord(sample);
     soundfont_sample_info info{};
@@ -384,6 +399,8 @@ std::optional<emux::PatchBytes> CEmuxPatchBuilder::SamplePatch(int sample)
     info.loopstart = static_cast<int>(record.loopStart);
     info.loopend = static_cast<int>(record.loopEnd);
     info.size = static_cast<int>(points);
+    if (rom)
+        return emux::MakePatch(SNDRV_SFNT_LOAD_DATA, 0, &info, sizeof info);
     const std::size_t bytes = std::size_t{points} * 2;
     emux::PatchBytes patch = emux::MakePatch(SNDRV_SFNT_LOAD_DATA, 0, &info, sizeof info);
     const std::size_t at = patch.size();

@@ -46,6 +46,12 @@ public:
     const CSoundFontReader& Reader() const { return reader; }
     int OriginalVersion() const { return originalVersion; }
 
+    // Whether zones that play the card's ROM samples (sample type ROM) are
+    // kept: only on a card that has sound ROM. They are left out otherwise,
+    // as their points are not in the file.
+    void UseRomSounds(bool use) { romSounds = use; }
+    bool IsRomSample(int sample) const;
+
     // The voices of preset record index, in zone order; empty for a preset
     // without a playable zone or an index out of range.
     std::vector<Voice> Voices(int index) const;
@@ -58,7 +64,9 @@ public:
     // outside the data.
     std::uint32_t SamplePoints(int sample) const;
     // The LOAD_DATA patch of sample record index with its points read from
-    // the file; nullopt when they cannot be read.
+    // the file; nullopt when they cannot be read. A ROM sample (with ROM
+    // sounds used) sends no points: size 0 tells the driver its start and
+    // end are addresses in the card's ROM.
     std::optional<emux::PatchBytes> SamplePatch(int sample);
 
     // The silence a version 2 file keeps between samples; after the last
@@ -75,4 +83,5 @@ private:
     std::vector<std::uint8_t> image;   // the converted version 1 bank
     std::vector<std::uint32_t> starts; // every sample's start, sorted, to find the silence after each
     int originalVersion = 0;
+    bool romSounds = false;
 };

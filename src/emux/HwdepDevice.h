@@ -4,6 +4,7 @@
 // on a machine with a card. Results are 0 or a negative errno, as libasound
 // returns them.
 
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,13 @@ public:
     virtual int Open(const std::string& name) = 0;
     virtual int Ioctl(unsigned int request, void* argument) = 0;
     virtual void Close() = 0;
+    // Whether the open device's card has sound ROM that a bank's ROM samples
+    // can name. The AWE cards' EMU8000 has its General MIDI samples there;
+    // the later chips of the line have none.
+    virtual bool HasRomSounds() { return false; }
+    // Sets an integer mixer control of the open device's card, by name: 0, or
+    // -ENOENT when the card has no such control.
+    virtual int SetMixerControl(const std::string& /*name*/, int /*value*/) { return -ENOENT; }
 };
 
 // libasound's snd_hwdep calls. A device opened by another program answers

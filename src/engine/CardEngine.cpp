@@ -7,7 +7,7 @@
 #include "engine/CardStateWatcher.h"
 #include "engine/ChannelRouter.h"
 #include "engine/FluidLog.h"
-#include "engine/GeneralMidiFont.h"
+#include "platform/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "engine/OfflineRenderer.h"
 #include "engine/PreviewChannel.h"

@@ -3,7 +3,7 @@
 #include "cardstate/CardFiles.h"
 #include "engine/CardSoundMap.h"
 #include "engine/FluidLog.h"
-#include "engine/GeneralMidiFont.h"
+#include "platform/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteStream.h"

@@ -86,6 +86,11 @@ extern "C" std::int32_t AWEManager(std::uint32_t handle, std::uint32_t code, std
 using AweManagerProc = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uintptr_t, std::uintptr_t);
 
 constexpr const char* kAweManagerEntryName = "AWEManager";
+// A card library may also export this: it copies its status line (empty
+// when all is well) into a buffer of size bytes, cut and ended by a NUL, and
+// returns the line's full length. The emulated card has none to tell.
+constexpr const char* kCardStatusEntryName = "TamberlyCardStatus";
+using CardStatusProc = std::uint32_t (*)(char*, std::uint32_t);
 // Found beside the executable (rpath $ORIGIN) unless the environment names another file.
 constexpr const char* kAweManagerLibraryName = "libaweman32.so";
 constexpr const char* kAweManagerEnvironment = "TAMBERLY_AWEMAN";
@@ -97,6 +102,12 @@ constexpr const char* kAweManagerEnvironment = "TAMBERLY_AWEMAN";
 constexpr const char* kEmuxManagerLibraryName = "libaweman32-emux.so";
 constexpr const char* kEmuxDeviceEnvironment = "TAMBERLY_EMUX_DEVICE";
 constexpr const char* kEmuxDevicesEntryName = "TamberlyEmuxDevices";
+// Where that library finds the SoundFont of each synth mode's bank 0: the
+// values "GM", "GS" and "MT" of this registry key. A missing GS or MT value
+// means the GM one; a missing GM value the system's General MIDI set; an
+// empty value no synth bank.
+constexpr const char* kEmuxSettingsKey = "Software\\Tamberly\\Emux Card";
+constexpr const char* kEmuxGeneralMidiValue = "GM";
 using EmuxDevicesProc = std::uint32_t (*)(char* buffer, std::uint32_t size);
 
 // That text's devices as (name, label); a line without a name before its tab is left out.

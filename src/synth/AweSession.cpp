@@ -112,6 +112,17 @@ void CAweSession::LoadLibrary(const std::string& path)
         return;
     // POSIX guarantees that a data pointer from dlsym converts to a function pointer.
     entryPoint = reinterpret_cast<AweManagerProc>(::dlsym(library, kAweManagerEntryName));
+    statusEntry = reinterpret_cast<CardStatusProc>(::dlsym(library, kCardStatusEntryName));
+}
+
+std::string CAweSession::GetStatusText() const
+{
+    if (!entryPoint || !statusEntry)
+        return {};
+    // A status line is one sentence: a buffer of this size holds it whole.
+    char text[512] = {};
+    statusEntry(text, sizeof text);
+    return text;
 }
 
 bool CAweSession::IsEmulatedCard() const

@@ -91,6 +91,10 @@ public:
     // bank 0, the user bank's file else; empty when none.
     std::string GetBankFile(int bank);
 
+    // What the card library says about the card now (a device gone, memory
+    // changed behind its back); empty when all is well or it says nothing.
+    std::string GetStatusText() const;
+
     // The driver's settings key found at construction; empty when there is no driver.
     const std::string& GetSettingsKey() const { return settingsKey; }
 
@@ -102,6 +106,7 @@ private:
     std::string libraryPath;
     void* library = nullptr;
     AweManagerProc entryPoint = nullptr;
+    CardStatusProc statusEntry = nullptr;
     std::uint32_t managerHandle = 0;
     int openCount = 0;
     std::string settingsKey;

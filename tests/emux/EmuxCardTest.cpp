@@ -2,6 +2,7 @@
 // each command sends to the driver, what it answers, and what it keeps.
 
 #include "FakeHwdep.h"
+#include "SynthChoice.h"
 #include "support/RiffBuilder.h"
 #include "support/ScopedCardHome.h"
 #include "support/SoundFontBuilder.h"
@@ -35,7 +36,11 @@ protected:
     FakeCard fake;
     std::uint32_t handle = 0;
 
-    void SetUp() override { ASSERT_EQ(0, fake.card.Call(0, kAweOpen, Address(handle), 0)); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(ChooseSynthBank(home.Path(), ""));
+        ASSERT_EQ(0, fake.card.Call(0, kAweOpen, Address(handle), 0));
+    }
     void TearDown() override { fake.card.Call(handle, kAweClose, 0, 0); }
 
     template <typename T> static std::uintptr_t Address(T& value)
@@ -324,5 +329,107 @@ TEST_F(EmuxCardTest, SynthModeAndEffectsAreKept)
     EXPECT_EQ(1, read.chorus);
     effects.reverb = 8;
     EXPECT_EQ(static_cast<int>(CardResult::OutOfRange), Call(kAweSetEffects, Address(effects)));
+}
+
+// A synth set: a capital tone, a GS variation of it and a drum kit.
+std::string WriteSynthSet(const TempDir& folder, const std::string& name)
+{
+    SoundFontBuilder set;
+    set.Version(2).Info("INAM", name).SampleData(3000);
+    const int a = set.AddSample(0, 500);
+    const int b = set.AddSample(600, 1000);
+    set.AddPreset("Grand", 0, 0, {set.AddInstrument("Grand", {a})});
+    set.AddPreset("Variation", 0, 8, {set.AddInstrument("Var", {b})});
+    set.AddPreset("Kit", 0, 128, {set.AddInstrument("Kit", {b})});
+    return folder.Write(name + ".sf2", set.Build());
+}
+
+std::set<std::pair<int, int>> VoiceSlots(const HwdepLog& log)
+{
+    std::set<std::pair<int, int>> slots;
+    for (const auto& voice : log.Voices())
+        slots.insert({voice.header.bank, voice.header.instr});
+    return slots;
+}
+
+TEST_F(EmuxCardTest, TheSynthBankIsTheChosenSetsTonesAndKitsBelowTheUsersSounds)
+{
+    const std::string user = WriteBank(files, 2);
+    ASSERT_EQ(0, LoadPreset(1, 0, user, 0));
+    ASSERT_TRUE(ChooseSynthBank(home.Path(), WriteSynthSet(files, "gm"), "GM"));
+    ASSERT_TRUE(ChooseSynthBank(home.Path(), WriteSynthSet(files, "gs"), "GS"));
+    fake.card.Call(handle, kAweClose, 0, 0);
+    Log().calls.clear();
+    // The next open takes the choice up: samples reset, the set, then what the card held.
+    ASSERT_EQ(0, fake.card.Call(0, kAweOpen, Address(handle), 0));
+    EXPECT_EQ(1u, Log().Count(SNDRV_EMUX_IOCTL_RESET_SAMPLES));
+    const std::set<std::pair<int, int>> expected{{0, 0}, {128, 0}, {1, 0}};
+    EXPECT_EQ(expected, VoiceSlots(Log())) << "a variation bank would take user bank 8";
+    EXPECT_EQ("gm", Log().Patches(SNDRV_SFNT_OPEN_PATCH).at(0).Text()) << "the set goes first";
+    EXPECT_EQ("", fake.card.StatusText());
+    // Unchanged, it is not sent again.
+    fake.card.Call(handle, kAweClose, 0, 0);
+    Log().calls.clear();
+    ASSERT_EQ(0, fake.card.Call(0, kAweOpen, Address(handle), 0));
+    EXPECT_TRUE(Log().Patches(SNDRV_SFNT_OPEN_PATCH).empty());
+
+    // Another mode with another set: reset, the GS set, the user's preset again.
+    ASSERT_EQ(0, Call(kAweSelectSynthBank, 1));
+    EXPECT_EQ(1u, Log().Count(SNDRV_EMUX_IOCTL_RESET_SAMPLES));
+    EXPECT_EQ(expected, VoiceSlots(Log()));
+    EXPECT_EQ("gs", Log().Patches(SNDRV_SFNT_OPEN_PATCH).at(0).Text());
+    // Clearing the last of the user's sounds resets the samples: the set comes back.
+    Log().calls.clear();
+    ASSERT_EQ(0, Call(kAweClearPreset, 1, 0));
+    EXPECT_EQ(1u, Log().Count(SNDRV_EMUX_IOCTL_RESET_SAMPLES));
+    EXPECT_EQ((std::set<std::pair<int, int>>{{0, 0}, {128, 0}}), VoiceSlots(Log()));
+
+    // A set larger than the card is refused with a status, once.
+    fake.state->freeBytes = 100;
+    ASSERT_EQ(0, Call(kAweSelectSynthBank, 0));
+    EXPECT_NE(std::string::npos, fake.card.StatusText().find("gm.sf2")) << fake.card.StatusText();
+}
+
+TEST_F(EmuxCardTest, RomSamplesAndEffectsGoWhereTheCardHasThem)
+{
+    constexpr std::uint16_t kRomMono = 0x8001;
+    SoundFontBuilder bank;
+    bank.Version(2).SampleData(1000).SampleType(1, kRomMono);
+    const int ram = bank.AddSample(0, 300);
+    const int rom = bank.AddSample(50000, 60000); // an address in the card's ROM, not in the file
+    bank.AddPreset("Both", 0, 0, {bank.AddInstrument("Both", {ram, rom})});
+    const std::string path = files.Write("rom.sf2", bank.Build());
+
+    ASSERT_EQ(0, LoadPreset(1, 0, path, 0));
+    EXPECT_EQ(1u, Log().Voices().size()) << "without ROM the ROM zone has nothing to play";
+
+    fake.card.Call(handle, kAweClose, 0, 0);
+    fake.state->rom = true;
+    ASSERT_EQ(0, fake.card.Call(0, kAweOpen, Address(handle), 0));
+    Log().calls.clear();
+    ASSERT_EQ(0, LoadPreset(1, 1, path, 0));
+    const auto voices = Log().Voices();
+    ASSERT_EQ(2u, voices.size());
+    EXPECT_NE(0, voices[1].info.mode & SNDRV_SFNT_MODE_ROMSOUND);
+    EXPECT_EQ(0, voices[0].info.mode & SNDRV_SFNT_MODE_ROMSOUND);
+    const auto samples = Log().Samples();
+    ASSERT_EQ(2u, samples.size());
+    EXPECT_EQ(0, samples.at(rom).info.size) << "size 0: the points are in ROM";
+    EXPECT_TRUE(samples.at(rom).data.empty());
+    EXPECT_EQ(50000, samples.at(rom).info.start);
+
+    EffectsRecord effects;
+    effects.reverb = 6;
+    effects.chorus = 1;
+    ASSERT_EQ(0, Call(kAweSetEffects, Address(effects)));
+    EXPECT_EQ(6, fake.state->mixer["Reverb Mode"]);
+    EXPECT_EQ(1, fake.state->mixer["Chorus Mode"]);
+    // A card without the controls keeps the types in the state only.
+    fake.state->mixerControls = false;
+    effects.reverb = 2;
+    ASSERT_EQ(0, Call(kAweSetEffects, Address(effects)));
+    EffectsRecord read;
+    ASSERT_EQ(0, Call(kAweGetEffects, Address(read)));
+    EXPECT_EQ(2, read.reverb);
 }
 } // namespace

@@ -9,6 +9,7 @@
 #include "emux/HwdepDevice.h"
 
 #include <cerrno>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,9 @@ struct FakeCardState
     bool gone = false; // every call after this fails with -ENODEV
     int loads = 0;
     int closes = 0;
+    bool rom = false;          // the card has sound ROM
+    bool mixerControls = true; // the card has the effect mode controls
+    std::map<std::string, int> mixer;
 };
 
 class FakeHwdep final : public IHwdepDevice
@@ -61,6 +65,14 @@ public:
     }
 
     void Close() override { ++state->closes; }
+    bool HasRomSounds() override { return state->rom; }
+    int SetMixerControl(const std::string& name, int value) override
+    {
+        if (!state->mixerControls)
+            return -ENOENT;
+        state->mixer[name] = value;
+        return 0;
+    }
 
 private:
     std::shared_ptr<FakeCardState> state;

@@ -22,6 +22,14 @@ struct HwdepCall
 
     short PatchType() const { return emux::PatchHeader(bytes).type; }
     short Optarg() const { return emux::PatchHeader(bytes).optarg; }
+    // The font name an OPEN_PATCH gives.
+    std::string Text() const
+    {
+        soundfont_open_parm open{};
+        if (bytes.size() >= sizeof(soundfont_patch_info) + sizeof open)
+            std::memcpy(&open, bytes.data() + sizeof(soundfont_patch_info), sizeof open);
+        return std::string(open.name, strnlen(open.name, sizeof open.name));
+    }
 };
 
 // The voice record of a LOAD_INFO call, and the bank:program it goes to.

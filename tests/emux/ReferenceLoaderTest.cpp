@@ -7,6 +7,7 @@
 // every other field must match.
 
 #include "HwdepLog.h"
+#include "SynthChoice.h"
 #include "support/ArchiveBuilder.h"
 #include "support/CliRunner.h"
 #include "support/RiffBuilder.h"
@@ -155,6 +156,7 @@ protected:
     {
         if (!std::filesystem::exists(kAsfxload))
             GTEST_SKIP() << "awesfx is not installed (scripts/bootstrap installs it)";
+        ASSERT_TRUE(ChooseSynthBank(home.Path(), ""));
     }
 
     // asfxload with its bank 0 presets moved to `bank`, as a user bank holds them.

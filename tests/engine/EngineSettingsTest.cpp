@@ -2,7 +2,7 @@
 // audio output, and which General MIDI set is the default.
 
 #include "engine/EngineFixture.h"
-#include "engine/GeneralMidiFont.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/AtomicFile.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"

@@ -29,6 +29,7 @@ public:
         script = Symbol<ScriptFn>("Recorder_Script");
         setDefault = Symbol<ScriptFn>("Recorder_Default");
         log = Symbol<const char* (*)()>("Recorder_Log");
+        setStatus = Symbol<void (*)(const char*)>("Recorder_Status");
         reset();
     }
     ~CardRecorder() { ::dlclose(handle); }
@@ -82,6 +83,11 @@ private:
     ScriptFn script = nullptr;
     ScriptFn setDefault = nullptr;
     const char* (*log)() = nullptr;
+    void (*setStatus)(const char*) = nullptr;
+
+public:
+    // The status line the library reports from now on.
+    void Status(const char* text) { setStatus(text); }
 };
 
 // Registers a card driver in the registry store of folder the way the card's

@@ -375,6 +375,18 @@ TEST_F(AweSessionTest, DestructionClosesAnOpenManager)
     EXPECT_EQ(recorder.Take(), (Lines{"901 h=0", "902 h=77"}));
 }
 
+TEST_F(AweSessionTest, TheStatusLineIsTheLibrarysWithoutACommand)
+{
+    auto session = MakeSession();
+    EXPECT_EQ(session->GetStatusText(), "");
+    recorder.Status("The card's device hw:0,2 cannot be reached.");
+    EXPECT_EQ(session->GetStatusText(), "The card's device hw:0,2 cannot be reached.");
+    const std::string longer(2000, 'x');
+    recorder.Status(longer.c_str());
+    EXPECT_EQ(session->GetStatusText(), longer.substr(0, 511)) << "cut to the buffer, never past it";
+    EXPECT_TRUE(recorder.Take().empty()) << "asking sends no manager command";
+}
+
 TEST(AweSessionWithoutLibrary, EverythingFailsQuietly)
 {
     TempDir dir;
@@ -398,6 +410,7 @@ TEST(AweSessionWithoutLibrary, EverythingFailsQuietly)
         EXPECT_FALSE(session.LoadPreset(1, 1, "/a.sbk", 0, &usedKB));
         EXPECT_EQ(usedKB, 0);
         EXPECT_FALSE(session.RevertPreset(1, 1));
+        EXPECT_EQ(session.GetStatusText(), "");
         session.Close(true);
     }
 }

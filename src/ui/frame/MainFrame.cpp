@@ -330,6 +330,13 @@ void CMainFrame::CreateStatusBar()
     // A prompt or message shows in the idle text's place, not over it.
     connect(bar, &QStatusBar::messageChanged, idleMessage,
             [this](const QString& message) { idleMessage->setVisible(message.isEmpty()); });
+    // The card's trouble, when it has some, before the other panes; the
+    // whole line stays readable in its tool tip.
+    QLabel* cardStatus = MakePane(bar, QString());
+    cardStatus->setObjectName(QStringLiteral("CardStatus"));
+    cardStatus->setVisible(false);
+    bar->addPermanentWidget(cardStatus);
+    statusPanes[ID_INDICATOR_CARD_STATUS] = cardStatus;
     const std::pair<int, unsigned> panesInOrder[] = {
         {ID_INDICATOR_PATCH, IDS_PANE_CURRENT_PATCH}, {ID_INDICATOR_FREE_MEMORY, IDS_PANE_FREE_MEMORY},
         {IDS_INDICATOR_CAPS, IDS_INDICATOR_CAPS},     {IDS_INDICATOR_NUM, IDS_INDICATOR_NUM},
@@ -549,11 +556,16 @@ void CMainFrame::OnInitialUpdate()
 void CMainFrame::OnIdleUpdate()
 {
     router->UpdateAll();
-    for (int id : {ID_INDICATOR_PATCH, ID_INDICATOR_FREE_MEMORY})
+    for (int id : {ID_INDICATOR_PATCH, ID_INDICATOR_FREE_MEMORY, ID_INDICATOR_CARD_STATUS})
     {
         CCmdUI ui(id);
         if (router->Update(ui) && ui.HasText())
             SetPaneText(id, ui.GetText());
+    }
+    if (QLabel* cardStatus = GetStatusPane(ID_INDICATOR_CARD_STATUS))
+    {
+        cardStatus->setToolTip(cardStatus->text());
+        cardStatus->setVisible(!cardStatus->text().isEmpty());
     }
     UpdateLockIndicators();
 }

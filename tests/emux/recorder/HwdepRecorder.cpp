@@ -27,6 +27,7 @@ extern "C"
 {
     typedef struct _snd_hwdep snd_hwdep_t;
     typedef struct _snd_hwdep_info snd_hwdep_info_t;
+    typedef struct _snd_ctl snd_ctl_t;
 }
 
 namespace
@@ -62,6 +63,14 @@ extern "C" int snd_hwdep_open(snd_hwdep_t** hwdep, const char* name, int)
     Record(0, 0, name, static_cast<std::uint32_t>(std::strlen(name)));
     *hwdep = reinterpret_cast<snd_hwdep_t*>(&fakeDevice);
     return 0;
+}
+
+// The stand-in card has no control device (no mixer, no card information):
+// the program must go on without them, as on a card that lacks them.
+extern "C" int snd_ctl_open(snd_ctl_t** ctl, const char*, int)
+{
+    *ctl = nullptr;
+    return -ENODEV;
 }
 
 extern "C" int snd_hwdep_close(snd_hwdep_t*)

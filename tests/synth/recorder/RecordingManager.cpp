@@ -36,6 +36,7 @@ struct State
     std::map<std::uint32_t, std::deque<Answer>> queued;
     std::map<std::uint32_t, Answer> defaults;
     std::string log;
+    std::string status;
     bool scriptRead = false;
 };
 
@@ -159,6 +160,7 @@ extern "C" void Recorder_Reset()
     State& state = Recorder();
     SetDefaults(state);
     state.log.clear();
+    state.status.clear();
     state.scriptRead = true; // a test in this process scripts through the functions
 }
 
@@ -174,6 +176,24 @@ extern "C" void Recorder_Default(std::uint32_t code, std::int32_t result, const 
                                  std::uint32_t value1, std::uint32_t value2)
 {
     Recorder().defaults[code] = Answer{result, name ? name : "", value1, value2};
+}
+
+// The status line the card library reports, as a test set it.
+extern "C" void Recorder_Status(const char* text)
+{
+    Recorder().status = text ? text : "";
+}
+
+extern "C" std::uint32_t TamberlyCardStatus(char* buffer, std::uint32_t size)
+{
+    const std::string& status = Recorder().status;
+    if (buffer && size > 0)
+    {
+        const std::size_t length = std::min<std::size_t>(status.size(), size - 1);
+        std::memcpy(buffer, status.data(), length);
+        buffer[length] = '\0';
+    }
+    return static_cast<std::uint32_t>(status.size());
 }
 
 // The calls since the last reset, one line each; valid until the next call.

@@ -5,7 +5,9 @@
 #include "../AppFixture.h"
 #include "app/SettingsApplier.h"
 #include "engine/CardEngine.h"
-#include "engine/GeneralMidiFont.h"
+#include "platform/GeneralMidiFont.h"
+#include "platform/RegistryStore.h"
+#include "synth/AweManager.h"
 #include "platform/AtomicFile.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
@@ -120,6 +122,8 @@ TEST_F(SettingsTest, ApplyPutsEveryPageInEffectAtOnce)
     EXPECT_TRUE(engine->HasSound(0, 9));
     EXPECT_FALSE(engine->HasSound(0, 5));
     EXPECT_EQ(Doc().GetCard().GetMemoryKB(false), 8192);
+    // A real card's bank 0 would play the same set.
+    EXPECT_EQ(CRegistryStore().Read().GetValue(kEmuxSettingsKey, kEmuxGeneralMidiValue), set);
     EXPECT_EQ(std::count(midi->calls.begin(), midi->calls.end(), "OpenInput"), opensBefore + 1)
         << "the keyboard opened its new devices";
     EXPECT_TRUE(app->GetKeyboard()->IsMidiOpen());
