@@ -23,7 +23,7 @@ set(TAMBERLY_PLATFORM_SOURCES
 set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SampleServices.cpp soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp
   soundfont/PresetImage.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp
-  soundfont/SoundFont2Assembler.cpp)
+  soundfont/SoundFont2Assembler.cpp soundfont/GeneralMidiSet.cpp)
 set(TAMBERLY_SYNTH_SOURCES
   synth/AweSession.cpp synth/MidiFile.cpp synth/MidiMessage.cpp synth/MidiPortChoice.cpp synth/PianoLayout.cpp)
 set(TAMBERLY_BANK_SOURCES
@@ -36,11 +36,12 @@ set(TAMBERLY_BANK_SOURCES
 # Audio libraries the file formats declare interfaces for and the programs
 # install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
 # reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3
-# samples. The core itself never links them. The SoundFont 3 decoder is a
+# samples, libvorbisenc makes them for exports. The core itself never links them. The SoundFont 3 decoder is a
 # library of its own: the emulated card's plug-in links only it, not the
 # codecs libsndfile brings.
 set(TAMBERLY_VORBIS_SOURCES media/VorbisSampleDecoder.cpp)
-set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
+set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp
+  media/VorbisSampleEncoder.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardJournal.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -159,7 +160,8 @@ function(tamberly_add_core_layers version)
   target_link_libraries(tamberly_vorbis PRIVATE PkgConfig::VorbisFile)
   tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
     LAYERS tamberly_vorbis tamberly_soundfont tamberly_platform)
-  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr)
+  pkg_check_modules(VorbisEnc REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr PkgConfig::VorbisEnc)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)

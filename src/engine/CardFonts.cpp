@@ -7,11 +7,11 @@
 #include "platform/AtomicFile.h"
 #include "platform/ByteStream.h"
 #include "platform/StringTable.h"
+#include "soundfont/GeneralMidiSet.h"
 #include "soundfont/SoundFont2Converter.h"
 #include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <utility>
 
@@ -293,13 +293,5 @@ std::string CCardFonts::GeneralMidiProblem() const
 
 std::string CCardFonts::DefaultGeneralMidiFont()
 {
-    if (const char* chosen = std::getenv("TAMBERLY_GM_SOUNDFONT"); chosen && *chosen)
-        return chosen;
-    static const char* const installed[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2",
-                                            "/usr/share/sounds/sf2/default-GM.sf2",
-                                            "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
-    for (const char* path : installed)
-        if (IsRegularFile(path))
-            return path;
-    return installed[0];
+    return DefaultGeneralMidiSet();
 }
