@@ -90,7 +90,8 @@ set(TAMBERLY_UI_SOURCES
   ui/sheets/SplashWindow.cpp ui/sheets/SplashWindow.h ui/sheets/TipDialog.cpp ui/sheets/TipDialog.h
   ui/sheets/TipsFile.cpp ui/sheets/TipsFile.h ui/sheets/TmbInfoPage.cpp ui/sheets/TmbInfoPage.h
   ui/sheets/TmbInfoSheet.cpp ui/sheets/TmbInfoSheet.h 
-  ui/sheets/UpDownCtrl.cpp ui/sheets/UpDownCtrl.h)
+  ui/sheets/UpDownCtrl.cpp ui/sheets/UpDownCtrl.h
+  ui/sheets/ExportOptionsDialog.cpp ui/sheets/ExportOptionsDialog.h)
 # The application: everything of the window but main() (app/main.cpp).
 set(TAMBERLY_APP_SOURCES
   app/CommandLineInfo.cpp app/CommandLineInfo.h app/DocTemplate.cpp app/DocTemplate.h
