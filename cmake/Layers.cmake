@@ -37,11 +37,12 @@ set(TAMBERLY_BANK_SOURCES
 # Audio libraries the file formats declare interfaces for and the programs
 # install (soundfont/SampleServices.h, soundfont/CompressedSampleDecoder.h): libsndfile
 # reads sample files, libsoxr resamples, libvorbisfile decodes SoundFont 3
-# samples. The core itself never links them. The SoundFont 3 decoder is a
+# samples, libvorbisenc makes them for exports. The core itself never links them. The SoundFont 3 decoder is a
 # library of its own: the emulated card's plug-in links only it, not the
 # codecs libsndfile brings.
 set(TAMBERLY_VORBIS_SOURCES media/VorbisSampleDecoder.cpp)
-set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp)
+set(TAMBERLY_MEDIA_SOURCES media/MediaServices.cpp media/SndFileDecoder.cpp media/SoxrResampler.cpp
+  media/VorbisSampleEncoder.cpp)
 set(TAMBERLY_CARDSTATE_SOURCES cardstate/CardFiles.cpp cardstate/CardJournal.cpp cardstate/CardModel.cpp)
 # The emulated card, without its plug-in entry point (aweman/AweManEntry.cpp).
 set(TAMBERLY_AWEMAN_SOURCES aweman/CardDriver.cpp aweman/CardListeners.cpp aweman/EmulatedCard.cpp aweman/SynthBank.cpp)
@@ -91,7 +92,8 @@ set(TAMBERLY_UI_SOURCES
   ui/sheets/SplashWindow.cpp ui/sheets/SplashWindow.h ui/sheets/TipDialog.cpp ui/sheets/TipDialog.h
   ui/sheets/TipsFile.cpp ui/sheets/TipsFile.h ui/sheets/TmbInfoPage.cpp ui/sheets/TmbInfoPage.h
   ui/sheets/TmbInfoSheet.cpp ui/sheets/TmbInfoSheet.h 
-  ui/sheets/UpDownCtrl.cpp ui/sheets/UpDownCtrl.h)
+  ui/sheets/UpDownCtrl.cpp ui/sheets/UpDownCtrl.h
+  ui/sheets/ExportOptionsDialog.cpp ui/sheets/ExportOptionsDialog.h)
 # The application: everything of the window but main() (app/main.cpp).
 set(TAMBERLY_APP_SOURCES
   app/CommandLineInfo.cpp app/CommandLineInfo.h app/DocTemplate.cpp app/DocTemplate.h
@@ -162,7 +164,8 @@ function(tamberly_add_core_layers version)
   target_link_libraries(tamberly_vorbis PRIVATE PkgConfig::VorbisFile)
   tamberly_add_layer(tamberly_media FOLDER media SOURCES ${TAMBERLY_MEDIA_SOURCES}
     LAYERS tamberly_vorbis tamberly_soundfont tamberly_platform)
-  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr)
+  pkg_check_modules(VorbisEnc REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
+  target_link_libraries(tamberly_media PRIVATE PkgConfig::SndFile PkgConfig::Soxr PkgConfig::VorbisEnc)
   tamberly_add_layer(tamberly_bank FOLDER bank SOURCES ${TAMBERLY_BANK_SOURCES}
     LAYERS tamberly_soundfont tamberly_synth tamberly_platform)
   add_library(tamberly_core INTERFACE)

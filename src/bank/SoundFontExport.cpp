@@ -3,6 +3,7 @@
 #include "bank/FileHelpers.h"
 #include "bank/PatchItemList.h"
 #include "platform/AtomicFile.h"
+#include "soundfont/CompressedSampleEncoder.h"
 #include "soundfont/SoundFont2Assembler.h"
 #include "soundfont/SoundFont2Converter.h"
 #include "soundfont/SoundFontReader.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -117,26 +119,55 @@ public:
             result.skipped.push_back(line);
     }
 
+    // The assembler's source of a whole file (a version-1 bank converted
+    // once, its presets keeping their record numbers); -1 once skipped.
+    int WholeSource(const std::string& path, OpenedFile& file)
+    {
+        if (!file.problem.empty())
+        {
+            Skip(path, file.problem);
+            return -1;
+        }
+        if (file.reader->GetMajorVersion() != 1)
+            return file.assembled;
+        std::vector<std::uint8_t> image;
+        std::string error;
+        int source = -1;
+        if (!CSoundFont2Converter().ConvertBank(*file.reader, image, &error) ||
+            (source = AddImage(std::move(image), error)) < 0)
+            Skip(path, error);
+        return source;
+    }
+
     void AddBankFile(const std::string& path, int bank)
     {
         OpenedFile& file = Open(path);
-        if (!file.problem.empty())
-            return Skip(path, file.problem);
-        int source = file.assembled;
-        if (file.reader->GetMajorVersion() == 1)
-        {
-            // The whole bank converted once; its presets keep their record numbers.
-            std::vector<std::uint8_t> image;
-            std::string error;
-            if (!CSoundFont2Converter().ConvertBank(*file.reader, image, &error) ||
-                (source = AddImage(std::move(image), error)) < 0)
-                return Skip(path, error);
-        }
+        const int source = WholeSource(path, file);
+        if (source < 0)
+            return;
         for (int program = 0; program < 128; ++program)
         {
             const int preset = file.reader->FindSlotPreset(program);
             std::string error;
             if (preset >= 0 && !assembler.AddPreset(source, preset, bank, program, &error))
+                Skip(path, error);
+        }
+    }
+
+    // The General MIDI set as the card plays it: melodic presets of bank 0
+    // and drum kits of bank 128, each on its own number.
+    void AddSynthBank(const std::string& path)
+    {
+        OpenedFile& file = Open(path);
+        const int source = WholeSource(path, file);
+        if (source < 0)
+            return;
+        for (int preset = 0; preset < file.reader->GetPresetCount(); ++preset)
+        {
+            const PresetHeader header = file.reader->GetPresetHeader(preset);
+            std::string error;
+            if ((header.bank == 0 || header.bank == 128) && header.presetNumber <= 127 &&
+                !assembler.AddPreset(source, preset, header.bank, header.presetNumber, &error))
                 Skip(path, error);
         }
     }
@@ -192,8 +223,9 @@ private:
 };
 } // namespace
 
-CSoundFontExport::CSoundFontExport(std::string documentFolder, PathResolverSettings settings)
-    : documentFolder(std::move(documentFolder)), settings(std::move(settings))
+CSoundFontExport::CSoundFontExport(std::string documentFolder, PathResolverSettings settings,
+                                   SoundFontExportOptions options)
+    : documentFolder(std::move(documentFolder)), settings(std::move(settings)), options(std::move(options))
 {
 }
 
@@ -204,6 +236,16 @@ SoundFontExportResult CSoundFontExport::Export(const CDocumentFile::Header& head
 {
     SoundFontExportResult result;
     CSoundFont2Assembler assembler;
+    if (options.compressed)
+    {
+        const ICompressedSampleEncoder* encoder = GetDefaultSampleEncoder();
+        if (!encoder)
+        {
+            result.error = "this program has no Ogg Vorbis encoder for SoundFont 3";
+            return result;
+        }
+        assembler.SetCompression(encoder, options.quality);
+    }
     CExportRun run(assembler, result);
     CPathResolver resolver(documentFolder, settings);
     const auto find = [&](const std::string& stored) -> std::string
@@ -215,16 +257,28 @@ SoundFontExportResult CSoundFontExport::Export(const CDocumentFile::Header& head
         return found.found ? found.path : std::string();
     };
 
-    // Reading and converting the sources is most of the work; writing the rest.
+    // Reading and converting the sources is most of the work, unless every
+    // sample is compressed while written.
+    const double reading = options.compressed ? 0.2 : 0.8;
     const double steps =
-        static_cast<double>(header.bankFiles.size() + static_cast<std::size_t>(patches.GetSize()) + 1);
+        static_cast<double>(header.bankFiles.size() + static_cast<std::size_t>(patches.GetSize()) + 2);
     double done = 0;
-    const auto step = [&] { return !progress || progress(0.8 * ++done / steps); };
+    const auto step = [&] { return !progress || progress(reading * ++done / steps); };
     const auto cancelled = [&]
     {
         result.error = "cancelled";
         return result;
     };
+    // First, so that the user's presets on bank 0 take the set's places.
+    if (!options.synthBank.empty())
+    {
+        if (std::error_code error; std::filesystem::is_regular_file(options.synthBank, error))
+            run.AddSynthBank(options.synthBank);
+        else
+            result.missing.push_back(options.synthBank);
+    }
+    if (!step())
+        return cancelled();
     for (const CDocumentFile::BankFile& entry : header.bankFiles)
     {
         if (const std::string path = find(entry.path); !path.empty() && entry.bank >= 1 && entry.bank <= 127)
@@ -257,7 +311,7 @@ SoundFontExportResult CSoundFontExport::Export(const CDocumentFile::Header& head
         result.error = std::string("cannot write (") + std::strerror(errno) + ")";
         return result;
     }
-    const auto writing = [&](double share) { return !progress || progress(0.8 + 0.2 * share); };
+    const auto writing = [&](double share) { return !progress || progress(reading + (1 - reading) * share); };
     if (!assembler.Write(file.Sink(), info, &result.error, writing))
     {
         file.Discard();

@@ -8,6 +8,10 @@
 // The files the document names are found through CPathResolver: those not
 // found are listed and the rest exported. The file is written atomically:
 // a failure or a cancel leaves no file (and an older one untouched).
+// Optionally the General MIDI set goes under the user's banks (its melodic
+// presets on bank 0, its drum kits on 128), so that the one file is a whole
+// General MIDI bank; and the file may be SoundFont 3, its samples compressed
+// by the installed encoder (GetDefaultSampleEncoder), for size.
 
 #include "bank/DocumentFile.h"
 #include "bank/PathResolver.h"
@@ -17,6 +21,13 @@
 #include <vector>
 
 class CPatchItemList;
+
+struct SoundFontExportOptions
+{
+    std::string synthBank;   // the General MIDI set's file; empty: none
+    bool compressed = false; // SoundFont 3 with Ogg Vorbis samples
+    double quality = 0.5;    // of the compression: -0.1 smallest to 1.0 best
+};
 
 struct SoundFontExportResult
 {
@@ -34,7 +45,8 @@ public:
     using Progress = std::function<bool(double)>;
 
     // documentFolder: where the document lies (relative paths start there); empty for a new one.
-    CSoundFontExport(std::string documentFolder, PathResolverSettings settings);
+    CSoundFontExport(std::string documentFolder, PathResolverSettings settings,
+                     SoundFontExportOptions options = {});
 
     // title: the bank name; infoText: the comment.
     SoundFontExportResult Export(const CDocumentFile::Header& header, const CPatchItemList& patches,
@@ -44,4 +56,5 @@ public:
 private:
     std::string documentFolder;
     PathResolverSettings settings;
+    SoundFontExportOptions options;
 };

@@ -229,8 +229,8 @@ public:
     // The virtual bank as one SoundFont 2 file (File > Export as SoundFont):
     // the bank files and patches as the document would store them, its files
     // looked for as opening it looks for them.
-    SoundFontExportResult ExportSoundFont(const std::string& path,
-                                          const CSoundFontExport::Progress& progress);
+    SoundFontExportResult ExportSoundFont(const std::string& path, const CSoundFontExport::Progress& progress,
+                                          const SoundFontExportOptions& options = {});
 
     // One stored path that was not found, and what needs it.
     struct MissingFile

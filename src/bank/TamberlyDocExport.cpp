@@ -4,7 +4,8 @@
 #include "synth/CardLimits.h"
 
 SoundFontExportResult CTamberlyDoc::ExportSoundFont(const std::string& path,
-                                                    const CSoundFontExport::Progress& progress)
+                                                    const CSoundFontExport::Progress& progress,
+                                                    const SoundFontExportOptions& options)
 {
     CDocumentFile::Header header;
     for (int bank = 1; bank <= CardLimits::kLastBank; ++bank)
@@ -12,6 +13,6 @@ SoundFontExportResult CTamberlyDoc::ExportSoundFont(const std::string& path,
             header.bankFiles.push_back({bank, std::move(file)});
     const std::string title =
         pathName.empty() ? std::string("Untitled") : GetPathPart(pathName, PathFileName);
-    return CSoundFontExport(CPathResolver::FolderOf(pathName), resolverSettings)
+    return CSoundFontExport(CPathResolver::FolderOf(pathName), resolverSettings, options)
         .Export(header, patches, title, infoText, path, progress);
 }

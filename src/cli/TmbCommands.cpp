@@ -4,7 +4,7 @@
 // program does (and leaves the card so); relink writes the found paths into
 // a document; import-shb makes a new document from a Soundshelf Manager bank
 // file; presets lists what a source file offers; export writes the virtual
-// bank as one SoundFont 2 file.
+// bank as one SoundFont 2 (or 3) file.
 // Dumps are tab-separated, one record a line, stable for scripts and tests.
 
 #include "bank/ArchiveException.h"
@@ -17,6 +17,7 @@
 #include "cli/CliText.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileException.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 #include "platform/TextEncoding.h"
 #include "soundfont/SoundFontReader.h"
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -60,12 +62,16 @@ const std::vector<CliSubcommand>& Subcommands()
          "Make a virtual bank document from a Soundshelf Manager bank file and save it. Paths inside .shb "
          "files "
          "must be Windows-style (C:\\BANKS\\A.SBK) or relative."},
-        {"export", "FILE.tmb OUT.sf2 [--search DIR]... [--map X:=DIR]...",
+        {"export",
+         "FILE.tmb OUT.sf2 [--with-synth-bank] [--sf3 [--quality Q]] [--search DIR]... [--map X:=DIR]...",
          "Write the virtual bank as one SoundFont 2 file: the presets of every user bank's bank file and "
          "every patch on their own bank and program, wave patches converted as the card converts them, "
-         "samples used by several presets stored once. Files not found are listed (and the rest exported); "
-         "exit status 1 then. A bank too large for SoundFont 2 is refused with the limit it passes. The file "
-         "is written whole or not at all."},
+         "samples used by several presets stored once. --with-synth-bank puts the General MIDI set's "
+         "presets on bank 0 and its drum kits on bank 128 underneath, so that the file is a whole General "
+         "MIDI bank. --sf3 writes SoundFont 3 instead, every sample compressed as Ogg Vorbis at quality Q "
+         "(-0.1 smallest to 1.0 best, 0.5 unless given). Files not found are listed (and the rest "
+         "exported); exit status 1 then. A bank too large for SoundFont 2 is refused with the limit it "
+         "passes. The file is written whole or not at all."},
         {"presets", "FILE",
          "List what a .sbk, .sf2, .sf3, .wav (or other sample file) or .tmb file offers as patches (name, "
          "number, samples, size), as the "
@@ -603,14 +609,15 @@ int Presets(const std::string& path, CliContext& context)
     return out ? kExitOk : kExitFailure;
 }
 
-int Export(const FindOptions& options, const std::string& output, CliContext& context)
+int Export(const FindOptions& options, const SoundFontExportOptions& exportOptions, const std::string& output,
+           CliContext& context)
 {
     int status = kExitOk;
     const auto document = ReadDocument(options.file, context, status);
     if (!document)
         return status;
     CPatchItemListGuard guard(document->patches);
-    CSoundFontExport exporter(CPathResolver::FolderOf(options.file), options.settings);
+    CSoundFontExport exporter(CPathResolver::FolderOf(options.file), options.settings, exportOptions);
     // A progress line only where a person watches.
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     int shown = -1;
@@ -673,13 +680,37 @@ int RunTmb(const std::vector<std::string>& args, CliContext& context)
     {
         if (count < 2 || args[2].starts_with("-"))
             return bad("expects a .tmb file and the SoundFont file to write");
+        // The export's own options first; the rest are those of finding files.
         std::vector<std::string> rest = {args[0], args[1]};
-        rest.insert(rest.end(), args.begin() + 3, args.end());
+        SoundFontExportOptions exportOptions;
+        bool qualityGiven = false;
+        for (std::size_t i = 3; i < args.size(); ++i)
+        {
+            if (args[i] == "--with-synth-bank")
+                exportOptions.synthBank = EffectiveGeneralMidiFont({});
+            else if (args[i] == "--sf3")
+                exportOptions.compressed = true;
+            else if (args[i] == "--quality")
+            {
+                char* end = nullptr;
+                const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+                const double quality = std::strtod(text, &end);
+                if (*text == '\0' || *end != '\0' || !(quality >= -0.1 && quality <= 1.0))
+                    return bad("--quality expects a number from -0.1 to 1.0");
+                exportOptions.quality = quality;
+                qualityGiven = true;
+                ++i;
+            }
+            else
+                rest.push_back(args[i]);
+        }
+        if (qualityGiven && !exportOptions.compressed)
+            return bad("--quality is for --sf3 only");
         std::string error;
         const auto options = ParseFindOptions(rest, false, error);
         if (!options)
             return bad(error);
-        return Export(*options, args[2], context);
+        return Export(*options, exportOptions, args[2], context);
     }
     if (command == "show" || command == "presets")
     {

@@ -7,13 +7,13 @@
 #include "engine/CardStateWatcher.h"
 #include "engine/ChannelRouter.h"
 #include "engine/FluidLog.h"
-#include "platform/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "engine/OfflineRenderer.h"
 #include "engine/PreviewChannel.h"
 #include "engine/SongPlayer.h"
 #include "engine/SoundFileWriter.h"
 #include "platform/CardHome.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 
 #include <fluidsynth.h>

@@ -3,16 +3,15 @@
 #include "cardstate/CardFiles.h"
 #include "engine/CardSoundMap.h"
 #include "engine/FluidLog.h"
-#include "platform/GeneralMidiFont.h"
 #include "engine/MemoryFontLoader.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteStream.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
 #include "soundfont/SoundFontExtractor.h"
 #include "soundfont/SoundFontReader.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <utility>
 

@@ -3,6 +3,7 @@
 #include "media/SndFileDecoder.h"
 #include "media/SoxrResampler.h"
 #include "media/VorbisSampleDecoder.h"
+#include "media/VorbisSampleEncoder.h"
 
 std::unique_ptr<IResampler> CMediaServices::MakeResampler(double fromRate, double toRate)
 {
@@ -21,4 +22,6 @@ void InstallMediaServices()
     SetSampleServices(&services);
     // SoundFont 3 sizes and copies are those of the decoded samples.
     InstallSampleDecoder();
+    // SoundFont 3 exports compress their samples with it.
+    SetDefaultSampleEncoder(&CVorbisSampleEncoder::Instance());
 }

@@ -14,6 +14,7 @@ public:
     std::unique_ptr<ISampleDecoder> OpenDecoder(IByteSource& source, std::string& error) override;
 };
 
-// Makes the services of this process the media library's, and its Vorbis
-// decoder every SoundFont reader's default (idempotent).
+// Makes the services of this process the media library's, its Vorbis
+// decoder every SoundFont reader's default and its Vorbis encoder every
+// SoundFont writer's (idempotent).
 void InstallMediaServices();

@@ -1,5 +1,7 @@
 #include "soundfont/SampleServices.h"
 
+#include "soundfont/CompressedSampleEncoder.h"
+
 #include <atomic>
 
 namespace
@@ -15,4 +17,19 @@ ISampleServices* GetSampleServices()
 void SetSampleServices(ISampleServices* services)
 {
     installed.store(services);
+}
+
+namespace
+{
+std::atomic<const ICompressedSampleEncoder*> defaultEncoder{nullptr};
+}
+
+void SetDefaultSampleEncoder(const ICompressedSampleEncoder* encoder)
+{
+    defaultEncoder.store(encoder);
+}
+
+const ICompressedSampleEncoder* GetDefaultSampleEncoder()
+{
+    return defaultEncoder.load();
 }

@@ -1,6 +1,7 @@
 #include "soundfont/SoundFont2Assembler.h"
 
 #include "platform/RiffFile.h"
+#include "soundfont/CompressedSampleEncoder.h"
 #include "soundfont/SoundFontReader.h"
 
 #include <algorithm>
@@ -113,12 +114,17 @@ struct CSoundFont2Assembler::State
     std::map<std::pair<int, int>, std::size_t> presetAt; // (bank, program) -> preset
     std::vector<Sample> samples;
     std::unordered_multimap<std::size_t, int> samplesByContent;
+    const ICompressedSampleEncoder* encoder = nullptr;
+    double quality = 0.5;
 
     int CopyInstrument(Source& source, std::size_t index);
     int CopySample(Source& source, std::size_t index);
     std::vector<Zone> CopyZones(Source& source, bool presetLevel, std::size_t item);
     std::string Limits() const;
     void WriteTo(CRiffWriter& riff, const Info& info, const Progress& progress) const;
+    // The sample data; each sample's first and end point (compressed: byte) in it.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> WriteSamples(CRiffWriter& riff,
+                                                                      const Progress& progress) const;
 };
 
 namespace
@@ -419,6 +425,12 @@ int CSoundFont2Assembler::PresetCount() const
     return static_cast<int>(state->presets.size());
 }
 
+void CSoundFont2Assembler::SetCompression(const ICompressedSampleEncoder* encoder, double quality)
+{
+    state->encoder = encoder;
+    state->quality = quality;
+}
+
 std::string CSoundFont2Assembler::State::Limits() const
 {
     std::string problems;
@@ -531,15 +543,66 @@ Level WriteLevel(const std::vector<Item>& items, bool presetLevel)
 constexpr std::uint32_t kZeroPoints = 46; // silence after every sample, as players expect
 } // namespace
 
+std::vector<std::pair<std::uint32_t, std::uint32_t>>
+CSoundFont2Assembler::State::WriteSamples(CRiffWriter& riff, const Progress& progress) const
+{
+    CRiffChunk smpl;
+    smpl.ckid = MakeFourCC("smpl");
+    Check(riff.CreateChunk(smpl, CRiffWriter::Create::Chunk));
+    const Bytes silence(2 * kZeroPoints, 0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
+    std::uint64_t at = 0; // points, or bytes when compressed
+    std::vector<std::int16_t> points;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+    {
+        const Sample& sample = samples[i];
+        if (encoder)
+        {
+            points.resize(sample.points.size() / 2);
+            for (std::size_t p = 0; p < points.size(); ++p)
+                points[p] = static_cast<std::int16_t>(ReadLE16(sample.points.data() + 2 * p));
+            const auto stream = encoder->Encode(points, sample.rate, quality);
+            if (!stream)
+                throw AssembleError(std::string("sample \"")
+                                        .append(sample.name.data())
+                                        .append("\" cannot be compressed (rate ")
+                                        .append(std::to_string(sample.rate))
+                                        .append(")"));
+            if (at + stream->size() > UINT32_MAX)
+                throw AssembleError("too much sample data for a SoundFont 3 file");
+            places.emplace_back(static_cast<std::uint32_t>(at),
+                                static_cast<std::uint32_t>(at + stream->size()));
+            Check(riff.Write(stream->data(), stream->size()));
+            at += stream->size();
+        }
+        else
+        {
+            const std::uint64_t count = sample.points.size() / 2;
+            if (at + count + kZeroPoints > UINT32_MAX / 2)
+                throw AssembleError("too much sample data for a SoundFont 2 file");
+            places.emplace_back(static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(at + count));
+            Check(riff.Write(sample.points.data(), sample.points.size()) &&
+                  riff.Write(silence.data(), silence.size()));
+            at += count + kZeroPoints;
+        }
+        // Compressing takes long for every sample: tell each one then.
+        if (progress && (encoder || i % 64 == 0) &&
+            !progress(static_cast<double>(i) / static_cast<double>(samples.size())))
+            throw AssembleError("cancelled");
+    }
+    Check(riff.Ascend(smpl));
+    return places;
+}
+
 void CSoundFont2Assembler::State::WriteTo(CRiffWriter& riff, const Info& info, const Progress& progress) const
 {
-    CRiffChunk form, list, smpl;
+    CRiffChunk form, list;
     form.fccType = MakeFourCC("sfbk");
     Check(riff.CreateChunk(form, CRiffWriter::Create::Riff));
 
     list.fccType = MakeFourCC("INFO");
     Check(riff.CreateChunk(list, CRiffWriter::Create::List));
-    PutChunk(riff, "ifil", {2, 0, 1, 0});
+    PutChunk(riff, "ifil", encoder ? Bytes{3, 0, 1, 0} : Bytes{2, 0, 1, 0});
     PutText(riff, "isng", "EMU8000");
     PutText(riff, "INAM", info.name.empty() ? std::string_view("Untitled") : std::string_view(info.name));
     if (!info.date.empty())
@@ -552,24 +615,7 @@ void CSoundFont2Assembler::State::WriteTo(CRiffWriter& riff, const Info& info, c
 
     list.fccType = MakeFourCC("sdta");
     Check(riff.CreateChunk(list, CRiffWriter::Create::List));
-    smpl.ckid = MakeFourCC("smpl");
-    Check(riff.CreateChunk(smpl, CRiffWriter::Create::Chunk));
-    const Bytes silence(2 * kZeroPoints, 0);
-    std::vector<std::uint32_t> starts;
-    std::uint64_t point = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-    {
-        if (point + samples[i].points.size() / 2 + kZeroPoints > UINT32_MAX / 2)
-            throw AssembleError("too much sample data for a SoundFont 2 file");
-        starts.push_back(static_cast<std::uint32_t>(point));
-        Check(riff.Write(samples[i].points.data(), samples[i].points.size()) &&
-              riff.Write(silence.data(), silence.size()));
-        point += samples[i].points.size() / 2 + kZeroPoints;
-        if (progress && i % 64 == 0 &&
-            !progress(static_cast<double>(i) / static_cast<double>(samples.size())))
-            throw AssembleError("cancelled");
-    }
-    Check(riff.Ascend(smpl));
+    const auto places = WriteSamples(riff, progress);
     Check(riff.Ascend(list));
 
     list.fccType = MakeFourCC("pdta");
@@ -589,15 +635,18 @@ void CSoundFont2Assembler::State::WriteTo(CRiffWriter& riff, const Info& info, c
     {
         const Sample& sample = samples[i];
         Put(shdr, sample.name);
-        AppendLE32(shdr, starts[i]);
-        AppendLE32(shdr, starts[i] + static_cast<std::uint32_t>(sample.points.size() / 2));
-        AppendLE32(shdr, starts[i] + sample.loopStart);
-        AppendLE32(shdr, starts[i] + sample.loopEnd);
+        const auto [start, end] = places[i];
+        // A compressed sample's loop counts from its first decoded point.
+        const std::uint32_t loopBase = encoder ? 0 : start;
+        AppendLE32(shdr, start);
+        AppendLE32(shdr, end);
+        AppendLE32(shdr, loopBase + sample.loopStart);
+        AppendLE32(shdr, loopBase + sample.loopEnd);
         AppendLE32(shdr, sample.rate);
         shdr.push_back(sample.key);
         shdr.push_back(static_cast<std::uint8_t>(sample.correction));
         AppendLE16(shdr, static_cast<std::uint16_t>(sample.partner >= 0 ? sample.partner : 0));
-        AppendLE16(shdr, sample.type);
+        AppendLE16(shdr, static_cast<std::uint16_t>(sample.type | (encoder ? kSampleCompressed : 0)));
     }
     Put(shdr, MakeName("EOS"));
     shdr.insert(shdr.end(), kSampleHeader2Size - 20, 0);

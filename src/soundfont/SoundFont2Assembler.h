@@ -19,6 +19,10 @@
 //   data are dropped.
 // - Before writing, every 16-bit index of the result is counted; a result
 //   past one is refused with each limit it passes and by how much.
+// - Compressed, the file is a version 3 one as FluidSynth reads them: every
+//   sample one Ogg Vorbis stream, its start and end the stream's byte
+//   offsets in the sample data, its loop counted from its first decoded
+//   point, its type flagged compressed.
 
 #include "platform/ByteStream.h"
 
@@ -29,6 +33,7 @@
 #include <vector>
 
 class CSoundFontReader;
+class ICompressedSampleEncoder;
 
 class CSoundFont2Assembler
 {
@@ -58,6 +63,10 @@ public:
     bool AddPreset(int source, int preset, int bank, int program, std::string* error = nullptr);
 
     int PresetCount() const;
+
+    // Writes version 3 instead, every sample compressed by encoder at quality
+    // (-0.1 smallest to 1.0 best). Null: version 2 (as made).
+    void SetCompression(const ICompressedSampleEncoder* encoder, double quality);
 
     // Writes the file; false with *error when it does not fit SoundFont 2,
     // a source cannot be read, the sink fails, or progress cancelled. The

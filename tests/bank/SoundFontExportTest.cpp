@@ -85,7 +85,7 @@ protected:
 
     SoundFontExportResult Export(const CSoundFontExport::Progress& progress = nullptr)
     {
-        return CSoundFontExport(dir.Path(), {})
+        return CSoundFontExport(dir.Path(), {}, options)
             .Export(header, patches, "My Bank", "Made for the tests", out, progress);
     }
 
@@ -94,6 +94,7 @@ protected:
     CDocumentFile::Header header;
     CPatchItemList patches;
     CPatchItemListGuard guard{patches};
+    SoundFontExportOptions options;
 };
 } // namespace
 
@@ -152,6 +153,42 @@ TEST_F(SoundFontExportTest, MissingFilesAreListedAndTheRestExported)
               (std::set<Place>{{1, 0, "Piano"}}));
 }
 
+// The General MIDI set under the user's banks: its melodic presets on bank 0
+// and its kits on 128, as the card plays them (its other banks left out), a
+// user patch on bank 0 in the set's place. A set not there is listed missing.
+TEST_F(SoundFontExportTest, TheSynthBankLiesUnderTheUserBanks)
+{
+    SoundFontBuilder gm;
+    gm.Version(2, 1).Info("INAM", "GM").SampleData(4000);
+    const int s = gm.AddSample(0, 600);
+    const int t = gm.AddSample(700, 1500);
+    const int piano = gm.AddInstrument("Piano", {s});
+    gm.AddPreset("Grand", 0, 0, {piano});
+    gm.AddPreset("Bright", 1, 0, {piano});
+    gm.AddPreset("Variation", 1, 8, {piano});
+    gm.AddPreset("Standard", 0, 128, {gm.AddInstrument("Drums", {t})});
+    options.synthBank = dir.Write("gm.sf2", gm.Build());
+    header.bankFiles = {{2, one}};
+    AddFilePatch(patches, "Mine", one, 1, 0, 1);
+
+    SoundFontExportResult result = Export();
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_TRUE(result.skipped.empty() && result.missing.empty());
+    EXPECT_EQ(Places(ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false})),
+              (std::set<Place>{{0, 0, "Grand"},
+                               {0, 1, "Organ"},
+                               {2, 0, "Piano"},
+                               {2, 1, "Organ"},
+                               {2, 5, "Soft Piano"},
+                               {128, 0, "Standard"}}));
+
+    options.synthBank = dir.File("none.sf2");
+    result = Export();
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_EQ(result.missing, std::vector<std::string>{options.synthBank});
+    EXPECT_EQ(Places(ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false})).size(), 4u);
+}
+
 TEST_F(SoundFontExportTest, RefusalsAndCancelsLeaveTheOldFileAsItWas)
 {
     const Bytes old = {'o', 'l', 'd'};
@@ -175,6 +212,10 @@ TEST_F(SoundFontExportTest, RefusalsAndCancelsLeaveTheOldFileAsItWas)
     AddFilePatch(patches, "Piano", one, 0, 1, 0);
     untouched([](double) { return false; }, "cancelled");
     untouched([](double share) { return share < 0.8; }, "cancelled");
+    // SoundFont 3 in a program without the encoder.
+    options.compressed = true;
+    untouched(nullptr, "no Ogg Vorbis encoder");
+    options.compressed = false;
 
     // Presets that convert one by one but together pass the 16-bit zone
     // indices: 100 zones each, made different by a preset-level value.

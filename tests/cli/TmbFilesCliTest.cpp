@@ -6,6 +6,8 @@
 #include "soundfont/SoundFontReader.h"
 #include "support/ArchiveBuilder.h"
 #include "support/FileTree.h"
+#include "support/ScopedCardHome.h"
+#include "support/SoundFontBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -135,12 +137,12 @@ TEST_F(TmbFilesCliTest, RelinkWritesTheFoundPathsAndKeepsTheMissingOnes)
 
 TEST_F(TmbFilesCliTest, ExportWritesWhatIsFoundAndListsTheRest)
 {
-    const auto places = [&](const std::string& path)
+    const auto places = [&](const std::string& path, int version = 2)
     {
         CSoundFontReader reader;
         std::vector<std::string> found;
         EXPECT_TRUE(reader.Open(path)) << path;
-        EXPECT_EQ(reader.GetMajorVersion(), 2);
+        EXPECT_EQ(reader.GetMajorVersion(), version);
         for (int i = 0; i < reader.GetPresetCount(); ++i)
         {
             const PresetHeader header = reader.GetPresetHeader(i);
@@ -160,6 +162,30 @@ TEST_F(TmbFilesCliTest, ExportWritesWhatIsFoundAndListsTheRest)
     EXPECT_EQ(out, "missing\tE:\\\\GONE\\\\X.SBK\nPresets:\t4\nMissing:\t1\n");
     EXPECT_EQ(places(dir.File("song.sf2")),
               (std::vector<std::string>{"1:0 Violin", "1:1 Cello", "2:0 Violin", "2:5 Cello"}));
+
+    // The General MIDI set underneath, and compressed: SoundFont 3.
+    SoundFontBuilder gm;
+    gm.Version(2, 1).SampleData(2000);
+    gm.AddPreset("Grand", 0, 0, {gm.AddInstrument("Grand", {gm.AddSample(0, 500)})});
+    gm.AddPreset("Kit", 0, 128, {gm.AddInstrument("Kit", {gm.AddSample(500, 900)})});
+    const ScopedEnvironment set("TAMBERLY_GM_SOUNDFONT", dir.Write("gm.sf2", gm.Build()));
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "song.sf3", "--search", dir.Path() + "/elsewhere",
+                   "--with-synth-bank", "--sf3", "--quality", "0"}),
+              1)
+        << err;
+    EXPECT_EQ(out, "missing\tE:\\\\GONE\\\\X.SBK\nPresets:\t6\nMissing:\t1\n");
+    EXPECT_EQ(places(dir.File("song.sf3"), 3),
+              (std::vector<std::string>{"0:0 Grand", "128:0 Drum Patch 1", "1:0 Violin", "1:1 Cello",
+                                        "2:0 Violin", "2:5 Cello"}));
+    for (const char* quality : {"1.5", "x", ""})
+    {
+        EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "bad.sf3", "--sf3", "--quality", quality}), 2);
+        EXPECT_NE(err.find("--quality expects a number from -0.1 to 1.0"), std::string::npos) << err;
+    }
+    EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb", "bad.sf2", "--quality", "0.5"}), 2);
+    EXPECT_NE(err.find("--quality is for --sf3 only"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("bad.sf3")) ||
+                 std::filesystem::exists(dir.File("bad.sf2")));
 
     // Usage, and a place no file can be written: one line, and no file.
     EXPECT_EQ(Cli({"tmb", "export", "old/song.tmb"}), 2);

@@ -2,8 +2,8 @@
 // audio output, and which General MIDI set is the default.
 
 #include "engine/EngineFixture.h"
-#include "platform/GeneralMidiFont.h"
 #include "platform/AtomicFile.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
 #include "support/SoundFontBuilder.h"

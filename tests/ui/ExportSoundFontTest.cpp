@@ -3,13 +3,18 @@
 
 #include "AppFixture.h"
 #include "bank/CommandIds.h"
+#include "media/MediaServices.h"
 #include "soundfont/SoundFontReader.h"
 #include "support/ArchiveBuilder.h"
 #include "support/FileTree.h"
 #include "support/SoundFontBuilder.h"
+#include "ui/sheets/ExportOptionsDialog.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QMenu>
+#include <QSlider>
 
 TEST_F(AppTest, ExportAsSoundFontWritesTheOpenDocumentsPatches)
 {
@@ -48,4 +53,29 @@ TEST_F(AppTest, ExportAsSoundFontWritesTheOpenDocumentsPatches)
     EXPECT_EQ(reader.GetPresetHeader(0).presetNumber, 17);
     EXPECT_EQ(reader.name, "Grand Set");
     EXPECT_EQ(reader.comment, "Notes");
+
+    // The options asked first: the quality only for SoundFont 3, the GM set when ticked.
+    CExportOptionsDialog choice("/gm/set.sf2", Frame());
+    EXPECT_FALSE(choice.GetQuality()->isEnabled());
+    EXPECT_FALSE(choice.GetOptions().compressed);
+    EXPECT_TRUE(choice.GetOptions().synthBank.empty());
+    choice.GetFormat()->setCurrentIndex(1);
+    EXPECT_TRUE(choice.GetQuality()->isEnabled());
+    choice.GetQuality()->setValue(2);
+    choice.GetWithSynthBank()->setChecked(true);
+    const SoundFontExportOptions options = choice.GetOptions();
+    EXPECT_TRUE(options.compressed);
+    EXPECT_DOUBLE_EQ(options.quality, 0.2);
+    EXPECT_EQ(options.synthBank, "/gm/set.sf2");
+
+    // As SoundFont 3, through the encoder the program installs.
+    InstallMediaServices();
+    const std::string compressed = files.File("grand.sf3");
+    SoundFontExportOptions sf3;
+    sf3.compressed = true;
+    ASSERT_TRUE(Frame()->ExportSoundFont(QString::fromStdString(compressed), sf3));
+    CSoundFontReader again;
+    ASSERT_TRUE(again.Open(compressed));
+    EXPECT_EQ(again.GetMajorVersion(), 3);
+    EXPECT_EQ(again.GetPresetCount(), 1);
 }

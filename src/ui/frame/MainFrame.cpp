@@ -2,6 +2,7 @@
 
 #include "bank/CommandIds.h"
 #include "bank/TamberlyDoc.h"
+#include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 #include "synth/MidiFile.h"
 #include "ui/Profile.h"
@@ -13,6 +14,7 @@
 #include "ui/panes/FileView.h"
 #include "ui/panes/FolderView.h"
 #include "ui/panes/PatchView.h"
+#include "ui/sheets/ExportOptionsDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -702,18 +704,26 @@ void CMainFrame::ShowPopupMenu(int menuId, QPoint globalPos)
         router->Execute(chosen->data().toInt());
 }
 
-bool CMainFrame::ExportSoundFont(QString target)
+bool CMainFrame::ExportSoundFont(QString target, const SoundFontExportOptions& given)
 {
+    SoundFontExportOptions options = given;
     if (target.isEmpty())
     {
+        // The GM set the card plays on bank 0 is the one the file gets.
+        CExportOptionsDialog choice(
+            EffectiveGeneralMidiFont(Profile::GetProgramSettings().sound.generalMidiFont), this);
+        if (choice.exec() != QDialog::Accepted)
+            return false;
+        options = choice.GetOptions();
+        const QString extension = options.compressed ? QStringLiteral(".sf3") : QStringLiteral(".sf2");
         const std::string& document = this->document.GetPathName();
         const QString suggested =
-            document.empty()
-                ? QStringLiteral("Untitled.sf2")
-                : QFileInfo(QString::fromStdString(document)).path() + QLatin1Char('/') +
-                      QFileInfo(QString::fromStdString(document)).completeBaseName() + QStringLiteral(".sf2");
-        target = QFileDialog::getSaveFileName(this, UiText(IDS_EXPORT_TITLE), suggested,
-                                              UiText(IDS_EXPORT_FILTER));
+            document.empty() ? QStringLiteral("Untitled") + extension
+                             : QFileInfo(QString::fromStdString(document)).path() + QLatin1Char('/') +
+                                   QFileInfo(QString::fromStdString(document)).completeBaseName() + extension;
+        target = QFileDialog::getSaveFileName(
+            this, UiText(IDS_EXPORT_TITLE), suggested,
+            UiText(options.compressed ? IDS_EXPORT_FILTER_SF3 : IDS_EXPORT_FILTER));
         if (target.isEmpty())
             return false;
     }
@@ -724,14 +734,15 @@ bool CMainFrame::ExportSoundFont(QString target)
     progress.setMinimumDuration(300);
     // On this thread: the document and the card are the window's. The dialog
     // is modal, so nothing but Cancel reaches the window meanwhile.
-    const SoundFontExportResult result =
-        document.ExportSoundFont(target.toStdString(),
-                                 [&](double share)
-                                 {
-                                     progress.setValue(static_cast<int>(share * 1000));
-                                     QApplication::processEvents();
-                                     return !progress.wasCanceled();
-                                 });
+    const SoundFontExportResult result = document.ExportSoundFont(
+        target.toStdString(),
+        [&](double share)
+        {
+            progress.setValue(static_cast<int>(share * 1000));
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        },
+        options);
     progress.setValue(1000);
     if (progress.wasCanceled())
         return false;

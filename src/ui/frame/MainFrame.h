@@ -9,6 +9,7 @@
 // triggered command goes to the active pane, then the document, the frame
 // and the application (the chain the application sets on GetRouter()).
 
+#include "bank/SoundFontExport.h"
 #include "ui/CommandRouter.h"
 #include "ui/CommandTarget.h"
 #include "ui/sheets/HelpWindow.h"
@@ -68,7 +69,7 @@ public:
     // File > Export as SoundFont: asks for a file unless given one, shows a
     // progress bar with Cancel (a cancel leaves no file), then says what was
     // left out. True when the file was written.
-    bool ExportSoundFont(QString target = QString());
+    bool ExportSoundFont(QString target = QString(), const SoundFontExportOptions& options = {});
     QMenu* GetFileMenu() const { return fileMenu; }
     // The status bar pane of an id: 37 current patch, 512 free memory, and
     // the lock indicators 59137 to 59139. Null for other ids.
