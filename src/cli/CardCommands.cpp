@@ -113,6 +113,8 @@ private:
 
 void PrintStatus(CAweSession& card, std::ostream& out)
 {
+    // One card session for the 16,000 names read below, not one each.
+    const CAweBatch batch(card);
     const int mode = card.GetSynthBank();
     static const StringId modeNames[] = {IDS_MODE_GM_VALUE, IDS_MODE_GS_VALUE, IDS_MODE_MT_VALUE};
     out << "Synth mode:   " << mode;
