@@ -289,7 +289,10 @@ QWidget* CSettingsDialog::MakeCardPage()
     auto* gmRow = new QHBoxLayout;
     gmRow->addWidget(generalMidi);
     gmRow->addWidget(browse);
-    form->addRow(UiText(IDS_SETTINGS_GM), gmRow);
+    // A row of two widgets gives its label no buddy: the mnemonic goes to the file name.
+    auto* gmLabel = new QLabel(UiText(IDS_SETTINGS_GM), page);
+    gmLabel->setBuddy(generalMidi);
+    form->addRow(gmLabel, gmRow);
     form->addRow(QString(), gmNote);
     form->addRow(UiText(IDS_SETTINGS_MEMORY), memory);
     form->addRow(UiText(IDS_SETTINGS_CARD_LIBRARY), card);
