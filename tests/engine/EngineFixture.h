@@ -102,6 +102,16 @@ protected:
         return peak;
     }
 
+    // The small TimGM6mb, whichever set the machine calls its default
+    // (default-GM.sf2 may be the 148 MB FluidR3): the levels these tests
+    // measure are its sounds'. ctest's ENVIRONMENT property cannot carry it:
+    // gtest_discover_tests splits its list and keeps only the first entry.
+    ScopedEnvironment generalMidi{"TAMBERLY_GM_SOUNDFONT", []
+                                  {
+                                      const char* named = std::getenv("TAMBERLY_GM_SOUNDFONT");
+                                      return std::string(
+                                          named && *named ? named : "/usr/share/sounds/sf2/TimGM6mb.sf2");
+                                  }()};
     ScopedCardHome home;
     TempDir files;
     std::unique_ptr<CAweSession> session;
