@@ -6,28 +6,9 @@
 #include "platform/GeneralMidiFont.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
-#include "support/SoundFontBuilder.h"
+#include "support/OnePresetSet.h"
 
 #include <fstream>
-
-namespace
-{
-// A General MIDI set of one preset, bank 0 program `program`, as a .sf2 file.
-std::string OnePresetSet(const TempDir& dir, int program)
-{
-    SoundFontBuilder bank;
-    bank.SampleData(8192);
-    const int sample = bank.AddSample(0, 4000);
-    bank.AddPreset("Only", static_cast<std::uint16_t>(program), 0, {bank.AddInstrument("Only", {sample})});
-    const Bytes sbk = bank.Build();
-    CMemorySource in(sbk);
-    std::vector<std::uint8_t> sf2;
-    EXPECT_TRUE(CSoundFont2Converter().ConvertBank(in, sf2));
-    const std::string path = dir.File("one-" + std::to_string(program) + ".sf2");
-    EXPECT_TRUE(WriteWholeFileAtomic(path, std::string(sf2.begin(), sf2.end())));
-    return path;
-}
-} // namespace
 
 TEST_F(EngineTest, SettingsChangeVoicesAndTheGeneralMidiSetOfARunningEngine)
 {

@@ -10,6 +10,7 @@
 #include "platform/RegistryStore.h"
 #include "platform/StringTable.h"
 #include "soundfont/SoundFont2Converter.h"
+#include "support/OnePresetSet.h"
 #include "support/ScopedCardHome.h"
 #include "synth/AweManager.h"
 #include "ui/UiText.h"
@@ -31,21 +32,7 @@ class SettingsTest : public AppTest
 {
 protected:
     // A General MIDI set of one preset, bank 0 program `program`.
-    std::string OnePresetSet(int program)
-    {
-        SoundFontBuilder bank;
-        bank.SampleData(8192);
-        const int sample = bank.AddSample(0, 4000);
-        bank.AddPreset("Only", static_cast<std::uint16_t>(program), 0,
-                       {bank.AddInstrument("Only", {sample})});
-        const Bytes sbk = bank.Build();
-        CMemorySource in(sbk);
-        std::vector<std::uint8_t> sf2;
-        EXPECT_TRUE(CSoundFont2Converter().ConvertBank(in, sf2));
-        const std::string path = files.File("set-" + std::to_string(program) + ".sf2");
-        EXPECT_TRUE(WriteWholeFileAtomic(path, std::string(sf2.begin(), sf2.end())));
-        return path;
-    }
+    std::string OnePresetSet(int program) { return ::OnePresetSet(files, program); }
     CardEngineOptions EngineOptions(bool audioDevice)
     {
         CardEngineOptions options;
