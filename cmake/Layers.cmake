@@ -20,7 +20,7 @@ set(TAMBERLY_PLATFORM_SOURCES
   platform/AtomicFile.cpp platform/ByteStream.cpp platform/CardHome.cpp platform/FileException.cpp
   platform/IniFile.cpp platform/PathNames.cpp platform/ProgramLibrary.cpp platform/RegistryStore.cpp
   platform/RiffFile.cpp platform/StringTable.cpp platform/TextEncoding.cpp
-  platform/WindowedSource.cpp)
+  platform/PiecedSource.cpp platform/WindowedSource.cpp)
 set(TAMBERLY_SOUNDFONT_SOURCES
   soundfont/SampleServices.cpp soundfont/SoundFont2Converter.cpp soundfont/SoundFontExtractor.cpp
   soundfont/PresetImage.cpp soundfont/SoundFontReader.cpp soundfont/WaveFile.cpp soundfont/WaveWriter.cpp

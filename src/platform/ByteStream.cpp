@@ -1,6 +1,7 @@
 #include "platform/ByteStream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +38,7 @@ bool CFileSource::Open(const std::string& path)
     }
     size = static_cast<std::uint64_t>(st.st_size);
     position = 0;
+    streamBehind = false;
     return true;
 }
 
@@ -47,12 +49,65 @@ void CFileSource::Close()
     file = nullptr;
     position = 0;
     size = 0;
+    ahead.clear();
+    ahead.shrink_to_fit();
+    aheadStart = 0;
+}
+
+// Reads at position, as far as the file goes; what pread read.
+std::size_t CFileSource::ReadAt(std::uint64_t at, void* buffer, std::size_t count) const
+{
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t got = 0;
+    while (got < count)
+    {
+        const ssize_t n = ::pread(fileno(file), out + got, count - got, static_cast<off_t>(at + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
 std::size_t CFileSource::Read(void* buffer, std::size_t count)
 {
     if (!file || count == 0)
         return 0;
+    // Large reads (sample data) bypass stdio, whose seek and refill for every
+    // sample cost as much again as the data. Samples mostly come in file
+    // order: a read-ahead window of its own serves the next ones from memory,
+    // which reads a bank faster than one read call per sample would.
+    if (count >= kDirectRead)
+    {
+        streamBehind = true;
+        std::size_t got = 0;
+        if (count > kReadAhead)
+            got = ReadAt(position, buffer, count);
+        else
+        {
+            const bool inside = position >= aheadStart && position + count <= aheadStart + ahead.size();
+            if (!inside)
+            {
+                ahead.resize(kReadAhead);
+                ahead.resize(ReadAt(position, ahead.data(), ahead.size()));
+                aheadStart = position;
+            }
+            const std::uint64_t from = position - aheadStart;
+            got = static_cast<std::size_t>(
+                std::min<std::uint64_t>(count, ahead.size() - std::min<std::uint64_t>(from, ahead.size())));
+            std::memcpy(buffer, ahead.data() + from, got);
+        }
+        position += got;
+        return got;
+    }
+    if (streamBehind)
+    {
+        if (fseeko(file, static_cast<off_t>(position), SEEK_SET) != 0)
+            return 0;
+        streamBehind = false;
+    }
     const std::size_t got = std::fread(buffer, 1, count, file);
     position += got;
     return got;
@@ -62,13 +117,12 @@ bool CFileSource::Seek(std::uint64_t to)
 {
     if (!file || to > size)
         return false;
-    // Readers seek to where they stand before most reads; stdio would drop
-    // its buffer and ask the kernel each time. (A stream at its end seeks,
-    // which clears the end mark for the reads after.)
-    if (to == position && !std::feof(file) && !std::ferror(file))
-        return true;
-    if (fseeko(file, static_cast<off_t>(to), SEEK_SET) != 0)
-        return false;
+    // The stream follows at the next small read: readers seek to where they
+    // stand before most reads, and stdio would drop its buffer and ask the
+    // kernel each time. (A stream at its end seeks then too, which clears
+    // the end mark for the reads after.)
+    if (to != position || std::feof(file) || std::ferror(file))
+        streamBehind = true;
     position = to;
     return true;
 }
@@ -165,10 +219,16 @@ bool CMemorySink::Write(const void* data, std::size_t count)
         return false;
     if (position > capacity || count > capacity - position)
         return good = false;
-    if (position + count > bytes.size())
-        bytes.resize(position + count);
-    if (count != 0)
-        std::memcpy(bytes.data() + position, data, count);
+    const auto* from = static_cast<const std::uint8_t*>(data);
+    if (position == bytes.size())
+        bytes.insert(bytes.end(), from, from + count); // appended: no zeros written first
+    else
+    {
+        if (position + count > bytes.size())
+            bytes.resize(position + count);
+        if (count != 0)
+            std::memcpy(bytes.data() + position, data, count);
+    }
     position += count;
     return true;
 }
@@ -179,4 +239,20 @@ bool CMemorySink::Seek(std::uint64_t to)
         return good = false;
     position = static_cast<std::size_t>(to);
     return true;
+}
+
+CopyResult CopyRest(IByteSource& from, IByteSink& to)
+{
+    std::vector<std::uint8_t> piece(64 * 1024);
+    for (std::uint64_t left = from.Size() - std::min(from.Tell(), from.Size()); left > 0;)
+    {
+        const std::size_t got =
+            from.Read(piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
+        if (got == 0)
+            return CopyResult::ReadFailed;
+        if (!to.Write(piece.data(), got))
+            return CopyResult::WriteFailed;
+        left -= got;
+    }
+    return CopyResult::Done;
 }

@@ -34,7 +34,8 @@ public:
     virtual bool Good() const = 0;
 };
 
-// A read-only file with the C library's buffering.
+// A read-only file: small reads with the C library's buffering, large ones
+// straight from the kernel.
 class CFileSource final : public IByteSource
 {
 public:
@@ -53,9 +54,17 @@ public:
     std::uint64_t Size() const override { return size; }
 
 private:
+    static constexpr std::size_t kDirectRead = 16 * 1024;
+    static constexpr std::size_t kReadAhead = 128 * 1024;
+
+    std::size_t ReadAt(std::uint64_t at, void* buffer, std::size_t count) const;
+
     std::FILE* file = nullptr;
     std::uint64_t position = 0;
     std::uint64_t size = 0;
+    bool streamBehind = false;       // stdio's position is not position: seek before reading through it
+    std::vector<std::uint8_t> ahead; // the read-ahead window of large reads, from aheadStart
+    std::uint64_t aheadStart = 0;
 };
 
 // A file created (or truncated) for writing with the C library's buffering.
@@ -131,6 +140,15 @@ private:
     std::size_t position = 0;
     bool good = true;
 };
+
+// Copies from's bytes from its position to its end into to, a piece at a time.
+enum class CopyResult
+{
+    Done,
+    ReadFailed, // the source ended early or could not be read
+    WriteFailed,
+};
+CopyResult CopyRest(IByteSource& from, IByteSink& to);
 
 // Little-endian decoding and encoding, independent of the host's byte order.
 inline std::uint16_t ReadLE16(const std::uint8_t* p)

@@ -121,6 +121,16 @@ bool CRiffWriter::Ascend(CRiffChunk& ck)
     return ok;
 }
 
+bool CRiffWriter::WriteText(FourCC id, std::string_view text, std::size_t maxBytes)
+{
+    std::vector<std::uint8_t> data(
+        text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), maxBytes - 1)));
+    data.push_back(0);
+    if (data.size() % 2 != 0)
+        data.push_back(0);
+    return WriteChunk(id, data.data(), data.size());
+}
+
 bool CRiffWriter::WriteChunk(FourCC id, const void* data, std::size_t size)
 {
     CRiffChunk ck;

@@ -97,6 +97,9 @@ public:
     bool Ascend(CRiffChunk& ck);
     // A whole chunk of known content in one call.
     bool WriteChunk(FourCC id, const void* data, std::size_t size);
+    // An INFO text chunk: the text (at most maxBytes - 1 of it), a closing
+    // zero byte, and another where that leaves the size odd.
+    bool WriteText(FourCC id, std::string_view text, std::size_t maxBytes = 256);
 
     bool Write(const void* data, std::size_t size) { return sink.Write(data, size); }
     bool Good() const { return sink.Good(); }
