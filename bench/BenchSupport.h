@@ -49,6 +49,29 @@ AgainstBaseline TimeAgainstBaseline(benchmark::State& state, auto&& work, auto&&
     return {total / static_cast<double>(state.iterations()), best};
 }
 
+// For work that writes large files: the kernel's write-back makes any one
+// run of such work, or of its baseline, take from one to three times its
+// own cost, depending on what earlier runs left to flush. So both run in
+// every iteration, in turns (each first every other time), and both sides
+// are the mean: a best-of baseline against a mean of the work would measure
+// the write-back, not the work.
+AgainstBaseline TimeInterleaved(benchmark::State& state, auto&& work, auto&& baseline)
+{
+    double total = 0, baselineTotal = 0;
+    bool workFirst = false;
+    for (auto _ : state)
+    {
+        if (!workFirst)
+            baselineTotal += SecondsOf(baseline);
+        total += SecondsOf(work);
+        if (workFirst)
+            baselineTotal += SecondsOf(baseline);
+        workFirst = !workFirst;
+    }
+    const auto runs = static_cast<double>(state.iterations());
+    return {total / runs, baselineTotal / runs};
+}
+
 // The baseline of the file benchmarks: the whole file once through 64 KiB
 // reads. The bytes read; 0 when the file does not open.
 std::size_t PlainRead(const std::string& path);

@@ -8,11 +8,14 @@
 // decreasing, instrument and sample generators last in their zones and naming
 // something that exists, every sample and loop inside the sample data. A
 // refusal gives no bytes and a reason; converting again gives the same bytes.
+// The converted file read as a source, in pieces, is the same file; that
+// preset and its neighbour number converted together make a file of two.
 
 #include "FuzzTarget.h"
 
 #include "platform/ByteStream.h"
 #include "soundfont/SoundFont2Converter.h"
+#include "soundfont/SoundFontReader.h"
 
 #include <array>
 #include <cstdio>
@@ -230,6 +233,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         const auto presets = CheckImage(one);
         FUZZ_CHECK(presets.size() == 1 && presets[0] == std::make_pair(bank, program));
+    }
+
+    // The converted file as a source, read in odd pieces (as the export's
+    // assembler reads it): the same bytes as the image, and two presets
+    // together a file of their own.
+    const auto readAll = [](IByteSource& source)
+    {
+        Image bytesRead;
+        std::array<std::uint8_t, 777> piece{};
+        while (const std::size_t got = source.Read(piece.data(), piece.size()))
+            bytesRead.insert(bytesRead.end(), piece.begin(),
+                             piece.begin() + static_cast<std::ptrdiff_t>(got));
+        FUZZ_CHECK(bytesRead.size() == source.Size());
+        return bytesRead;
+    };
+    CMemorySource in(bytes, length);
+    if (const auto streamed = converter.ConvertedBank(in))
+        FUZZ_CHECK(readAll(*streamed) == whole);
+    else
+        FUZZ_CHECK(whole.empty());
+    CSoundFontReader reader;
+    if (reader.Open(std::make_unique<CMemorySource>(bytes, length)))
+    {
+        std::string error;
+        if (const auto together = converter.ConvertedPresets(
+                reader, {{presetNumber, bank, program}, {presetNumber ^ 1, 0, 127}}, &error))
+        {
+            const auto presets = CheckImage(readAll(*together));
+            FUZZ_CHECK(presets.size() == 2 && presets[0] == std::make_pair(bank, program) &&
+                       presets[1] == std::make_pair(0, 127));
+        }
+        else
+            FUZZ_CHECK(!error.empty());
     }
     return 0;
 }

@@ -180,11 +180,7 @@ constexpr const char* kFileNames[CSynthBank::kModeCount] = {"synth-gm.sbk", "syn
 
 // Zero points after each sample, as SoundFont 1 banks leave for the interpolator.
 constexpr unsigned kGuardPoints = 46;
-constexpr std::uint16_t kGenKeyRange = GeneratorNumber(SoundFontGenerator::KeyRange);
-constexpr std::uint16_t kGenInstrument = GeneratorNumber(SoundFontGenerator::Instrument);
-constexpr std::uint16_t kGenSampleModes = GeneratorNumber(SoundFontGenerator::SampleModes);
 constexpr std::uint16_t kGenRootKey = GeneratorNumber(SoundFontGenerator::RootKey);
-constexpr std::uint16_t kGenSampleId = GeneratorNumber(SoundFontGenerator::SampleId);
 // A 64-point cycle at 44100 Hz sounds about 689 Hz: key 77 (F5).
 constexpr std::uint16_t kRootKey = 77;
 

@@ -61,9 +61,19 @@ std::string Today()
 // One source file, opened once however many patches name it.
 struct OpenedFile
 {
-    std::unique_ptr<CSoundFontReader> reader; // for lookups and version-1 conversions
-    int assembled = -1;                       // a version-2 file as a source of the assembler
-    std::string problem;                      // why it cannot be exported
+    // For lookups and version-1 conversions. The converted sources the
+    // assembler reads take their sample data from its file, so it lives as
+    // long as the run, which ends only after the assembler wrote.
+    std::unique_ptr<CSoundFontReader> reader;
+    int assembled = -1;  // a version-2 file as a source of the assembler
+    std::string problem; // why it cannot be exported
+
+    // A version-1 file's patches, converted together once (one pass over its
+    // lists, a sample two of them use read once) into one source.
+    std::vector<CSoundFont2Converter::Placement> placements;
+    const CSoundFontReader* patchesRead = nullptr; // the converted patches, as the assembler reads them
+    int patches = -1;                              // their source
+    bool patchesTried = false;
 };
 
 class CExportRun
@@ -100,16 +110,23 @@ public:
         return file;
     }
 
-    // A version-2 image made here (converted), as a source of its own.
-    int AddImage(std::vector<std::uint8_t> image, std::string& error)
+    // A version-2 file made here (converted), as a source of its own.
+    int AddImage(std::unique_ptr<IByteSource> image, std::string& error,
+                 const CSoundFontReader** read = nullptr)
     {
         auto reader = std::make_unique<CSoundFontReader>();
-        if (!reader->Open(std::make_unique<COwnedSource>(std::move(image))))
+        if (!reader->Open(std::move(image)))
         {
             error = reader->GetOpenProblemText();
             return -1;
         }
+        if (read)
+            *read = reader.get();
         return assembler.AddSource(std::move(reader), &error);
+    }
+    int AddImage(std::vector<std::uint8_t> image, std::string& error)
+    {
+        return AddImage(std::make_unique<COwnedSource>(std::move(image)), error);
     }
 
     void Skip(const std::string& path, const std::string& why)
@@ -130,13 +147,68 @@ public:
         }
         if (file.reader->GetMajorVersion() != 1)
             return file.assembled;
-        std::vector<std::uint8_t> image;
+        // Converted as it is read: the sample data is read from the bank once, while written.
         std::string error;
-        int source = -1;
-        if (!CSoundFont2Converter().ConvertBank(*file.reader, image, &error) ||
-            (source = AddImage(std::move(image), error)) < 0)
+        std::unique_ptr<IByteSource> converted = CSoundFont2Converter().ConvertedBank(*file.reader, &error);
+        const int source = converted ? AddImage(std::move(converted), error) : -1;
+        if (source < 0)
             Skip(path, error);
         return source;
+    }
+
+    // Notes a document patch of a version-1 file before any is added, so
+    // that the file's patches are converted together.
+    void PlanPatch(const std::string& path, const CPatchItem& item)
+    {
+        if (item.GetSourceFileType() == FileTypeWave)
+            return;
+        OpenedFile& file = Open(path);
+        if (!file.problem.empty() || file.reader->GetMajorVersion() != 1 ||
+            file.reader->FindPreset(item.GetSourcePatch()) < 0)
+            return; // AddPatch says why, or goes its own way
+        placementOf[&item] = static_cast<int>(file.placements.size());
+        file.placements.push_back({item.GetSourcePatch(), item.GetTargetBank(), item.GetTargetPatch()});
+    }
+
+    // The source of a version-1 file's planned patches, converted together;
+    // -1 when they do not convert so (each is then converted alone).
+    int PatchesSource(OpenedFile& file)
+    {
+        if (!file.patchesTried)
+        {
+            file.patchesTried = true;
+            std::string error;
+            std::unique_ptr<IByteSource> converted =
+                CSoundFont2Converter().ConvertedPresets(*file.reader, file.placements);
+            file.patches = converted ? AddImage(std::move(converted), error, &file.patchesRead) : -1;
+        }
+        return file.patches;
+    }
+
+    // A version-1 patch converted with the file's others, or, when they do
+    // not convert together (too many for one file, or none with samples),
+    // alone: each then gets the converter's or the assembler's own reason.
+    void AddVersion1Patch(const std::string& path, OpenedFile& file, const CPatchItem& item)
+    {
+        const auto planned = placementOf.find(&item);
+        if (planned == placementOf.end())
+            return Skip(path, "no preset numbered " + std::to_string(item.GetSourcePatch()));
+        const CSoundFont2Converter::Placement& place =
+            file.placements[static_cast<std::size_t>(planned->second)];
+        std::string error;
+        int source = PatchesSource(file);
+        int preset = planned->second;
+        // A preset left without samples (its own in the card's ROM): alone, the converter says so.
+        if (source < 0 || file.patchesRead->GetPresetSampleBytes(preset) <= 0)
+        {
+            std::unique_ptr<IByteSource> alone =
+                CSoundFont2Converter().ConvertedPresets(*file.reader, {place}, &error);
+            if (!alone || (source = AddImage(std::move(alone), error)) < 0)
+                return Skip(path, error);
+            preset = 0;
+        }
+        if (!assembler.AddPreset(source, preset, place.bank, place.program, &error))
+            Skip(path, error);
     }
 
     void AddBankFile(const std::string& path, int bank)
@@ -199,16 +271,7 @@ public:
         if (!file.problem.empty())
             return Skip(path, file.problem);
         if (file.reader->GetMajorVersion() == 1)
-        {
-            std::vector<std::uint8_t> image;
-            int source = -1;
-            if (!CSoundFont2Converter().ConvertPreset(*file.reader, item.GetSourcePatch(), image, &error,
-                                                      bank, program) ||
-                (source = AddImage(std::move(image), error)) < 0 ||
-                !assembler.AddPreset(source, 0, bank, program, &error))
-                Skip(path, error);
-            return;
-        }
+            return AddVersion1Patch(path, file, item);
         const int preset = file.reader->FindSourcePreset(static_cast<std::uint32_t>(item.GetSourcePatch()));
         if (preset < 0)
             return Skip(path, "no preset " + std::to_string(item.GetSourcePatch()));
@@ -220,6 +283,7 @@ private:
     CSoundFont2Assembler& assembler;
     SoundFontExportResult& result;
     std::map<std::string, OpenedFile> files;
+    std::map<const CPatchItem*, int> placementOf; // a planned patch -> its preset in its file's source
 };
 } // namespace
 
@@ -286,15 +350,23 @@ SoundFontExportResult CSoundFontExport::Export(const CDocumentFile::Header& head
         if (!step())
             return cancelled();
     }
+    // The patches on a slot, with their files as found.
+    std::vector<std::pair<const CPatchItem*, std::string>> placed;
     for (const CPatchItem* item : patches)
     {
-        const bool placed = item->IsValid() && item->GetTargetBank() >= 0 && item->GetTargetBank() <= 127 &&
-                            item->GetTargetPatch() >= 0 && item->GetTargetPatch() <= 127;
-        if (placed)
+        if (item->IsValid() && item->GetTargetBank() >= 0 && item->GetTargetBank() <= 127 &&
+            item->GetTargetPatch() >= 0 && item->GetTargetPatch() <= 127)
         {
-            if (const std::string path = find(item->GetSourceFile()); !path.empty())
-                run.AddPatch(path, *item);
+            if (std::string path = find(item->GetSourceFile()); !path.empty())
+                placed.emplace_back(item, std::move(path));
         }
+    }
+    for (const auto& [item, path] : placed)
+        run.PlanPatch(path, *item);
+    done += static_cast<double>(static_cast<std::size_t>(patches.GetSize()) - placed.size());
+    for (const auto& [item, path] : placed)
+    {
+        run.AddPatch(path, *item);
         if (!step())
             return cancelled();
     }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,19 +25,23 @@ int RunSbk2Sf2(const std::vector<std::string>& args, CliContext& context)
     errno = 0;
     if (!in.Open(inPath))
         return CliBadInput(context, inPath, WhyCannotOpen(inPath, errno));
-    std::vector<std::uint8_t> image;
+    // The converted file is streamed from the bank to disk: a bank of any
+    // size converts without being held in memory.
     std::string why;
-    if (!CSoundFont2Converter().ConvertBank(in, image, &why))
+    const std::unique_ptr<IByteSource> converted = CSoundFont2Converter().ConvertedBank(in, &why);
+    if (!converted)
         return CliBadInput(context, inPath, why);
-    in.Close();
 
     // A file never committed is removed, and the target stays as it was.
     CAtomicFile file(outPath);
     errno = 0;
-    if (!file.Open() || !file.Sink().Write(image.data(), image.size()) || !file.Commit())
+    CopyResult copied = CopyResult::WriteFailed;
+    if (!file.Open() || (copied = CopyRest(*converted, file.Sink())) != CopyResult::Done || !file.Commit())
     {
         const int error = errno;
-        context.err << "tamberly-cli: " << outPath << ": cannot write"
+        const bool read = copied == CopyResult::ReadFailed;
+        context.err << "tamberly-cli: " << (read ? inPath : outPath)
+                    << (read ? ": cannot be read to the end" : ": cannot write")
                     << (error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string()) << '\n';
         return kExitFailure;
     }

@@ -24,12 +24,6 @@ using Modulator = std::array<std::uint8_t, kModulatorSize>;
 // Every index of the file is a 16-bit word; the closing record's must fit too.
 constexpr std::size_t kMaxRecords = 0xFFFF;
 
-constexpr std::uint16_t kGenKeyRange = GeneratorNumber(SoundFontGenerator::KeyRange);
-constexpr std::uint16_t kGenVelRange = GeneratorNumber(SoundFontGenerator::VelRange);
-constexpr std::uint16_t kGenInstrument = GeneratorNumber(SoundFontGenerator::Instrument);
-constexpr std::uint16_t kGenSampleId = GeneratorNumber(SoundFontGenerator::SampleId);
-constexpr std::uint16_t kGenCount = GeneratorNumber(SoundFontGenerator::Count);
-
 constexpr std::uint16_t kMono = 1, kRight = 2, kLeft = 4, kLinked = 8;
 
 // Operators a version-2 file may carry in a zone of that level; the
@@ -80,6 +74,26 @@ struct Sample
     int partner = -1;
 };
 
+// A key for finding samples of equal content: their length, loop, pitch and
+// up to 64 points spread over them. Not the whole content: equal keys are
+// compared point by point anyway, and walking every point of every sample a
+// second time would cost as much as reading it.
+std::size_t ContentKey(const Sample& sample, std::span<const std::uint8_t> points)
+{
+    std::uint64_t key = 14695981039346656037ull;
+    const auto fold = [&key](std::uint64_t value) { key = (key ^ value) * 1099511628211ull; };
+    fold(points.size());
+    fold(sample.loopStart);
+    fold(sample.loopEnd);
+    fold(sample.rate);
+    fold(std::uint64_t{sample.key} << 8 | static_cast<std::uint8_t>(sample.correction));
+    const std::size_t count = points.size() / 2;
+    constexpr std::size_t kProbes = 64;
+    for (std::size_t i = 0; i < std::min(count, kProbes); ++i)
+        fold(ReadLE16(points.data() + 2 * (count <= kProbes ? i : i * (count - 1) / (kProbes - 1))));
+    return static_cast<std::size_t>(key);
+}
+
 Name NameAt(Span records, std::size_t offset)
 {
     Name name{};
@@ -113,7 +127,8 @@ struct CSoundFont2Assembler::State
     std::map<std::string, int> instrumentsByContent;
     std::map<std::pair<int, int>, std::size_t> presetAt; // (bank, program) -> preset
     std::vector<Sample> samples;
-    std::unordered_multimap<std::size_t, int> samplesByContent;
+    std::unordered_multimap<std::size_t, int> samplesByContent; // ContentKey -> sample
+    Bytes scratch;                                              // the sample being read
     const ICompressedSampleEncoder* encoder = nullptr;
     double quality = 0.5;
 
@@ -274,13 +289,19 @@ int CSoundFont2Assembler::State::CopySample(Source& source, std::size_t index)
         end - start < 2)
         return -1;
 
+    // Read into a buffer kept from sample to sample: most samples of an
+    // export are found again (converted patches of one bank), and those need
+    // no memory of their own.
+    const std::size_t bytes = 2 * std::size_t{end - start};
+    if (scratch.size() < bytes)
+        scratch.resize(bytes);
+    IByteSource& in = *source.reader->GetSource();
+    if (!in.Seek(source.dataOffset + 2 * std::uint64_t{start}) || in.Read(scratch.data(), bytes) != bytes)
+        throw AssembleError("sample data cannot be read");
+    const std::span<const std::uint8_t> points(scratch.data(), bytes);
+
     Sample sample;
     sample.name = NameAt(source.shdr, index * kSampleHeader2Size);
-    sample.points.resize(2 * std::size_t{end - start});
-    IByteSource& in = *source.reader->GetSource();
-    if (!in.Seek(source.dataOffset + 2 * std::uint64_t{start}) ||
-        in.Read(sample.points.data(), sample.points.size()) != sample.points.size())
-        throw AssembleError("sample data cannot be read");
     const auto inside = [&](std::uint32_t point) { return std::clamp(point, start, end) - start; };
     sample.loopStart = inside(ReadLE32(record + 28));
     sample.loopEnd = inside(ReadLE32(record + 32));
@@ -300,23 +321,23 @@ int CSoundFont2Assembler::State::CopySample(Source& source, std::size_t index)
     // Equal content is stored once. A stereo half found again keeps the
     // partner it was first stored with: links only tell players which
     // samples belong together, and equal halves sound alike.
-    const std::size_t hash = std::hash<std::string_view>()(
-        std::string_view(reinterpret_cast<const char*>(sample.points.data()), sample.points.size()));
-    const auto [first, last] = samplesByContent.equal_range(hash);
+    const std::size_t key = ContentKey(sample, points);
+    const auto [first, last] = samplesByContent.equal_range(key);
     for (auto it = first; it != last; ++it)
     {
         const Sample& other = samples[static_cast<std::size_t>(it->second)];
-        if (other.readType == sample.readType && other.points == sample.points &&
-            other.loopStart == sample.loopStart && other.loopEnd == sample.loopEnd &&
-            other.rate == sample.rate && other.key == sample.key && other.correction == sample.correction)
+        if (other.readType == sample.readType && other.loopStart == sample.loopStart &&
+            other.loopEnd == sample.loopEnd && other.rate == sample.rate && other.key == sample.key &&
+            other.correction == sample.correction && std::ranges::equal(other.points, points))
         {
             source.samples[index] = it->second;
             return it->second;
         }
     }
+    sample.points.assign(points.begin(), points.end());
     const int out = static_cast<int>(samples.size());
     samples.push_back(std::move(sample));
-    samplesByContent.emplace(hash, out);
+    samplesByContent.emplace(key, out);
     source.samples[index] = out;
     if (samples[static_cast<std::size_t>(out)].type != kMono)
     {
@@ -478,11 +499,7 @@ void PutChunk(CRiffWriter& riff, std::string_view id, const Bytes& data)
 
 void PutText(CRiffWriter& riff, std::string_view id, std::string_view text, std::size_t maxBytes = 256)
 {
-    Bytes data(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), maxBytes - 1)));
-    data.push_back(0);
-    if (data.size() % 2 != 0)
-        data.push_back(0);
-    PutChunk(riff, id, data);
+    Check(riff.WriteText(MakeFourCC(id), text, maxBytes));
 }
 
 // One level's records: headers, bags, modulators, generators, with their closing records.

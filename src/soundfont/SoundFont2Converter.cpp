@@ -1,5 +1,6 @@
 #include "soundfont/SoundFont2Converter.h"
 
+#include "platform/PiecedSource.h"
 #include "platform/RiffFile.h"
 #include "soundfont/SoundFontReader.h"
 
@@ -38,17 +39,11 @@ constexpr std::size_t kSf2ModulatorSize = 10;
 constexpr std::size_t kSf2SampleSize = 46;
 
 // Generator operators handled one by one; the rest go through the table below.
-constexpr std::uint16_t kGenInstrument = GeneratorNumber(SoundFontGenerator::Instrument);
-constexpr std::uint16_t kGenKeyRange = GeneratorNumber(SoundFontGenerator::KeyRange);
-constexpr std::uint16_t kGenVelRange = GeneratorNumber(SoundFontGenerator::VelRange);
 constexpr std::uint16_t kGenCoarseTune = GeneratorNumber(SoundFontGenerator::CoarseTune);
 constexpr std::uint16_t kGenFineTune = GeneratorNumber(SoundFontGenerator::FineTune);
-constexpr std::uint16_t kGenSampleId = GeneratorNumber(SoundFontGenerator::SampleId);
-constexpr std::uint16_t kGenSampleModes = GeneratorNumber(SoundFontGenerator::SampleModes);
 constexpr std::uint16_t kGenSamplePitch = GeneratorNumber(SoundFontGenerator::SamplePitch);
 constexpr std::uint16_t kGenScaleTuning = GeneratorNumber(SoundFontGenerator::ScaleTuning);
 constexpr std::uint16_t kGenRootKeyShift = GeneratorNumber(SoundFontGenerator::RootKey);
-constexpr std::uint16_t kGenCount = GeneratorNumber(SoundFontGenerator::Count);
 
 class ConvertError : public std::runtime_error
 {
@@ -352,14 +347,10 @@ void PutChunk(CRiffWriter& riff, std::string_view id, const Bytes& data)
         throw ConvertError("too large for a SoundFont 2 file");
 }
 
-// An INFO text: zero-terminated, padded to an even size.
 void PutText(CRiffWriter& riff, std::string_view id, std::string_view text, std::size_t maxBytes = 256)
 {
-    Bytes data(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), maxBytes - 1)));
-    data.push_back(0);
-    if (data.size() % 2 != 0)
-        data.push_back(0);
-    PutChunk(riff, id, data);
+    if (!riff.WriteText(MakeFourCC(id), text, maxBytes))
+        throw ConvertError("too large for a SoundFont 2 file");
 }
 
 // Opens a chunk whose size Ascend fills in: a RIFF form or LIST of a type, or a plain chunk of an id.
@@ -392,7 +383,8 @@ public:
     // Adds preset record `index` as program/bank of the new file.
     void AddPreset(std::size_t index, std::uint16_t program, std::uint16_t bank);
     void AddPreset(std::size_t index);
-    void Write(Bytes& out);
+    // The converted file; it reads sample data from the bank's source when read.
+    std::unique_ptr<CPiecedSource> Write();
 
 private:
     void CheckSizes();
@@ -414,7 +406,6 @@ private:
     void CheckLimits() const;
     void LayOutSampleData();
     void WriteInfo(CRiffWriter& riff) const;
-    void WriteSampleData(CRiffWriter& riff) const;
     void WritePresetData(CRiffWriter& riff) const;
     Bytes PresetHeaders() const;        // phdr
     Bytes PresetZones() const;          // pbag
@@ -426,6 +417,7 @@ private:
 
     std::unique_ptr<CSoundFontReader> ownReader;
     CSoundFontReader& reader;
+    IByteSource* data; // the bank's bytes, outliving the conversion: the caller's source or the reader's
     std::uint64_t sampleDataBytes = 0; // of the new "smpl"
     Span phdr, pbag, pgen, inst, ibag, igen, shdr;
     std::size_t presetCount = 0, instrumentCount = 0, sampleCount = 0;
@@ -445,16 +437,16 @@ private:
 };
 
 CConversion::CConversion(IByteSource& in)
-    : ownReader(std::make_unique<CSoundFontReader>()), reader(*ownReader)
+    : ownReader(std::make_unique<CSoundFontReader>()), reader(*ownReader), data(&in)
 {
     if (!reader.Open(std::make_unique<CBorrowedSource>(in)))
         throw ConvertError(reader.GetOpenProblemText());
     Check();
 }
 
-CConversion::CConversion(CSoundFontReader& opened) : reader(opened)
+CConversion::CConversion(CSoundFontReader& opened) : reader(opened), data(opened.GetSource())
 {
-    if (!reader.IsValid())
+    if (!reader.IsValid() || !data)
         throw ConvertError(reader.GetOpenProblemText());
     Check();
 }
@@ -857,27 +849,55 @@ void CConversion::AddPreset(std::size_t index, std::uint16_t program, std::uint1
     presets.push_back(std::move(preset));
 }
 
-void CConversion::Write(Bytes& out)
+// The file as pieces: its lists in memory, its sample data spans of the
+// bank's own, each followed by its silence. Nothing of the sample data is
+// read here.
+std::unique_ptr<CPiecedSource> CConversion::Write()
 {
     // Players refuse a file without samples, and a preset of ROM samples alone would only be silent.
     if (samples.empty())
         throw ConvertError("no sample data to convert (samples in the card's ROM are left out)");
     CheckLimits();
     LayOutSampleData();
+    const std::uint64_t dataBytes = sampleDataBytes;
+    const auto list = [this](void (CConversion::*write)(CRiffWriter&) const)
+    {
+        CMemorySink sink;
+        CRiffWriter riff(sink);
+        (this->*write)(riff);
+        return sink.Take();
+    };
+    const Bytes info = list(&CConversion::WriteInfo);
+    Bytes pdta = list(&CConversion::WritePresetData);
 
-    // The whole file grows in one buffer sized ahead: the sample data is
-    // copied in once, never held twice.
-    CMemorySink sink;
-    sink.Reserve(static_cast<std::size_t>(sampleDataBytes) + 1024 + 64 * (presets.size() + regions.size()) +
-                 reader.comment.size());
-    CRiffWriter riff(sink);
-    CRiffChunk form;
-    Begin(riff, form, CRiffWriter::Create::Riff, "sfbk");
-    WriteInfo(riff);
-    WriteSampleData(riff);
-    WritePresetData(riff);
-    End(riff, form);
-    out = sink.Take();
+    constexpr std::size_t kHeader = 8; // id and size
+    const std::uint64_t sdtaSize = 4 + kHeader + dataBytes;
+    const std::uint64_t formSize = 4 + info.size() + kHeader + sdtaSize + pdta.size();
+    if (formSize > UINT32_MAX)
+        throw ConvertError("too large for a SoundFont 2 file");
+    Bytes head;
+    const auto id = [&head](std::string_view fourcc)
+    { head.insert(head.end(), fourcc.begin(), fourcc.end()); };
+    id("RIFF");
+    AppendLE32(head, static_cast<std::uint32_t>(formSize));
+    id("sfbk");
+    head.insert(head.end(), info.begin(), info.end());
+    id("LIST");
+    AppendLE32(head, static_cast<std::uint32_t>(sdtaSize));
+    id("sdta");
+    id("smpl");
+    AppendLE32(head, static_cast<std::uint32_t>(dataBytes));
+
+    auto out = std::make_unique<CPiecedSource>();
+    out->AddBytes(std::move(head));
+    for (const Region& region : regions)
+    {
+        out->AddSpan(*data, dataOffset + 2 * std::uint64_t{region.start},
+                     2 * std::uint64_t{region.end - region.start});
+        out->AddZeros(2 * CSoundFont2Converter::kZeroPoints);
+    }
+    out->AddBytes(std::move(pdta));
+    return out;
 }
 
 // Every 16-bit index of the file, counted before anything is written, so
@@ -955,34 +975,6 @@ void CConversion::WriteInfo(CRiffWriter& riff) const
         PutText(riff, "ICMT", reader.comment, 65536);
     PutText(riff, "ISFT", "Tamberly 96");
     End(riff, info);
-}
-
-void CConversion::WriteSampleData(CRiffWriter& riff) const
-{
-    CRiffChunk sdta;
-    Begin(riff, sdta, CRiffWriter::Create::List, "sdta");
-    CRiffChunk smpl;
-    Begin(riff, smpl, CRiffWriter::Create::Chunk, "smpl");
-    IByteSource& source = *reader.GetSource();
-    constexpr std::size_t kBlock = 64 * 1024;
-    std::vector<std::uint8_t> block(kBlock);
-    const std::vector<std::uint8_t> silence(2 * CSoundFont2Converter::kZeroPoints, 0);
-    for (const Region& region : regions)
-    {
-        if (!source.Seek(dataOffset + 2 * std::uint64_t{region.start}))
-            throw ConvertError("sample data cannot be read");
-        for (std::size_t left = 2 * std::size_t{region.end - region.start}; left > 0;)
-        {
-            const std::size_t got = source.Read(block.data(), std::min(left, kBlock));
-            if (got == 0)
-                throw ConvertError("sample data cannot be read");
-            riff.Write(block.data(), got);
-            left -= got;
-        }
-        riff.Write(silence.data(), silence.size());
-    }
-    End(riff, smpl);
-    End(riff, sdta);
 }
 
 void CConversion::WritePresetData(CRiffWriter& riff) const
@@ -1143,15 +1135,16 @@ Bytes CConversion::SampleHeaders() const
     return out;
 }
 
+// The conversion work does, as a source reading the bank's sample data when
+// read; null (and *error) when it refuses.
 template <typename Source, typename Work>
-bool Run(Source& in, std::vector<std::uint8_t>& out, std::string* error, Work&& work)
+std::unique_ptr<IByteSource> Run(Source& in, std::string* error, Work&& work)
 {
     try
     {
         CConversion conversion(in);
         work(conversion);
-        conversion.Write(out);
-        return true;
+        return conversion.Write();
     }
     catch (const ConvertError& problem)
     {
@@ -1168,6 +1161,31 @@ bool Run(Source& in, std::vector<std::uint8_t>& out, std::string* error, Work&& 
         if (error)
             *error = std::string("cannot be converted (") + problem.what() + ")";
     }
+    return nullptr;
+}
+
+// The same, read into memory whole.
+template <typename Source, typename Work>
+bool Run(Source& in, std::vector<std::uint8_t>& out, std::string* error, Work&& work)
+{
+    out.clear();
+    std::unique_ptr<IByteSource> converted = Run(in, error, std::forward<Work>(work));
+    if (!converted)
+        return false;
+    try
+    {
+        out.resize(static_cast<std::size_t>(converted->Size()));
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (error)
+            *error = "out of memory";
+        return false;
+    }
+    if (converted->Read(out.data(), out.size()) == out.size())
+        return true;
+    if (error)
+        *error = "sample data cannot be read";
     out.clear();
     out.shrink_to_fit();
     return false;
@@ -1179,7 +1197,7 @@ void AddWholeBank(CConversion& conversion)
         conversion.AddPreset(static_cast<std::size_t>(i));
 }
 
-void AddOnePreset(CConversion& conversion, int presetNumber, int bank, int program)
+void AddPlacement(CConversion& conversion, int presetNumber, int bank, int program)
 {
     if (program < 0 || program > 127 || bank < 0 || bank > 0xFFFF)
         throw ConvertError(Format("bank %d program %d cannot be written", bank, program));
@@ -1206,7 +1224,7 @@ bool CSoundFont2Converter::ConvertPreset(IByteSource& in, int presetNumber, std:
                                          std::string* error, int bank, int program)
 {
     return Run(in, out, error,
-               [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
+               [&](CConversion& conversion) { AddPlacement(conversion, presetNumber, bank, program); });
 }
 
 bool CSoundFont2Converter::ConvertPreset(CSoundFontReader& opened, int presetNumber,
@@ -1214,5 +1232,27 @@ bool CSoundFont2Converter::ConvertPreset(CSoundFontReader& opened, int presetNum
                                          int program)
 {
     return Run(opened, out, error,
-               [&](CConversion& conversion) { AddOnePreset(conversion, presetNumber, bank, program); });
+               [&](CConversion& conversion) { AddPlacement(conversion, presetNumber, bank, program); });
+}
+
+std::unique_ptr<IByteSource> CSoundFont2Converter::ConvertedBank(IByteSource& in, std::string* error)
+{
+    return Run(in, error, AddWholeBank);
+}
+
+std::unique_ptr<IByteSource> CSoundFont2Converter::ConvertedBank(CSoundFontReader& opened, std::string* error)
+{
+    return Run(opened, error, AddWholeBank);
+}
+
+std::unique_ptr<IByteSource> CSoundFont2Converter::ConvertedPresets(CSoundFontReader& opened,
+                                                                    const std::vector<Placement>& placements,
+                                                                    std::string* error)
+{
+    return Run(opened, error,
+               [&](CConversion& conversion)
+               {
+                   for (const Placement& place : placements)
+                       AddPlacement(conversion, place.presetNumber, place.bank, place.program);
+               });
 }

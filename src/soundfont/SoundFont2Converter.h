@@ -37,6 +37,7 @@
 class CSoundFontReader;
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,4 +64,26 @@ public:
     bool ConvertBank(CSoundFontReader& opened, std::vector<std::uint8_t>& out, std::string* error = nullptr);
     bool ConvertPreset(CSoundFontReader& opened, int presetNumber, std::vector<std::uint8_t>& out,
                        std::string* error = nullptr, int bank = 0, int program = 0);
+
+    // The converted file as a source that reads the sample data from the
+    // bank only as it is read: the file's lists are held in memory, its
+    // sample data never is. A bank of any size streams to disk at the speed
+    // of a copy, and a caller that wants a few samples reads only those.
+    // Null (and *error) when it refuses. The bank's source (in, or the
+    // opened reader's) must outlive the result; reads seek it.
+    std::unique_ptr<IByteSource> ConvertedBank(IByteSource& in, std::string* error = nullptr);
+    std::unique_ptr<IByteSource> ConvertedBank(CSoundFontReader& opened, std::string* error = nullptr);
+
+    // Several presets into one file, preset i of the result being
+    // placements[i]: one pass over the bank's lists, and a sample two of them
+    // use stored once. A preset that resolves to no sample stays, empty.
+    struct Placement
+    {
+        int presetNumber = 0; // the first record of that number, as for ConvertPreset
+        int bank = 0;
+        int program = 0;
+    };
+    std::unique_ptr<IByteSource> ConvertedPresets(CSoundFontReader& opened,
+                                                  const std::vector<Placement>& placements,
+                                                  std::string* error = nullptr);
 };

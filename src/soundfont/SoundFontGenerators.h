@@ -66,3 +66,11 @@ constexpr std::uint16_t GeneratorNumber(SoundFontGenerator generator)
 {
     return static_cast<std::uint16_t>(generator);
 }
+
+// The operators the bank writers handle one by one, as numbers.
+inline constexpr std::uint16_t kGenKeyRange = GeneratorNumber(SoundFontGenerator::KeyRange);
+inline constexpr std::uint16_t kGenVelRange = GeneratorNumber(SoundFontGenerator::VelRange);
+inline constexpr std::uint16_t kGenInstrument = GeneratorNumber(SoundFontGenerator::Instrument);
+inline constexpr std::uint16_t kGenSampleId = GeneratorNumber(SoundFontGenerator::SampleId);
+inline constexpr std::uint16_t kGenSampleModes = GeneratorNumber(SoundFontGenerator::SampleModes);
+inline constexpr std::uint16_t kGenCount = GeneratorNumber(SoundFontGenerator::Count);

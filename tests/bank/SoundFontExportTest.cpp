@@ -189,6 +189,60 @@ TEST_F(SoundFontExportTest, TheSynthBankLiesUnderTheUserBanks)
     EXPECT_EQ(Places(ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false})).size(), 4u);
 }
 
+// A version-1 file's patches are converted together; the one whose samples
+// lie in the card's ROM and the one naming no preset are listed with their
+// reasons, the others exported.
+TEST_F(SoundFontExportTest, Version1PatchesThatCannotBeExportedAreListedAndTheRestKept)
+{
+    SoundFontBuilder bank;
+    bank.SampleData(3000);
+    const int rom = bank.AddSample(100, 400); // before the first sample at point 0: in ROM
+    const int ram = bank.AddSample(0, 500);
+    bank.AddPreset("Ram", 0, 0, {bank.AddInstrument("Ram", {ram})});
+    bank.AddPreset("Rom", 1, 0, {bank.AddInstrument("Rom", {rom})});
+    const std::string path = dir.Write("rom.sbk", bank.Build());
+    AddFilePatch(patches, "Ram", path, 0, 1, 0);
+    AddFilePatch(patches, "Rom", path, 1, 1, 1);
+    AddFilePatch(patches, "Nine", path, 9, 1, 2);
+    AddFilePatch(patches, "Ram again", path, 0, 3, 0);
+
+    const SoundFontExportResult result = Export();
+    ASSERT_TRUE(result.written) << result.error;
+    EXPECT_EQ(result.skipped,
+              (std::vector<std::string>{
+                  path + ": no sample data to convert (samples in the card's ROM are left out)",
+                  path + ": no preset numbered 9"}));
+    const Sf2 sf2 = ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false});
+    EXPECT_EQ(Places(sf2), (std::set<Place>{{1, 0, "Ram"}, {3, 0, "Ram"}}));
+    EXPECT_EQ(sf2.samples.size(), 1u);
+}
+
+// Samples are stored once only when every point is equal: two that differ in
+// one point of a thousand are both kept, a true copy is not.
+TEST_F(SoundFontExportTest, OnlySamplesEqualInEveryPointAreStoredOnce)
+{
+    const auto bankWith = [&](const std::string& name, int changedPoint)
+    {
+        Bytes data;
+        for (int i = 0; i < 1100; ++i)
+            PutLE16(data, static_cast<std::uint16_t>(i == changedPoint ? 7 : 1000 + 3 * i));
+        SoundFontBuilder bank;
+        bank.Version(2, 1).Info("INAM", "Point").Replace("smpl", data);
+        bank.AddPreset("Point", 0, 0, {bank.AddInstrument("Point", {bank.AddSample(0, 1000)})});
+        return dir.Write(name, bank.Build());
+    };
+    AddFilePatch(patches, "A", bankWith("a.sf2", -1), 0, 1, 0);
+    AddFilePatch(patches, "Copy of A", bankWith("copy.sf2", -1), 0, 1, 1);
+    AddFilePatch(patches, "B", bankWith("b.sf2", 1), 0, 1, 2);
+
+    const SoundFontExportResult result = Export();
+    ASSERT_TRUE(result.written) << result.error;
+    const Sf2 sf2 = ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false});
+    ASSERT_EQ(sf2.samples.size(), 2u);
+    EXPECT_EQ(sf2.Point(sf2.samples[0].start + 1), 1003);
+    EXPECT_EQ(sf2.Point(sf2.samples[1].start + 1), 7);
+}
+
 TEST_F(SoundFontExportTest, RefusalsAndCancelsLeaveTheOldFileAsItWas)
 {
     const Bytes old = {'o', 'l', 'd'};

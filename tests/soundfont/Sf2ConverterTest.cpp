@@ -397,6 +397,51 @@ TEST(Sf2Converter, OnePresetAloneOnItsSlot)
     EXPECT_TRUE(out.empty());
 }
 
+// Several presets in one pass, each on the place given and in that order: a
+// sample two of them use is stored once, and one alone comes out as
+// ConvertPreset makes it.
+TEST(Sf2Converter, PresetsConvertedTogetherShareTheirSamples)
+{
+    SoundFontBuilder bank;
+    bank.Info("INAM", "Two").SampleData(4000);
+    bank.AddSample(0, 500);
+    bank.AddSample(600, 1500);
+    bank.AddPreset("First", 7, 0, {bank.AddInstrument("A", {0})});
+    bank.AddPreset("Drums", 5, 128, {bank.AddInstrument("B", {1})});
+    bank.AddPreset("Also A", 8, 0, {bank.AddInstrument("C", {0})});
+    const Bytes sbk = bank.Build();
+    CSoundFontReader reader;
+    ASSERT_TRUE(reader.Open(std::make_unique<CMemorySource>(sbk)));
+    const auto read = [](IByteSource& source)
+    {
+        Bytes bytes(static_cast<std::size_t>(source.Size()));
+        return source.Read(bytes.data(), bytes.size()) == bytes.size() ? bytes : Bytes{};
+    };
+
+    std::string error;
+    const auto together =
+        CSoundFont2Converter().ConvertedPresets(reader, {{7, 2, 3}, {5, 0, 9}, {8, 4, 3}}, &error);
+    ASSERT_TRUE(together) << error;
+    const Sf2 sf2 = ReadSf2(read(*together));
+    ASSERT_EQ(sf2.presets.size(), 3u);
+    const std::tuple<std::string, int, int> places[] = {{"First", 2, 3}, {"Drums", 0, 9}, {"Also A", 4, 3}};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::tuple(sf2.presets[i].name, int{sf2.presets[i].bank}, int{sf2.presets[i].program}),
+                  places[i]);
+    EXPECT_EQ(sf2.samples.size(), 2u);
+    EXPECT_EQ(sf2.smpl.size(), 2u * (500 + 46 + 900 + 46));
+
+    const auto alone = CSoundFont2Converter().ConvertedPresets(reader, {{5, 3, 17}});
+    ASSERT_TRUE(alone);
+    CMemorySource source(sbk);
+    Bytes one;
+    ASSERT_TRUE(CSoundFont2Converter().ConvertPreset(source, 5, one, nullptr, 3, 17));
+    EXPECT_EQ(read(*alone), one);
+
+    EXPECT_FALSE(CSoundFont2Converter().ConvertedPresets(reader, {{7, 0, 0}, {9, 0, 1}}, &error));
+    EXPECT_EQ(error, "no preset numbered 9");
+}
+
 TEST(Sf2Converter, CorruptBanksAreRefused)
 {
     const auto good = []
