@@ -49,12 +49,13 @@ AgainstBaseline TimeAgainstBaseline(benchmark::State& state, auto&& work, auto&&
     return {total / static_cast<double>(state.iterations()), best};
 }
 
-// For work that writes large files: the kernel's write-back makes any one
-// run of such work, or of its baseline, take from one to three times its
-// own cost, depending on what earlier runs left to flush. So both run in
-// every iteration, in turns (each first every other time), and both sides
-// are the mean: a best-of baseline against a mean of the work would measure
-// the write-back, not the work.
+// For work that writes files (and syncs them): the kernel's write-back
+// makes any one run of such work, or of its baseline, take from one to
+// three times its own cost, depending on what earlier runs left to flush,
+// and this machine's speed drifts from one minute to the next. So both run
+// in every iteration, in turns (each first every other time), and both
+// sides are the mean: a best-of baseline against a mean of the work would
+// measure the write-back and the drift, not the work.
 AgainstBaseline TimeInterleaved(benchmark::State& state, auto&& work, auto&& baseline)
 {
     double total = 0, baselineTotal = 0;

@@ -52,6 +52,7 @@ void CFileSource::Close()
     ahead.clear();
     ahead.shrink_to_fit();
     aheadStart = 0;
+    lastEnd = kNoRead;
 }
 
 // Reads at position, as far as the file goes; what pread read.
@@ -76,18 +77,21 @@ std::size_t CFileSource::Read(void* buffer, std::size_t count)
     if (!file || count == 0)
         return 0;
     // Large reads (sample data) bypass stdio, whose seek and refill for every
-    // sample cost as much again as the data. Samples mostly come in file
-    // order: a read-ahead window of its own serves the next ones from memory,
-    // which reads a bank faster than one read call per sample would.
+    // sample cost as much again as the data. Where they go on in file order
+    // (a bank's samples one after another), a read-ahead window of its own
+    // serves the next ones from memory, which reads a bank faster than one
+    // read call per sample would; reads here and there (one preset's
+    // samples) read just what they ask.
     if (count >= kDirectRead)
     {
         streamBehind = true;
         std::size_t got = 0;
-        if (count > kReadAhead)
+        const bool inside = position >= aheadStart && position + count <= aheadStart + ahead.size();
+        const bool goingOn = position >= lastEnd && position - lastEnd <= kReadAhead / 2;
+        if (!inside && (count > kReadAhead || !goingOn))
             got = ReadAt(position, buffer, count);
         else
         {
-            const bool inside = position >= aheadStart && position + count <= aheadStart + ahead.size();
             if (!inside)
             {
                 ahead.resize(kReadAhead);
@@ -100,6 +104,7 @@ std::size_t CFileSource::Read(void* buffer, std::size_t count)
             std::memcpy(buffer, ahead.data() + from, got);
         }
         position += got;
+        lastEnd = position;
         return got;
     }
     if (streamBehind)

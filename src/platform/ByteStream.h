@@ -62,9 +62,11 @@ private:
     std::FILE* file = nullptr;
     std::uint64_t position = 0;
     std::uint64_t size = 0;
-    bool streamBehind = false;       // stdio's position is not position: seek before reading through it
+    bool streamBehind = false; // stdio's position is not position: seek before reading through it
+    static constexpr std::uint64_t kNoRead = ~std::uint64_t{0};
     std::vector<std::uint8_t> ahead; // the read-ahead window of large reads, from aheadStart
     std::uint64_t aheadStart = 0;
+    std::uint64_t lastEnd = kNoRead; // where the last large read ended
 };
 
 // A file created (or truncated) for writing with the C library's buffering.
