@@ -364,7 +364,10 @@ TEST(Sf2Converter, LoopPointsMoveAndStayInsideTheSample)
     EXPECT_EQ(wave.samples[0].key, 72);
 }
 
-TEST(Sf2Converter, OnePresetAloneOnItsSlot)
+namespace
+{
+// Two samples; "First" (7) and the third preset play sample 0, "Drums" (5 of the kits) sample 1.
+Bytes ThreePresetBank(std::string_view third, std::uint16_t thirdNumber)
 {
     SoundFontBuilder bank;
     bank.Info("INAM", "Two").SampleData(4000);
@@ -372,8 +375,14 @@ TEST(Sf2Converter, OnePresetAloneOnItsSlot)
     bank.AddSample(600, 1500);
     bank.AddPreset("First", 7, 0, {bank.AddInstrument("A", {0})});
     bank.AddPreset("Drums", 5, 128, {bank.AddInstrument("B", {1})});
-    bank.AddPreset("Second Five", 5, 0, {bank.AddInstrument("C", {0})});
-    const Bytes sbk = bank.Build();
+    bank.AddPreset(third, thirdNumber, 0, {bank.AddInstrument("C", {0})});
+    return bank.Build();
+}
+} // namespace
+
+TEST(Sf2Converter, OnePresetAloneOnItsSlot)
+{
+    const Bytes sbk = ThreePresetBank("Second Five", 5);
 
     CMemorySource source(sbk);
     Bytes out;
@@ -402,14 +411,7 @@ TEST(Sf2Converter, OnePresetAloneOnItsSlot)
 // ConvertPreset makes it.
 TEST(Sf2Converter, PresetsConvertedTogetherShareTheirSamples)
 {
-    SoundFontBuilder bank;
-    bank.Info("INAM", "Two").SampleData(4000);
-    bank.AddSample(0, 500);
-    bank.AddSample(600, 1500);
-    bank.AddPreset("First", 7, 0, {bank.AddInstrument("A", {0})});
-    bank.AddPreset("Drums", 5, 128, {bank.AddInstrument("B", {1})});
-    bank.AddPreset("Also A", 8, 0, {bank.AddInstrument("C", {0})});
-    const Bytes sbk = bank.Build();
+    const Bytes sbk = ThreePresetBank("Also A", 8);
     CSoundFontReader reader;
     ASSERT_TRUE(reader.Open(std::make_unique<CMemorySource>(sbk)));
     const auto read = [](IByteSource& source)
