@@ -68,12 +68,13 @@ struct OpenedFile
     int assembled = -1;  // a version-2 file as a source of the assembler
     std::string problem; // why it cannot be exported
 
-    // A version-1 file's patches, converted together once (one pass over its
-    // lists, a sample two of them use read once) into one source.
-    std::vector<CSoundFont2Converter::Placement> placements;
-    const CSoundFontReader* patchesRead = nullptr; // the converted patches, as the assembler reads them
-    int patches = -1;                              // their source
-    bool patchesTried = false;
+    // A version-1 file converted whole, once, for its bank slots and its
+    // patches alike: converted as it is read, so only the samples placed are
+    // read, each once.
+    bool convertTried = false;
+    int converted = -1;                              // its source, -1 when it did not convert whole
+    const CSoundFontReader* convertedRead = nullptr; // that source, as the assembler reads it
+    std::string convertError;
 };
 
 class CExportRun
@@ -136,8 +137,22 @@ public:
             result.skipped.push_back(line);
     }
 
-    // The assembler's source of a whole file (a version-1 bank converted
-    // once, its presets keeping their record numbers); -1 once skipped.
+    // A version-1 file's source of its own (see OpenedFile); -1 with its reason once it fails.
+    int ConvertedSource(OpenedFile& file)
+    {
+        if (!file.convertTried)
+        {
+            file.convertTried = true;
+            std::unique_ptr<IByteSource> converted =
+                CSoundFont2Converter().ConvertedBank(*file.reader, &file.convertError);
+            file.converted =
+                converted ? AddImage(std::move(converted), file.convertError, &file.convertedRead) : -1;
+        }
+        return file.converted;
+    }
+
+    // The assembler's source of a whole file, its presets keeping their
+    // record numbers; -1 once skipped.
     int WholeSource(const std::string& path, OpenedFile& file)
     {
         if (!file.problem.empty())
@@ -147,67 +162,33 @@ public:
         }
         if (file.reader->GetMajorVersion() != 1)
             return file.assembled;
-        // Converted as it is read: the sample data is read from the bank once, while written.
-        std::string error;
-        std::unique_ptr<IByteSource> converted = CSoundFont2Converter().ConvertedBank(*file.reader, &error);
-        const int source = converted ? AddImage(std::move(converted), error) : -1;
+        const int source = ConvertedSource(file);
         if (source < 0)
-            Skip(path, error);
+            Skip(path, file.convertError);
         return source;
     }
 
-    // Notes a document patch of a version-1 file before any is added, so
-    // that the file's patches are converted together.
-    void PlanPatch(const std::string& path, const CPatchItem& item)
-    {
-        if (item.GetSourceFileType() == FileTypeWave)
-            return;
-        OpenedFile& file = Open(path);
-        if (!file.problem.empty() || file.reader->GetMajorVersion() != 1 ||
-            file.reader->FindPreset(item.GetSourcePatch()) < 0)
-            return; // AddPatch says why, or goes its own way
-        placementOf[&item] = static_cast<int>(file.placements.size());
-        file.placements.push_back({item.GetSourcePatch(), item.GetTargetBank(), item.GetTargetPatch()});
-    }
-
-    // The source of a version-1 file's planned patches, converted together;
-    // -1 when they do not convert so (each is then converted alone).
-    int PatchesSource(OpenedFile& file)
-    {
-        if (!file.patchesTried)
-        {
-            file.patchesTried = true;
-            std::string error;
-            std::unique_ptr<IByteSource> converted =
-                CSoundFont2Converter().ConvertedPresets(*file.reader, file.placements);
-            file.patches = converted ? AddImage(std::move(converted), error, &file.patchesRead) : -1;
-        }
-        return file.patches;
-    }
-
-    // A version-1 patch converted with the file's others, or, when they do
-    // not convert together (too many for one file, or none with samples),
-    // alone: each then gets the converter's or the assembler's own reason.
+    // A version-1 patch from its file's whole conversion, or, where the file
+    // does not convert whole (too large for one file, a corrupt preset) or
+    // the preset came out empty (its samples in the card's ROM), converted
+    // alone: it then gets the converter's or the assembler's own reason.
     void AddVersion1Patch(const std::string& path, OpenedFile& file, const CPatchItem& item)
     {
-        const auto planned = placementOf.find(&item);
-        if (planned == placementOf.end())
+        const int bank = item.GetTargetBank(), program = item.GetTargetPatch();
+        int preset = file.reader->FindPreset(item.GetSourcePatch());
+        if (preset < 0)
             return Skip(path, "no preset numbered " + std::to_string(item.GetSourcePatch()));
-        const CSoundFont2Converter::Placement& place =
-            file.placements[static_cast<std::size_t>(planned->second)];
         std::string error;
-        int source = PatchesSource(file);
-        int preset = planned->second;
-        // A preset left without samples (its own in the card's ROM): alone, the converter says so.
-        if (source < 0 || file.patchesRead->GetPresetSampleBytes(preset) <= 0)
+        int source = ConvertedSource(file);
+        if (source < 0 || file.convertedRead->GetPresetSampleBytes(preset) <= 0)
         {
-            std::unique_ptr<IByteSource> alone =
-                CSoundFont2Converter().ConvertedPresets(*file.reader, {place}, &error);
+            std::unique_ptr<IByteSource> alone = CSoundFont2Converter().ConvertedPresets(
+                *file.reader, {{item.GetSourcePatch(), bank, program}}, &error);
             if (!alone || (source = AddImage(std::move(alone), error)) < 0)
                 return Skip(path, error);
             preset = 0;
         }
-        if (!assembler.AddPreset(source, preset, place.bank, place.program, &error))
+        if (!assembler.AddPreset(source, preset, bank, program, &error))
             Skip(path, error);
     }
 
@@ -283,7 +264,6 @@ private:
     CSoundFont2Assembler& assembler;
     SoundFontExportResult& result;
     std::map<std::string, OpenedFile> files;
-    std::map<const CPatchItem*, int> placementOf; // a planned patch -> its preset in its file's source
 };
 } // namespace
 
@@ -350,23 +330,15 @@ SoundFontExportResult CSoundFontExport::Export(const CDocumentFile::Header& head
         if (!step())
             return cancelled();
     }
-    // The patches on a slot, with their files as found.
-    std::vector<std::pair<const CPatchItem*, std::string>> placed;
     for (const CPatchItem* item : patches)
     {
-        if (item->IsValid() && item->GetTargetBank() >= 0 && item->GetTargetBank() <= 127 &&
-            item->GetTargetPatch() >= 0 && item->GetTargetPatch() <= 127)
+        const bool placed = item->IsValid() && item->GetTargetBank() >= 0 && item->GetTargetBank() <= 127 &&
+                            item->GetTargetPatch() >= 0 && item->GetTargetPatch() <= 127;
+        if (placed)
         {
-            if (std::string path = find(item->GetSourceFile()); !path.empty())
-                placed.emplace_back(item, std::move(path));
+            if (const std::string path = find(item->GetSourceFile()); !path.empty())
+                run.AddPatch(path, *item);
         }
-    }
-    for (const auto& [item, path] : placed)
-        run.PlanPatch(path, *item);
-    done += static_cast<double>(static_cast<std::size_t>(patches.GetSize()) - placed.size());
-    for (const auto& [item, path] : placed)
-    {
-        run.AddPatch(path, *item);
         if (!step())
             return cancelled();
     }

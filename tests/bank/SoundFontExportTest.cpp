@@ -189,9 +189,9 @@ TEST_F(SoundFontExportTest, TheSynthBankLiesUnderTheUserBanks)
     EXPECT_EQ(Places(ReadSf2(ReadFileBytes(out), {.cardSamplesOnly = false})).size(), 4u);
 }
 
-// A version-1 file's patches are converted together; the one whose samples
-// lie in the card's ROM and the one naming no preset are listed with their
-// reasons, the others exported.
+// A version-1 file's patches come from one conversion of it; the one whose
+// samples lie in the card's ROM and the one naming no preset are listed with
+// their reasons, the others exported.
 TEST_F(SoundFontExportTest, Version1PatchesThatCannotBeExportedAreListedAndTheRestKept)
 {
     SoundFontBuilder bank;
